@@ -1,0 +1,83 @@
+#include "project/error_stack.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace q3d {
+namespace {
+
+struct Stack {
+  std::array<ErrorRecord, kErrorStackSize> records{};
+  int newest = -1;
+};
+
+Stack& TheStack() {
+  static Stack stack;
+  return stack;
+}
+
+ErrorPresenter& ThePresenter() {
+  static ErrorPresenter presenter;
+  return presenter;
+}
+
+void CopyText(std::array<char, 256>& dst, const std::string& src) {
+  std::snprintf(dst.data(), dst.size(), "%s", src.c_str());
+}
+
+}  // namespace
+
+ErrorRecord MakeErrorRecord(int32_t code, int32_t severity, const std::string& message) {
+  ErrorRecord record;
+  record.code = code;
+  record.severity = severity;
+  CopyText(record.text[0], message);
+  return record;
+}
+
+void PushError(const ErrorRecord& record) {
+  Stack& stack = TheStack();
+  if (stack.newest == kErrorStackSize - 1) stack.newest = -1;
+  ++stack.newest;
+  ErrorRecord copy = record;
+  const std::time_t now = std::time(nullptr);
+  char buffer[64] = {};
+  const char* stamp = ctime_r(&now, buffer);
+  std::snprintf(copy.text[1].data(), copy.text[1].size(), "%s", stamp ? stamp : "");
+  stack.records[static_cast<size_t>(stack.newest)] = copy;
+}
+
+ErrorRecord PopError(bool pop) {
+  Stack& stack = TheStack();
+  if (stack.newest < 0) return ErrorRecord{};
+  ErrorRecord record = stack.records[static_cast<size_t>(stack.newest)];
+  if (pop) --stack.newest;
+  return record;
+}
+
+int ErrorCount() { return TheStack().newest + 1; }
+
+void ClearErrors() { TheStack().newest = -1; }
+
+void PushOutOfMemory() { PushError(MakeErrorRecord(-1, 2, "Error: Out of memory")); }
+
+void PushImageLibraryError() {
+  PushError(MakeErrorRecord(-8, 2, "Error: IPL operation failure."));
+}
+
+void PushErrorText(const std::string& message, int32_t code, int32_t severity) {
+  PushError(MakeErrorRecord(code, severity, message));
+}
+
+void SetErrorPresenter(ErrorPresenter presenter) { ThePresenter() = std::move(presenter); }
+
+void ShowError(const ErrorRecord& record) {
+  if (ThePresenter()) {
+    ThePresenter()(record);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", record.text[0].data());
+}
+
+}  // namespace q3d
