@@ -1,0 +1,49 @@
+#pragma once
+// The drawable result of a render: the 512 x 512 texture resampled from image 1 and the
+// mesh built into a mesh builder owned by the caller (the 3D view, an exporter).
+#include <cstdint>
+
+#include "stereo/image.h"
+
+namespace q3d {
+
+class Archive;
+class CStereoPair;
+class MeshBuilder;
+
+class C3DModel {
+ public:
+  static constexpr int kTextureSize = 512;
+  static constexpr int kGridSize = 50;
+
+  explicit C3DModel(CStereoPair* stereoPair);
+  C3DModel(const C3DModel&) = delete;
+  C3DModel& operator=(const C3DModel&) = delete;
+
+  // Resamples image 1's region around its points into the texture, unless the region is
+  // unchanged (texture edits are kept).
+  void UpdateTexture();
+  // Smooth and cubic: the interpolated grid; otherwise the point mesh, refined once when
+  // smooth. Returns a status (negative = failure).
+  int BuildMesh(MeshBuilder& builder, int cubic, int gridSize, int smooth);
+  int BuildPointMesh(MeshBuilder& builder, int refine);
+  int BuildGridMesh(MeshBuilder& builder, int gridSize);
+  // The model's block of the 3D model file.
+  void WriteModel(Archive& ar) const;
+
+  // Releases the texture pixels and zeroes the source region.
+  void Clear();
+  void Serialize(Archive& ar);
+
+  const Image& Texture() const { return m_texture; }
+  Image& Texture() { return m_texture; }
+  int32_t PolygonCount() const { return m_polygonCount; }
+
+  CStereoPair* m_stereoPair;
+  Image m_texture;
+  int32_t m_polygonCount = 0;
+  IplROI m_sourceRoi;
+  IplROI m_textureRoi{0, 0, 0, kTextureSize, kTextureSize};
+};
+
+}  // namespace q3d

@@ -1,0 +1,105 @@
+#pragma once
+// The project: two cameras, the stereo pair joining them and the 3D model, with the
+// logic of the project commands. The GUI and the command-line tool both drive it.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/c3d_model.h"
+#include "stereo/camera.h"
+#include "stereo/stereo_pair.h"
+
+namespace q3d {
+
+class Archive;
+class Progress;
+
+// Update hints broadcast to the views after a change.
+enum UpdateHint : int {
+  kHintDefault = 0,
+  kHintImage1Settings = 1,
+  kHintImage2Settings = 2,
+  kHintPointsChanged = 3,
+  kHintImage1Replaced = 4,
+  kHintImage2Replaced = 5,
+  kHintManualMatchingEnded = 6,
+  kHintManualMatchingStarted = 7,
+  kHintRebuildModel = 8,
+  kHintTextureChanged = 9,
+};
+
+class DocumentObserver {
+ public:
+  virtual ~DocumentObserver() = default;
+  // sender is the observer that caused the change (it may skip its own update), or null.
+  virtual void OnDocumentUpdate(DocumentObserver* sender, int hint) = 0;
+};
+
+class CProjectDoc {
+ public:
+  CProjectDoc();
+  CProjectDoc(const CProjectDoc&) = delete;
+  CProjectDoc& operator=(const CProjectDoc&) = delete;
+
+  // Empties the project: matches and results, both cameras, the model; the frame's panes
+  // go back to their initial views through the reset hook.
+  void DeleteContents();
+
+  bool IsModified() const { return m_modified; }
+  void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+  const std::string& PathName() const { return m_pathName; }
+  void SetPathName(const std::string& path) { m_pathName = path; }
+
+  void AddObserver(DocumentObserver* observer);
+  void RemoveObserver(DocumentObserver* observer);
+  void UpdateAllViews(DocumentObserver* sender, int hint);
+
+  // State tests behind every enabling rule.
+  bool HasNoImages() const;
+  bool ImagesLoaded() const;
+  bool ReadyToRender() const;
+  bool IsRendered() const { return m_stereoPair.m_rendered == 1; }
+  bool HasAnyImage() const { return m_camera1.HasImage() || m_camera2.HasImage(); }
+
+  CCamera& Camera(int index) { return index == 0 ? m_camera1 : m_camera2; }
+  const CCamera& Camera(int index) const { return index == 0 ? m_camera1 : m_camera2; }
+
+  // Set Images after confirmation: empties the project and loads each non-empty name.
+  // Returns 1 when every named file loaded; 0 with an error record per failure.
+  int SetImages(const std::string& path1, const std::string& path2);
+  // Render: 1 on success (modified flag set); 0 with the error record on the stack.
+  int Render(const RenderOptions& options = {}, Progress* progress = nullptr);
+  void RemoveRenderData();
+
+  // Point editing of a camera view (camera index 0 or 1).
+  void DeleteSelected(DocumentObserver* sender = nullptr);
+  void SelectAll(int cameraIndex, DocumentObserver* sender = nullptr);
+  void InvertSelection(int cameraIndex, DocumentObserver* sender = nullptr);
+  // Adds a match of two new points (image-1 point, image-2 point), taking both. Returns
+  // 1, or 0 (error record pushed; nothing added).
+  int AddMatch(double x1, double y1, double x2, double y2);
+
+  // Project file. Both return true on success; on failure the message is in error, the
+  // error record is pushed, a failed load leaves the document empty and a failed save
+  // leaves the previous file intact.
+  bool SaveProject(const std::string& path, std::string* error = nullptr, Progress* progress = nullptr);
+  bool LoadProject(const std::string& path, std::string* error = nullptr, Progress* progress = nullptr);
+  bool LoadProjectBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
+                        Progress* progress = nullptr);
+  void Serialize(Archive& ar, Progress* progress = nullptr);
+
+  CCamera m_camera1;
+  CCamera m_camera2;
+  CStereoPair m_stereoPair;
+  C3DModel m_model;
+
+  // Installed by the main frame: puts the panes back to their initial views.
+  std::function<void()> m_resetPanes;
+
+ private:
+  bool m_modified = false;
+  std::string m_pathName;
+  std::vector<DocumentObserver*> m_observers;
+};
+
+}  // namespace q3d

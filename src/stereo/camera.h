@@ -1,0 +1,42 @@
+#pragma once
+// One photograph: colour image, its grey copy, the points placed on it and the region
+// of interest the views work in.
+#include <string>
+
+#include "stereo/image.h"
+#include "stereo/sp_point.h"
+
+namespace q3d {
+
+class Archive;
+
+class CCamera {
+ public:
+  CCamera() = default;
+  CCamera(const CCamera&) = delete;
+  CCamera& operator=(const CCamera&) = delete;
+
+  int Width() const { return m_image.Width(); }
+  int Height() const { return m_image.Height(); }
+  bool HasImage() const { return m_image.HasData(); }
+
+  // Empties the point set and releases both images; the region is left as it is.
+  void Clear();
+  // Builds m_gray (3 channels, each the luminance) from m_image. 1 on success or when
+  // there is no colour image, 0 after pushing an error record.
+  int MakeGray();
+  // Loads the file as the colour image, builds the grey copy and sets the region to the
+  // whole image. 1 on success; 0 with an error record pushed.
+  int Load(const std::string& path);
+  // Places a point on the dark marker under the integer pixel (x, y). found is set to 1
+  // when a point was added. Returns 1 unless an operation failed.
+  int AddPointAt(int x, int y, int& found);
+  void Serialize(Archive& ar);
+
+  Image m_image;
+  Image m_gray;
+  CSpPointSet m_points;
+  IplROI m_roi;
+};
+
+}  // namespace q3d
