@@ -1,0 +1,144 @@
+// Hostile and corrupted project files: every one gives a clear error and an empty
+// document, never a crash, a hang or an unbounded allocation.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "project/error_stack.h"
+#include "project/project_doc.h"
+#include "project_bytes.h"
+
+namespace q3d {
+namespace {
+
+using test::ByteWriter;
+using test::SaveToBytes;
+
+std::vector<uint8_t> SampleProjectBytes() {
+  CProjectDoc doc;
+  EXPECT_TRUE(CreateColorImage(doc.m_camera1.m_image, 5, 4));
+  EXPECT_TRUE(CreateColorImage(doc.m_camera2.m_image, 3, 2));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(doc.AddMatch(i, i + 0.5, i * 2.0, 1.0), 1);
+  doc.m_stereoPair.m_XW = Matrix::Random(4, 3);
+  return SaveToBytes(doc);
+}
+
+void ExpectRejected(const std::vector<uint8_t>& bytes, const std::string& fragment = "") {
+  ClearErrors();
+  CProjectDoc doc;
+  std::string error;
+  EXPECT_FALSE(doc.LoadProjectBytes(bytes, &error));
+  EXPECT_NE(error.find("Invalid format"), std::string::npos) << error;
+  if (!fragment.empty()) {
+    EXPECT_NE(error.find(fragment), std::string::npos) << error;
+  }
+  EXPECT_TRUE(doc.HasNoImages());
+  EXPECT_EQ(doc.m_camera1.m_points.Count(), 0);
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 0);
+  EXPECT_EQ(PopError().code, 0);
+}
+
+TEST(HostileProjectTest, EveryTruncationIsRejected) {
+  const std::vector<uint8_t> bytes = SampleProjectBytes();
+  for (size_t n = 0; n < bytes.size(); ++n)
+    ExpectRejected(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+}
+
+TEST(HostileProjectTest, UnknownClassAndSchema) {
+  ByteWriter w;
+  w.I32(1).U16(1).U16(0xFFFF).U16(0).U16(6).Text("CEvil!");
+  ExpectRejected(w.bytes, "CEvil!");
+  ByteWriter s;
+  s.I32(1).U16(1).U16(0xFFFF).U16(3).U16(8).Text("CSpPoint");
+  ExpectRejected(s.bytes, "version");
+  ByteWriter m;  // a match where a point belongs
+  m.I32(1).U16(1).U16(0xFFFF).U16(0).U16(6).Text("CMatch").I32(0).I32(0).I32(0);
+  ExpectRejected(m.bytes);
+  ByteWriter r;  // a back reference to an object read before
+  r.I32(1).U16(2).U16(0xFFFF).U16(0).U16(8).Text("CSpPoint").I32(0).F64(0).F64(0).U16(2);
+  ExpectRejected(r.bytes, "twice");
+}
+
+TEST(HostileProjectTest, HugeCountsAndImageSizes) {
+  ByteWriter count;
+  count.I32(0).U16(0xFFFF).U32(0xFFFFFFFFu);
+  ExpectRejected(count.bytes, "longer");
+
+  ByteWriter image;  // 100000 x 100000 pixels claimed by a 42-byte file
+  image.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(100000).I32(100000).I32(1);
+  ExpectRejected(image.bytes);
+
+  ByteWriter overflow;  // width x height overflows 32 bits
+  overflow.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(0x7FFFFFFF).I32(0x7FFFFFFF).I32(1);
+  ExpectRejected(overflow.bytes);
+
+  ByteWriter negative;
+  negative.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(-4).I32(2).I32(1);
+  ExpectRejected(negative.bytes);
+
+  ByteWriter layout;  // a one-channel image this program never writes
+  layout.I32(0).U16(0).I32(1).I32(0).I32(8).Text4("GRAY").Text4("GRAY").I32(8).I32(2).I32(2).I32(1).Zeros(16);
+  ExpectRejected(layout.bytes, "layout");
+
+  // 3D point count beyond the file.
+  std::vector<uint8_t> bytes;
+  {
+    CProjectDoc doc;
+    bytes = SaveToBytes(doc);
+  }
+  const size_t nAt = 42 + 42 + 4 + 2 + 4 + 43 * 8;
+  const int32_t huge = 0x10000000;
+  std::memcpy(bytes.data() + nAt, &huge, 4);
+  ExpectRejected(bytes, "3D points");
+}
+
+TEST(HostileProjectTest, MatchesOfMissingPointsAreDropped) {
+  CProjectDoc doc;
+  ASSERT_EQ(doc.AddMatch(1, 2, 3, 4), 1);
+  ASSERT_EQ(doc.AddMatch(5, 6, 7, 8), 1);
+  doc.m_stereoPair.m_matches.m_list.back()->m_id2 = 77;  // refers to no point
+  CProjectDoc back;
+  ASSERT_TRUE(back.LoadProjectBytes(SaveToBytes(doc)));
+  ASSERT_EQ(back.m_stereoPair.m_matches.Count(), 1);
+  EXPECT_NE(back.m_stereoPair.m_matches.Matches().front()->m_point2, nullptr);
+}
+
+// Seeded mutations of a valid file: byte flips, insertions, deletions and overwrites
+// with extreme values. Loading may succeed or fail, but must never crash; a success
+// must leave a document whose matches all point at existing points.
+TEST(HostileProjectTest, MutatedFilesNeverCrash) {
+  const std::vector<uint8_t> original = SampleProjectBytes();
+  std::mt19937 rng(1234);
+  int accepted = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<uint8_t> bytes = original;
+    const int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits && !bytes.empty(); ++e) {
+      const size_t at = rng() % bytes.size();
+      switch (rng() % 5) {
+        case 0: bytes[at] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
+        case 1: bytes[at] = static_cast<uint8_t>(rng()); break;
+        case 2: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
+        case 3: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<uint8_t>(rng())); break;
+        default:
+          for (size_t k = at; k < std::min(bytes.size(), at + 4); ++k) bytes[k] = 0xFF;
+      }
+    }
+    CProjectDoc doc;
+    ClearErrors();
+    if (doc.LoadProjectBytes(bytes)) {
+      ++accepted;
+      for (const auto& m : doc.m_stereoPair.m_matches.Matches()) {
+        ASSERT_EQ(m->m_point1, doc.m_camera1.m_points.FindById(m->m_id1));
+        ASSERT_EQ(m->m_point2, doc.m_camera2.m_points.FindById(m->m_id2));
+      }
+      EXPECT_EQ(SaveToBytes(doc).size() > 0, true);
+    }
+  }
+  ClearErrors();
+  // Flips inside doubles and pixels parse fine: some mutants must load.
+  EXPECT_GT(accepted, 100);
+}
+
+}  // namespace
+}  // namespace q3d
