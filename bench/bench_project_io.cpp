@@ -1,0 +1,64 @@
+// Saving and loading a project with two 4000 x 3000 photographs, in memory and on disk.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "project/archive.h"
+#include "project/project_doc.h"
+
+namespace q3d {
+namespace {
+
+void FillProject(CProjectDoc& doc) {
+  for (int i = 0; i < 2; ++i) {
+    CCamera& camera = doc.Camera(i);
+    CreateColorImage(camera.m_image, 4000, 3000);
+    cv::randu(camera.m_image.Mat(), 0, 255);
+    camera.MakeGray();
+  }
+  for (int i = 0; i < 200; ++i) doc.AddMatch(i * 10.5, i * 7.25, i * 9.0, i * 6.5);
+}
+
+void BM_SaveToMemory(benchmark::State& state) {
+  CProjectDoc doc;
+  FillProject(doc);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    Archive ar = Archive::ForStoring();
+    doc.Serialize(ar);
+    bytes = ar.Buffer().size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+}
+BENCHMARK(BM_SaveToMemory)->Unit(benchmark::kMillisecond);
+
+void BM_SaveAndLoadFile(benchmark::State& state) {
+  CProjectDoc doc;
+  FillProject(doc);
+  const std::string path = (std::filesystem::temp_directory_path() / "q3d_bench_project.qvp").string();
+  CProjectDoc back;
+  for (auto _ : state) {
+    doc.SaveProject(path);
+    back.LoadProject(path);
+  }
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
+  state.SetBytesProcessed(2 * size * state.iterations());
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_SaveAndLoadFile)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFromMemory(benchmark::State& state) {
+  CProjectDoc doc;
+  FillProject(doc);
+  Archive ar = Archive::ForStoring();
+  doc.Serialize(ar);
+  const std::vector<uint8_t> bytes = ar.TakeBuffer();
+  CProjectDoc back;
+  for (auto _ : state) back.LoadProjectBytes(bytes);
+  state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) * state.iterations());
+}
+BENCHMARK(BM_LoadFromMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace q3d
