@@ -224,3 +224,44 @@ TEST_F(ProjectFileIoTest, LoadingAMissingFileReportsAndKeepsNothing) {
 
 }  // namespace
 }  // namespace q3d
+
+namespace q3d {
+namespace {
+
+struct RecordingProgress : Progress {
+  std::vector<std::string> events;
+  bool Create() override {
+    events.push_back("create");
+    return true;
+  }
+  void Destroy() override { events.push_back("destroy"); }
+  void OnStepChanged() override { events.push_back(StepText()); }
+  void OnPosChanged(bool) override { events.push_back(std::to_string(Pos())); }
+};
+
+TEST(ProjectFileTest, SerializeReportsItsStepsInOrder) {
+  CProjectDoc doc;
+  RecordingProgress saving;
+  Archive ar = Archive::ForStoring();
+  doc.Serialize(ar, &saving);
+  const std::vector<std::string> expected = {
+      "create", "Saving Image 1...", "Saving Image 2...", "25", "Saving Stereo Pair...", "50",
+      "Saving 3D Reconstruction...", "75", "100", "destroy"};
+  EXPECT_EQ(saving.events, expected);
+
+  RecordingProgress loading;
+  CProjectDoc back;
+  ASSERT_TRUE(back.LoadProjectBytes(ar.Buffer(), nullptr, &loading));
+  EXPECT_EQ(loading.events[1], "Loading Image 1...");
+  EXPECT_EQ(loading.events.back(), "destroy");
+
+  // A failing load still destroys its progress window.
+  RecordingProgress failing;
+  std::vector<uint8_t> truncated(ar.Buffer().begin(), ar.Buffer().begin() + 100);
+  EXPECT_FALSE(back.LoadProjectBytes(truncated, nullptr, &failing));
+  EXPECT_EQ(failing.events.back(), "destroy");
+  ClearErrors();
+}
+
+}  // namespace
+}  // namespace q3d
