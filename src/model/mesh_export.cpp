@@ -1,0 +1,33 @@
+#include "model/mesh_export.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace q3d {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+}  // namespace
+
+bool IsMeshExportPath(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".wrl" || ext == ".obj" || ext == ".ply" || ext == ".glb";
+}
+
+std::string ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".wrl") return WriteVrml(path, mesh, texture);
+  if (ext == ".obj") return WriteObj(path, mesh, texture);
+  if (ext == ".ply") return WritePly(path, mesh, texture);
+  if (ext == ".glb") return WriteGlb(path, mesh, texture);
+  return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).";
+}
+
+}  // namespace q3d

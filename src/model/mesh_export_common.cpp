@@ -1,0 +1,43 @@
+#include "model/mesh_export_common.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include <opencv2/imgcodecs.hpp>
+
+namespace q3d::mesh_export {
+
+std::string CheckInput(const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (mesh.FaceCount() == 0) return "The mesh is empty: there is nothing to export.";
+  if (texture.empty()) return "The model has no texture yet: there is nothing to export.";
+  if (texture.type() != CV_8UC3) return "The texture is not an 8-bit colour image.";
+  return {};
+}
+
+bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png) {
+  try {
+    return cv::imencode(".png", texture, png) && !png.empty();
+  } catch (const cv::Exception&) {
+    return false;
+  }
+}
+
+SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension) {
+  const std::filesystem::path p(path);
+  const std::string name = p.stem().string() + suffixAndExtension;
+  return {(p.parent_path() / name).string(), name};
+}
+
+void AppendNumber(std::string& out, float value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendNumber(std::string& out, double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+}  // namespace q3d::mesh_export

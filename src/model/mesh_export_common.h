@@ -1,0 +1,33 @@
+#pragma once
+// Helpers shared by the mesh writers.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "model/mesh_builder.h"
+
+namespace q3d::mesh_export {
+
+// An empty string when the mesh has triangles and the texture is 8-bit BGR.
+std::string CheckInput(const MeshBuilder& mesh, const cv::Mat& texture);
+// The texture as PNG bytes; false when encoding fails.
+bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png);
+
+// A file written beside the exported one: its full path and its name relative to it.
+struct SideFile {
+  std::string path;
+  std::string name;
+};
+SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension);
+
+// Shortest text that reads back as the same value, independent of the locale.
+void AppendNumber(std::string& out, float value);
+void AppendNumber(std::string& out, double value);
+
+// Texture coordinates are stored with v running down the image (top-left origin);
+// formats with a bottom-left origin take 1 - v.
+inline float FlipV(float v) { return 1.0f - v; }
+
+}  // namespace q3d::mesh_export

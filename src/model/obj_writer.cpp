@@ -1,0 +1,70 @@
+// Wavefront OBJ with its material file and the texture beside it.
+#include <filesystem>
+
+#include "model/mesh_export.h"
+#include "model/mesh_export_common.h"
+#include "model/staged_files.h"
+
+namespace q3d {
+
+std::string WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+  std::vector<uint8_t> png;
+  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  const auto image = mesh_export::BesideFile(path, "_texture.png");
+  const auto material = mesh_export::BesideFile(path, ".mtl");
+
+  const std::string mtl =
+      "# Quorvan 3D model material\n"
+      "newmtl face_texture\n"
+      "Ka 1 1 1\n"
+      "Kd 1 1 1\n"
+      "Ks 0 0 0\n"
+      "d 1\n"
+      "illum 1\n"
+      "map_Kd " + image.name + "\n";
+
+  std::string obj = "# Quorvan 3D model\nmtllib " + material.name + "\n";
+  const auto& p = mesh.Positions();
+  const auto& n = mesh.Normals();
+  const auto& uv = mesh.TextureCoordinates();
+  for (size_t k = 0; k < p.size(); k += 3) {
+    obj += "v ";
+    for (int c = 0; c < 3; ++c) {
+      mesh_export::AppendNumber(obj, p[k + c]);
+      obj += c < 2 ? ' ' : '\n';
+    }
+  }
+  for (size_t k = 0; k < uv.size(); k += 2) {
+    obj += "vt ";
+    mesh_export::AppendNumber(obj, uv[k]);
+    obj += ' ';
+    mesh_export::AppendNumber(obj, mesh_export::FlipV(uv[k + 1]));
+    obj += '\n';
+  }
+  for (size_t k = 0; k < n.size(); k += 3) {
+    obj += "vn ";
+    for (int c = 0; c < 3; ++c) {
+      mesh_export::AppendNumber(obj, n[k + c]);
+      obj += c < 2 ? ' ' : '\n';
+    }
+  }
+  obj += "usemtl face_texture\n";
+  const auto& indices = mesh.Indices();
+  for (size_t k = 0; k < indices.size(); k += 3) {
+    obj += 'f';
+    for (int c = 0; c < 3; ++c) {
+      const std::string v = std::to_string(indices[k + c] + 1);  // OBJ counts from 1
+      obj += ' ' + v + '/' + v + '/' + v;
+    }
+    obj += '\n';
+  }
+
+  StagedFiles files;
+  if (auto e = files.Stage(image.path, png); !e.empty()) return e;
+  if (auto e = files.Stage(material.path, mtl); !e.empty()) return e;
+  if (auto e = files.Stage(path, obj); !e.empty()) return e;
+  return files.Commit();
+}
+
+}  // namespace q3d

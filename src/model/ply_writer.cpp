@@ -1,0 +1,70 @@
+// Binary little-endian PLY: per vertex position, normal and texture coordinate.
+#include <bit>
+#include <cstring>
+
+#include "model/mesh_export.h"
+#include "model/mesh_export_common.h"
+#include "model/staged_files.h"
+
+namespace q3d {
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the PLY body is written as in memory");
+
+template <typename T>
+void Append(std::vector<uint8_t>& out, T value) {
+  const size_t at = out.size();
+  out.resize(at + sizeof value);
+  std::memcpy(out.data() + at, &value, sizeof value);
+}
+
+}  // namespace
+
+std::string WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+  std::vector<uint8_t> png;
+  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  const auto image = mesh_export::BesideFile(path, "_texture.png");
+
+  const std::string header =
+      "ply\n"
+      "format binary_little_endian 1.0\n"
+      "comment Quorvan 3D model\n"
+      "comment TextureFile " + image.name + "\n"
+      "element vertex " + std::to_string(mesh.VertexCount()) + "\n"
+      "property float x\n"
+      "property float y\n"
+      "property float z\n"
+      "property float nx\n"
+      "property float ny\n"
+      "property float nz\n"
+      "property float s\n"
+      "property float t\n"
+      "element face " + std::to_string(mesh.FaceCount()) + "\n"
+      "property list uchar int vertex_indices\n"
+      "end_header\n";
+  std::vector<uint8_t> body(header.begin(), header.end());
+  body.reserve(header.size() + 32 * static_cast<size_t>(mesh.VertexCount()) +
+               13 * static_cast<size_t>(mesh.FaceCount()));
+  const auto& p = mesh.Positions();
+  const auto& n = mesh.Normals();
+  const auto& uv = mesh.TextureCoordinates();
+  for (int v = 0; v < mesh.VertexCount(); ++v) {
+    for (int c = 0; c < 3; ++c) Append(body, p[3 * v + c]);
+    for (int c = 0; c < 3; ++c) Append(body, n[3 * v + c]);
+    Append(body, uv[2 * v]);
+    Append(body, mesh_export::FlipV(uv[2 * v + 1]));
+  }
+  const auto& indices = mesh.Indices();
+  for (size_t k = 0; k < indices.size(); k += 3) {
+    Append(body, uint8_t{3});
+    for (int c = 0; c < 3; ++c) Append(body, static_cast<int32_t>(indices[k + c]));
+  }
+
+  StagedFiles files;
+  if (auto e = files.Stage(image.path, png); !e.empty()) return e;
+  if (auto e = files.Stage(path, body); !e.empty()) return e;
+  return files.Commit();
+}
+
+}  // namespace q3d
