@@ -1,0 +1,53 @@
+#pragma once
+// Optional polish of a focal search result: the motion of camera 2 and both focal lengths
+// are refined together by least squares on the reprojection cost (travolen_back_motion)
+// over the matches the result explains, then every match is triangulated again.
+#include <optional>
+
+#include "numeric/matrix.h"
+
+namespace q3d {
+
+struct Calibration {
+  Matrix Rcam;  // 3 x 3
+  Matrix t;     // 3 x 1, |t(3)| = 1
+  Matrix A1;    // 3 x 3 calibration matrices [-f, 0, 0; 0, -f, 0; 0, 0, 1]
+  Matrix A2;
+};
+
+struct RefinedCalibration {
+  Calibration calibration;  // the refined one, or the start when nothing improved
+  Matrix XW;                // 3 x n points of all matches
+  Matrix E_rayos;           // n x 1
+  bool refined = false;
+  int inliers = 0;          // matches the last refinement ran on
+};
+
+// Matches whose reprojection distance (both images summed) exceeds this many times the
+// median, and at least kInlierFloorPx, are left out of the refinement.
+constexpr double kInlierMedianFactor = 3.0;
+constexpr double kInlierFloorPx = 1.0;
+
+// The 7 parameters and their fixed signs for travolen_back_motion. ok is false when the
+// calibration cannot be expressed (rotation axis with zero third component, t(3) = 0).
+struct MotionParameters {
+  Matrix vAo;  // 7 x 1
+  double sign_t = 1;
+  double sign_v = 1;
+  bool ok = false;
+};
+MotionParameters PackMotion(const Calibration& calibration);
+Calibration UnpackMotion(const Matrix& vAo, double sign_t, double sign_v, const Matrix& A1,
+                         const Matrix& A2);
+
+// Minimises the reprojection cost over m1, m2 (n x 2 centred points) from the start
+// calibration; nothing when it cannot be improved.
+std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
+                                           const Calibration& start);
+
+// Selects the matches the calibration explains, refines, and repeats while the selection
+// changes (a few rounds); then re-triangulates all matches.
+RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
+                                         const Calibration& start);
+
+}  // namespace q3d

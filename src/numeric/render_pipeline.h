@@ -1,0 +1,51 @@
+#pragma once
+// The render of a stereo pair's matches: epipolar geometry of all matches, the robust
+// focal search, optionally the refinement of its winner, and the 3D points. This is the
+// top of the numeric layer: a NumericError inside ends the render as a failure here.
+#include <string>
+
+#include "numeric/fundamental_matrix.h"
+#include "numeric/matrix.h"
+#include "numeric/random_source.h"
+#include "project/progress.h"
+
+namespace q3d {
+
+struct ImageSize {
+  int width = 0;
+  int height = 0;
+};
+
+struct CentredPoints {
+  Matrix m1;  // n x 2
+  Matrix m2;
+};
+// matches: n x 4 rows [x1 + 1, y1 + 1, x2 + 1, y2 + 1] of 0-based pixel coordinates. Gives
+// (x - floor(W/2), y - floor(H/2)) in each image.
+CentredPoints CentreMatches(const Matrix& matches, ImageSize image1, ImageSize image2);
+
+// calc_fmat3 on columns 1-2 against columns 3-4 of the match matrix.
+FundamentalEstimate EpipolarGeometryOfMatches(const Matrix& matches);
+
+constexpr int kMinimumRenderMatches = 10;
+
+struct RenderSettings {
+  bool refine = false;  // refine the winning trial's motion and focal lengths
+};
+
+struct RenderOutcome {
+  bool ok = false;
+  std::string failure;  // why it failed, for the diagnostic output
+  Matrix F, e1, e2;     // epipolar geometry of all matches (pixel coordinates from 1)
+  Matrix A1, Rcam, t, A2;
+  Matrix XW;            // n x 3, row i = match i
+  double best_median = 0;
+  int best_trial = -1;
+  bool refined = false;
+};
+
+RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
+                            const RenderSettings& settings, RandomSource& random,
+                            Progress* progress = nullptr);
+
+}  // namespace q3d
