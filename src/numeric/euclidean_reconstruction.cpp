@@ -25,8 +25,6 @@ Eigen::Index IndexOfSmallest(const Values& values) {
   return best;
 }
 
-double SignOf(double x) { return x > 0 ? 1.0 : (x < 0 ? -1.0 : 0.0); }
-
 void RequirePoints(const Matrix& m, Eigen::Index nptos) {
   if (nptos < 0 || m.rows() < nptos || m.cols() < 2) {
     throw NumericError("Index exceeds matrix dimensions.");
@@ -160,7 +158,9 @@ Rotation calc_R(const Matrix3& E, const Matrix3& T) {
   }
   const Eigen::SelfAdjointEigenSolver<Eigen::Matrix4d> eigen(N);
   Vector4 q = eigen.eigenvectors().col(IndexOfSmallest(eigen.eigenvalues())).normalized();
-  q *= SignOf(q(0));
+  // Sign so that w >= 0. A half turn has w = 0; multiplying by sign(0) would zero the
+  // quaternion and return the identity, so it is kept as it is.
+  if (q(0) < 0) q = -q;
   q.tail<3>() = -q.tail<3>();
   const AngleAxis angle_axis = calc_teta_from_q(q);
   Rotation result;
