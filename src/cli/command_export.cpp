@@ -1,0 +1,101 @@
+// export: the rendered model as the system's .q3d file or as a textured mesh.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "cli/project_files.h"
+#include "model/mesh_builder.h"
+#include "model/model_file.h"
+#include "project/error_stack.h"
+#include "project/project_doc.h"
+
+namespace q3d::cli {
+namespace {
+
+struct MeshChoice {
+  const char* name;
+  int smooth;
+  int cubic;
+};
+
+// The 3D view's Mesh menu: smoothing off, on by subdivision, on by cubic interpolation.
+constexpr MeshChoice kMeshChoices[] = {
+    {"points", 0, 0},
+    {"subdivision", 1, 0},
+    {"cubic", 1, 1},
+};
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext.empty() ? ext : ext.substr(1);
+}
+
+CommandResult RunExport(const ParsedArguments& arguments) {
+  const std::string& path = arguments.Positionals()[0];
+  const std::string output = *arguments.Value("--output");
+  const std::string meshName = arguments.Value("--mesh").value_or("points");
+  const MeshChoice* mesh = nullptr;
+  for (const MeshChoice& choice : kMeshChoices)
+    if (meshName == choice.name) mesh = &choice;
+  if (!mesh) return Failure("--mesh: '" + meshName + "' is not points, subdivision or cubic");
+
+  CProjectDoc doc;
+  if (const auto error = OpenProject(doc, path)) return Failure(*error);
+  if (!doc.IsRendered())
+    return Failure(path + ": the project is not rendered; run 'quorvan3d-cli render' first");
+
+  ModelExportOptions options;
+  options.smooth = mesh->smooth;
+  options.cubic = mesh->cubic;
+  ClearErrors();
+  const std::string error = ExportModel3D(output, doc.m_stereoPair, doc.m_model, options);
+  if (!error.empty()) return Failure(error);
+
+  const std::string format = LowerExtension(output);
+  CommandResult result;
+  result.json.Set("command", "export");
+  result.json.Set("project", path);
+  result.json.Set("output", output);
+  result.json.Set("format", format);
+  if (format == "q3d") {
+    result.json.Set("matches", doc.m_stereoPair.m_matches.Count());
+    result.text.push_back("Exported the 3D model file " + output + " (" +
+                          std::to_string(doc.m_stereoPair.m_matches.Count()) + " matches)");
+    return result;
+  }
+  // The mesh the writer stored, built again to report its size (a build is deterministic).
+  MeshBuilder built;
+  doc.m_model.BuildMesh(built, options.cubic, options.gridSize, options.smooth);
+  result.json.Set("mesh", mesh->name);
+  result.json.Set("vertices", built.VertexCount());
+  result.json.Set("triangles", built.FaceCount());
+  result.text.push_back("Exported " + output + ": " + std::to_string(built.VertexCount()) +
+                        " vertices, " + std::to_string(built.FaceCount()) + " triangles (" +
+                        mesh->name + " mesh)");
+  return result;
+}
+
+}  // namespace
+
+Command ExportCommand() {
+  CommandSpec spec;
+  spec.name = "export";
+  spec.positionals = "P.qvp";
+  spec.positionalCount = 1;
+  spec.summary =
+      "Exports the rendered model. The extension of MODEL chooses the format: .q3d (the 3D "
+      "model file), .wrl (VRML 2.0), .obj, .ply or .glb (glTF binary); the mesh formats store "
+      "the texture as a PNG beside the file, .glb inside it.";
+  spec.options = {
+      {"--output", "-o", "MODEL.{q3d,wrl,obj,ply,glb}", "the file to write", true},
+      {"--mesh", "", "points|subdivision|cubic",
+       "mesh of the mesh formats: the points' own triangles (default), refined once, or the "
+       "cubic grid"},
+  };
+  return {spec, &RunExport};
+}
+
+}  // namespace q3d::cli

@@ -1,0 +1,40 @@
+#include "cli/project_files.h"
+
+#include <filesystem>
+
+#include "cli/command.h"
+#include "project/project_doc.h"
+
+namespace q3d::cli {
+namespace {
+
+std::string NamingPath(const std::string& message, const std::string& path) {
+  const std::string line = OneLine(message);
+  return line.find(path) == std::string::npos ? path + ": " + line : line;
+}
+
+}  // namespace
+
+std::optional<std::string> OpenProject(CProjectDoc& doc, const std::string& path) {
+  std::error_code ec;
+  // A directory opens as a stream of undefined length: refuse it before reading.
+  if (std::filesystem::is_directory(path, ec))
+    return path + ": is a directory, not a project file";
+  std::string error;
+  if (doc.LoadProject(path, &error)) return std::nullopt;
+  PopErrorMessage("");  // the message is in error; keep the stack clean
+  return NamingPath(error, path);
+}
+
+std::optional<std::string> SaveProjectSafely(CProjectDoc& doc, const std::string& path) {
+  std::string error;
+  if (doc.SaveProject(path, &error)) return std::nullopt;
+  PopErrorMessage("");
+  return NamingPath(error, path);
+}
+
+std::string OutputPathOr(const ParsedArguments& arguments, const std::string& input) {
+  return arguments.Value("--output").value_or(input);
+}
+
+}  // namespace q3d::cli
