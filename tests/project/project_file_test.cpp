@@ -6,6 +6,7 @@
 
 #include "project/archive.h"
 #include "project/error_stack.h"
+#include "project/progress.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
 
