@@ -1,0 +1,65 @@
+// Renders the synthetic face pair, matches it automatically and writes the bundled sample:
+// the two images, the ground truth and a project file holding the matches.
+//   make_sample [output directory] [width height]
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "matching/automatic_matching.h"
+#include "project/error_stack.h"
+#include "project/project_doc.h"
+#include "support/synthetic_face.h"
+
+namespace {
+
+int Fail(const std::string& what) {
+  std::fprintf(stderr, "make_sample: %s\n", what.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  const fs::path directory = argc > 1 ? argv[1] : "samples/face";
+  q3d::test::FaceSceneOptions options;
+  options.width = argc > 3 ? std::atoi(argv[2]) : 640;
+  options.height = argc > 3 ? std::atoi(argv[3]) : 480;
+  options.noiseSigma = 1.5;
+  options.brightness2 = 0.95;
+  if (options.width < 64 || options.height < 48) return Fail("the image size is too small");
+
+  const q3d::test::FaceStereoPair pair = q3d::test::RenderFaceStereoPair(options);
+  std::error_code error;
+  fs::create_directories(directory, error);
+  const fs::path image1 = directory / "face1.png";
+  const fs::path image2 = directory / "face2.png";
+  if (!cv::imwrite(image1.string(), pair.image1) || !cv::imwrite(image2.string(), pair.image2))
+    return Fail("cannot write the images into " + directory.string());
+  std::ofstream(directory / "truth.json") << q3d::test::FaceTruthJson(pair, "face");
+
+  q3d::CProjectDoc doc;
+  if (!doc.SetImages(image1.string(), image2.string()))
+    return Fail(q3d::PopError().Message());
+  q3d::AutoMatchReport report;
+  if (!q3d::AutomaticMatching(doc.m_stereoPair, q3d::AutoMatchParams{}, nullptr, &report))
+    return Fail(q3d::PopError().Message());
+
+  int within = 0;
+  for (const auto& match : doc.m_stereoPair.m_matches.Matches()) {
+    const auto truth = pair.TrueCorrespondence(match->m_point1->m_x, match->m_point1->m_y);
+    if (truth && std::hypot(truth->x() - match->m_point2->m_x, truth->y() - match->m_point2->m_y) <= 1.5)
+      ++within;
+  }
+  std::string message;
+  if (!doc.SaveProject((directory / "sample.qvp").string(), &message)) return Fail(message);
+  std::printf("%d dots and %d corners in image 1, %d dots and %d corners in image 2\n",
+              report.dots1, report.corners1, report.dots2, report.corners2);
+  std::printf("%d candidates, %d matches (%d on dots), %d within 1.5 px of the truth\n",
+              report.candidates, report.matches, report.dotMatches, within);
+  return 0;
+}
