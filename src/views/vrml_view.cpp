@@ -1,0 +1,412 @@
+#include "views/vrml_view.h"
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <cmath>
+#include <exception>
+
+#include "model/mesh_export.h"
+#include "model/model_file.h"
+#include "project/error_stack.h"
+#include "views/command_ids.h"
+#include "views/export_dialog.h"
+
+namespace q3d {
+namespace {
+
+// Rotation: a move of d pixels turns the model by 0.5·d/e radians with e = sqrt(d² + 2500).
+constexpr float kRotationEaseSquared = 2500.0f;
+constexpr float kRotationStep = 0.5f;
+constexpr float kPanUnitsPerPixel = 0.04f;
+constexpr float kZoomUnitsPerPixel = 0.2f;
+constexpr float kScaleUp = 10.0f / 9.0f;
+constexpr float kScaleDown = 0.9f;
+
+// Shows the wait cursor for the lifetime of the object.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// A magnifying glass with its hot spot in the middle of the lens.
+QCursor MakeZoomCursor() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (const auto& [color, width] : {std::pair{QColor(Qt::white), 4.0}, std::pair{QColor(Qt::black), 2.0}}) {
+    painter.setPen(QPen(color, width));
+    painter.drawEllipse(QPointF(12, 12), 8, 8);
+    painter.drawLine(QPointF(18, 18), QPointF(28, 28));
+  }
+  painter.setPen(QPen(Qt::black, 1.5));
+  painter.drawLine(QPointF(8, 12), QPointF(16, 12));
+  painter.drawLine(QPointF(12, 8), QPointF(12, 16));
+  return QCursor(pixmap, 12, 12);
+}
+
+}  // namespace
+
+CVRMLView::CVRMLView(QWidget* parent)
+    : QOpenGLWidget(parent), m_panCursor(Qt::OpenHandCursor), m_zoomCursor(MakeZoomCursor()) {
+  QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+  format.setRenderableType(QSurfaceFormat::OpenGL);
+  format.setVersion(3, 3);
+  format.setProfile(QSurfaceFormat::CoreProfile);
+  format.setDepthBufferSize(24);
+  setFormat(format);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setMinimumSize(16, 16);
+  ApplyToolCursor();
+}
+
+CVRMLView::~CVRMLView() {
+  DetachDocument();
+  if (context()) {
+    makeCurrent();
+    ReleaseGl();
+    doneCurrent();
+  }
+}
+
+void CVRMLView::ReleaseGl() {
+  if (!m_renderer.IsReady()) return;
+  m_glMesh.Release(*this);
+  m_meshTexture.Release(*this);
+  m_renderer.Release();
+  // A new context (the widget moved to another window) needs everything uploaded again.
+  m_meshChanged = true;
+  m_textureChanged = true;
+}
+
+void CVRMLView::initializeGL() {
+  // Without an OpenGL 3.3 context the view stays black: paintGL draws nothing.
+  if (!initializeOpenGLFunctions()) return;
+  if (!m_renderer.Initialize()) return;
+  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    makeCurrent();
+    ReleaseGl();
+    doneCurrent();
+  });
+  m_meshChanged = true;
+  m_textureChanged = true;
+}
+
+void CVRMLView::paintGL() {
+  if (!m_renderer.IsReady()) return;
+  if (m_meshChanged) {
+    m_glMesh.Upload(*this, m_meshBuilder);
+    m_meshChanged = false;
+  }
+  if (m_textureChanged) {
+    if (Document())
+      m_meshTexture.Upload(*this, Document()->m_model.m_texture);
+    else
+      m_meshTexture.Release(*this);
+    m_textureChanged = false;
+  }
+  const RenderQuality quality = Quality();
+  m_meshTexture.SetLinearFilter(*this, quality.linearFilter);
+  const qreal ratio = devicePixelRatioF();
+  m_renderer.Render(*this, m_scene, m_glMesh, m_textureOn ? &m_meshTexture : nullptr,
+                    QVector3D(1.0f, 1.0f, 1.0f), quality, qRound(width() * ratio),
+                    qRound(height() * ratio));
+}
+
+void CVRMLView::Render() { update(); }
+
+RenderQuality CVRMLView::Quality() const {
+  return RenderQuality::FromBits(m_shadeMode | m_fillMode | m_lighting, m_textureFilter);
+}
+
+void CVRMLView::BuildModel() {
+  WaitCursor wait;
+  m_meshBuilder.Clear();
+  m_built = true;
+  m_meshChanged = true;
+  m_textureChanged = true;
+  CProjectDoc* doc = Document();
+  // Without a render there are no 3D points to build from: the view stays empty.
+  if (!doc || !doc->IsRendered()) {
+    Render();
+    return;
+  }
+  const int errorsBefore = ErrorCount();
+  int status = 0;
+  try {
+    status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+  } catch (const std::exception& error) {
+    PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
+    status = -1;
+  }
+  // A failed build keeps what was filled; say why rather than show it silently.
+  if (status < 0 && ErrorCount() > errorsBefore) ShowError(PopError());
+  Render();
+}
+
+void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
+  if (!m_built || hint == kHintRebuildModel) BuildModel();
+  NotifyStateChanged();
+}
+
+QString CVRMLView::Caption() const {
+  const int32_t count = Document() ? Document()->m_model.PolygonCount() : 0;
+  return QStringLiteral("3D Model - %1 Polygons -").arg(static_cast<uint32_t>(count));
+}
+
+void CVRMLView::UpdateDocument(int hint) {
+  if (Document())
+    Document()->UpdateAllViews(nullptr, hint);
+  else
+    OnDocumentUpdate(nullptr, hint);
+}
+
+bool CVRMLView::OnCommand(int id) {
+  // Sets a mode member to value when it differs, then draws again.
+  auto setMode = [this](int& member, int value) {
+    if (member == value) return;
+    member = value;
+    Render();
+  };
+  auto chooseTool = [this](int mode, int locked) {
+    m_toolMode = mode;
+    m_toolLocked = locked;
+    ApplyToolCursor();
+  };
+  switch (id) {
+    case cmd::kSmoothOn:
+      m_smooth = !m_smooth;
+      UpdateDocument(kHintRebuildModel);
+      break;
+    case cmd::kSubdivisions:
+    case cmd::kCubicInterpolation: {
+      const int cubic = id == cmd::kCubicInterpolation ? 1 : 0;
+      if (m_cubic == cubic) break;
+      m_cubic = cubic;
+      UpdateDocument(kHintRebuildModel);
+      break;
+    }
+    case cmd::kTextureOn:
+      m_textureOn = !m_textureOn;
+      Render();
+      break;
+    case cmd::kBilinearFiltering: setMode(m_textureFilter, kTextureLinear); break;
+    case cmd::kPointFiltering: setMode(m_textureFilter, kTextureNearest); break;
+    case cmd::kLightingOn:
+      m_lighting = m_lighting == kLightOn ? kLightOff : kLightOn;
+      Render();
+      break;
+    case cmd::kFlatShading: setMode(m_shadeMode, kShadeFlat); break;
+    case cmd::kGouraudShading: setMode(m_shadeMode, kShadeGouraud); break;
+    case cmd::kFillPoint: setMode(m_fillMode, kFillPoints); break;
+    case cmd::kFillWireframe: setMode(m_fillMode, kFillWireframe); break;
+    case cmd::kFillSolid: setMode(m_fillMode, kFillSolid); break;
+    case cmd::kToolArrow: chooseTool(kToolRotate, 0); break;
+    case cmd::kToolPan: chooseTool(kToolPan, 1); break;
+    case cmd::kToolZoom: chooseTool(kToolZoom, 1); break;
+    case cmd::kExportModel: ExportModel(); break;
+    default: return false;
+  }
+  NotifyStateChanged();
+  return true;
+}
+
+bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
+  auto radio = [&state](bool selected) {
+    state.radio = true;
+    state.checked = selected;
+  };
+  switch (id) {
+    case cmd::kSmoothOn: state.checked = m_smooth != 0; break;
+    case cmd::kSubdivisions:
+      state.enabled = m_smooth != 0;
+      radio(m_cubic == 0);
+      break;
+    case cmd::kCubicInterpolation:
+      state.enabled = m_smooth != 0;
+      radio(m_cubic == 1);
+      break;
+    case cmd::kTextureOn: state.checked = m_textureOn != 0; break;
+    case cmd::kBilinearFiltering:
+      state.enabled = m_textureOn != 0;
+      radio(m_textureFilter == kTextureLinear);
+      break;
+    case cmd::kPointFiltering:
+      state.enabled = m_textureOn != 0;
+      radio(m_textureFilter == kTextureNearest);
+      break;
+    case cmd::kLightingOn: state.checked = m_lighting == kLightOn; break;
+    case cmd::kFlatShading: radio(m_shadeMode == kShadeFlat); break;
+    case cmd::kGouraudShading: radio(m_shadeMode == kShadeGouraud); break;
+    case cmd::kFillPoint: radio(m_fillMode == kFillPoints); break;
+    case cmd::kFillWireframe: radio(m_fillMode == kFillWireframe); break;
+    case cmd::kFillSolid: radio(m_fillMode == kFillSolid); break;
+    case cmd::kToolArrow: state.checked = m_toolMode == kToolRotate; break;
+    case cmd::kToolPan: state.checked = m_toolMode == kToolPan; break;
+    case cmd::kToolZoom: state.checked = m_toolMode == kToolZoom; break;
+    case cmd::kExportModel: state.enabled = true; break;
+    // Image and point commands mean nothing here.
+    case cmd::kToolRoi:
+    case cmd::kFitToWindow:
+    case cmd::kZoomIn:
+    case cmd::kZoomOut:
+    case cmd::kRoiFixedSize:
+    case cmd::kRoiWholeImage:
+    case cmd::kFullColor:
+    case cmd::kGrayscale:
+    case cmd::kShowPoints:
+    case cmd::kShowPointIds:
+    case cmd::kShowVectors:
+    case cmd::kDelete:
+    case cmd::kSelectAll:
+    case cmd::kInvertSelection:
+    case cmd::kManualMatching:
+      state.enabled = false;
+      state.checked = false;
+      break;
+    default: return false;
+  }
+  return true;
+}
+
+QCursor CVRMLView::ToolCursor(int toolMode) const {
+  switch (toolMode) {
+    case kToolPan: return m_panCursor;
+    case kToolZoom: return m_zoomCursor;
+    default: return QCursor(Qt::ArrowCursor);
+  }
+}
+
+void CVRMLView::ApplyToolCursor() { setCursor(ToolCursor(m_toolMode)); }
+
+void CVRMLView::HandleMouseMove(int x, int y, bool leftDown, bool spaceDown, bool ctrlDown) {
+  if (!m_toolLocked) {
+    const int mode = spaceDown ? kToolPan : ctrlDown ? kToolZoom : kToolRotate;
+    if (mode != m_toolMode) {
+      m_toolMode = mode;
+      ApplyToolCursor();
+      NotifyStateChanged();
+    }
+  }
+  float dx = 0.0f;
+  float dy = 0.0f;
+  if (leftDown) {
+    dx = static_cast<float>(m_lastX - x);
+    dy = static_cast<float>(m_lastY - y);
+  }
+  m_lastX = x;
+  m_lastY = y;
+  // With the button up there is nothing to do (the window system ends the mouse grab).
+  if (!leftDown) return;
+
+  SceneFrame& model = m_scene.model;
+  switch (m_toolMode) {
+    case kToolRotate: {
+      const float d = std::sqrt(dx * dx + dy * dy);
+      if (d == 0.0f) return;
+      const float e = std::sqrt(d * d + kRotationEaseSquared);
+      model.SetRotation(&m_scene.root, QVector3D(-dy / d, -dx / d, 0.0f), -d / e);
+      model.Move(kRotationStep);
+      model.SetRotation(&m_scene.root, QVector3D(), 0.0f);
+      break;
+    }
+    case kToolPan:
+      if (dx == 0.0f && dy == 0.0f) return;
+      model.SetVelocity(&m_scene.camera, QVector3D(-dx, dy, 0.0f));
+      model.Move(kPanUnitsPerPixel);
+      model.SetVelocity(&m_scene.camera, QVector3D());
+      break;
+    case kToolZoom:
+      if (dy == 0.0f) return;
+      // The projection is always perspective: one pixel up moves the model 0.2 units away.
+      model.SetVelocity(&m_scene.camera, QVector3D(0.0f, 0.0f, dy));
+      model.Move(kZoomUnitsPerPixel);
+      model.SetVelocity(&m_scene.camera, QVector3D());
+      break;
+    default: return;
+  }
+  Render();
+}
+
+void CVRMLView::HandleKeyDown(int key, bool shift) {
+  switch (key) {
+    case Qt::Key_Control: m_toolMode = kToolZoom; break;
+    case Qt::Key_Space: m_toolMode = kToolPan; break;
+    case Qt::Key_X:
+    case Qt::Key_Y:
+    case Qt::Key_Z: {
+      const float factor = shift ? kScaleDown : kScaleUp;
+      m_meshBuilder.Scale(key == Qt::Key_X ? factor : 1.0f, key == Qt::Key_Y ? factor : 1.0f,
+                          key == Qt::Key_Z ? factor : 1.0f);
+      m_meshChanged = true;
+      Render();
+      break;
+    }
+    default: break;
+  }
+  ApplyToolCursor();
+  NotifyStateChanged();
+}
+
+void CVRMLView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  HandleMouseMove(p.x(), p.y(), event->buttons().testFlag(Qt::LeftButton), m_spaceDown,
+                  event->modifiers().testFlag(Qt::ControlModifier));
+}
+
+void CVRMLView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space) m_spaceDown = true;
+  HandleKeyDown(event->key(), event->modifiers().testFlag(Qt::ShiftModifier));
+}
+
+void CVRMLView::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) m_spaceDown = false;
+  QOpenGLWidget::keyReleaseEvent(event);
+}
+
+void CVRMLView::focusOutEvent(QFocusEvent* event) {
+  // A release that happens elsewhere is never seen: do not keep panning.
+  m_spaceDown = false;
+  QOpenGLWidget::focusOutEvent(event);
+}
+
+void CVRMLView::contextMenuEvent(QContextMenuEvent* event) {
+  if (m_contextMenu) m_contextMenu->exec(event->globalPos());
+}
+
+void CVRMLView::ExportModel() {
+  CProjectDoc* doc = Document();
+  if (!doc) return;
+  const QString chosen = AskExportPath(this);
+  if (chosen.isEmpty()) return;
+  const std::string path = QFile::encodeName(chosen).toStdString();
+  std::string error;
+  {
+    WaitCursor wait;
+    // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+    const cv::Mat texture = doc->m_model.m_texture.Mat();
+    switch (ExportFormatForPath(chosen)) {
+      case ModelExportFormat::Q3d: error = WriteModelFile(path, doc->m_stereoPair, doc->m_model); break;
+      case ModelExportFormat::Vrml: error = WriteVrml(path, m_meshBuilder, texture); break;
+      case ModelExportFormat::Obj: error = WriteObj(path, m_meshBuilder, texture); break;
+      case ModelExportFormat::Ply: error = WritePly(path, m_meshBuilder, texture); break;
+      case ModelExportFormat::Glb: error = WriteGlb(path, m_meshBuilder, texture); break;
+    }
+  }
+  if (!error.empty()) {
+    PushErrorText(error);
+    ShowError(PopError());
+  }
+}
+
+}  // namespace q3d
