@@ -17,6 +17,7 @@ enum MeshStatus : int {
   kMeshBadFaceData = -3,      // a face that is not a triangle or an index out of range
   kMeshIndexOutOfRange = -4,  // a vertex index beyond the mesh
   kMeshEmpty = -5,            // an operation that needs vertices on an empty mesh
+  kMeshBuildFailed = -6,      // a model build could not mesh its points (error record pushed)
 };
 
 struct MeshBox {

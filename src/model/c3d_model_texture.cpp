@@ -1,0 +1,62 @@
+// The model's texture: image 1's region around its points resampled to 512 x 512.
+#include <new>
+
+#include <opencv2/imgproc.hpp>
+
+#include "model/c3d_model.h"
+#include "project/error_stack.h"
+#include "stereo/stereo_pair.h"
+
+namespace q3d {
+namespace {
+
+bool IsTextureLayout(const Image& texture) {
+  return texture.HasData() && texture.Width() == C3DModel::kTextureSize &&
+         texture.Height() == C3DModel::kTextureSize && texture.Channels() == 3 &&
+         texture.Depth() == 8;
+}
+
+// The region of the image, with black where the region reaches past the image's edges, so
+// that the texture always maps the whole region.
+cv::Mat RegionOf(const Image& image, const IplROI& roi) {
+  const cv::Rect wanted(roi.xOffset, roi.yOffset, roi.width, roi.height);
+  const cv::Mat whole = image.Mat();
+  const cv::Rect inside = wanted & cv::Rect(0, 0, whole.cols, whole.rows);
+  if (inside == wanted) return whole(wanted);
+  cv::Mat region = cv::Mat::zeros(roi.height, roi.width, CV_8UC3);
+  if (!inside.empty()) whole(inside).copyTo(region(inside - wanted.tl()));
+  return region;
+}
+
+}  // namespace
+
+void C3DModel::UpdateTexture() {
+  if (m_stereoPair == nullptr || m_stereoPair->m_camera1 == nullptr) return;
+  const CCamera& camera1 = *m_stereoPair->m_camera1;
+  IplROI region;
+  camera1.m_points.GetBoundingRoi(region);
+
+  if (!IsTextureLayout(m_texture)) {
+    FreeImage(m_texture);
+    if (!CreateColorImage(m_texture, kTextureSize, kTextureSize)) return;
+  }
+  // An unchanged region keeps the texture, and with it any retouching.
+  if (region == m_sourceRoi) return;
+  m_sourceRoi = region;
+  if (region.width == 0 || region.height == 0) return;
+  if (!camera1.HasImage() || camera1.m_image.Channels() != 3 || camera1.m_image.Depth() != 8) {
+    PushErrorText("Error: Image 1 has no colour image to take the texture from.");
+    return;
+  }
+  try {
+    cv::Mat destination = m_texture.Mat();
+    cv::resize(RegionOf(camera1.m_image, region), destination, destination.size(), 0, 0,
+               cv::INTER_CUBIC);
+  } catch (const cv::Exception&) {
+    PushImageLibraryError();
+  } catch (const std::bad_alloc&) {
+    PushOutOfMemory();
+  }
+}
+
+}  // namespace q3d

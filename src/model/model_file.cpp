@@ -1,0 +1,81 @@
+#include "model/model_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "model/c3d_model.h"
+#include "model/mesh_builder.h"
+#include "model/mesh_export.h"
+#include "project/archive.h"
+#include "project/error_stack.h"
+#include "stereo/stereo_pair.h"
+
+namespace q3d {
+namespace {
+
+bool HasShape(const Matrix& m, Eigen::Index rows, Eigen::Index cols) {
+  return m.rows() == rows && m.cols() == cols && m.allFinite();
+}
+
+bool IsModelFilePath(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".q3d";
+}
+
+const char* const kNoRender = "There is no rendered model to export: render the project first.";
+
+}  // namespace
+
+bool HasRenderResults(const CStereoPair& pair) {
+  return pair.m_rendered == 1 && HasShape(pair.m_F, 3, 3) && HasShape(pair.m_A1, 3, 3) &&
+         HasShape(pair.m_A2, 3, 3) && HasShape(pair.m_Rcam, 3, 3) && pair.m_t.size() == 3 &&
+         pair.m_t.allFinite();
+}
+
+std::string WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model) {
+  if (!HasRenderResults(pair)) return kNoRender;
+  Archive ar = Archive::ForStoring();
+  ar.WriteBytes("QV3D", 4);
+  const uint8_t version[2] = {1, 0};
+  ar.WriteBytes(version, 2);
+  const uint8_t reserved[256] = {};
+  ar.WriteBytes(reserved, sizeof reserved);
+  pair.WriteModelData(ar);
+  model.WriteModel(ar);
+  return WriteFileAtomically(path, ar.Buffer());
+}
+
+std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
+                          const ModelExportOptions& options) {
+  const bool modelFile = IsModelFilePath(path);
+  if (!modelFile && !IsMeshExportPath(path)) {
+    return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).";
+  }
+  if (!HasRenderResults(pair)) return kNoRender;
+  const int errorsBefore = ErrorCount();
+  // Any record a step pushes becomes this export's message.
+  auto failure = [&](const std::string& fallback) {
+    std::string message = fallback;
+    if (ErrorCount() > errorsBefore) message = PopError().Message();
+    while (ErrorCount() > errorsBefore) PopError();
+    return message;
+  };
+  if (modelFile) {
+    model.UpdateTexture();
+    if (!model.m_texture.HasData() || ErrorCount() > errorsBefore) {
+      return failure("The texture could not be made from Image 1.");
+    }
+    return WriteModelFile(path, pair, model);
+  }
+  MeshBuilder mesh;
+  const int status = model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
+  if (status < 0 || mesh.FaceCount() == 0) {
+    return failure("The model has no triangles to export: it needs matches around a surface.");
+  }
+  return ExportMesh(path, mesh, model.m_texture.Mat());
+}
+
+}  // namespace q3d

@@ -1,0 +1,37 @@
+#pragma once
+// Export of a rendered project's 3D model: the system's own model file (.q3d) and the mesh
+// formats of mesh_export.h, chosen by the file's extension.
+#include <string>
+
+namespace q3d {
+
+class C3DModel;
+class CStereoPair;
+
+// Size of a .q3d file with a 512 x 512 texture: kModelFileBaseSize + 32 bytes per match.
+constexpr long kModelFileBaseSize = 787078;
+
+// True when the pair holds the results of a render (rendered flag and the fixed shapes of
+// F, A1, A2, R and t).
+bool HasRenderResults(const CStereoPair& pair);
+
+// Writes the .q3d file: the magic "QV3D", version 1, 0, 256 reserved zero bytes, the pair's
+// block and the model's block. Returns an empty string on success, otherwise a message;
+// the file is written complete or not at all. Refuses a pair without render results.
+std::string WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model);
+
+// Mesh chosen for the mesh formats, as the 3D view's Mesh menu.
+struct ModelExportOptions {
+  int smooth = 0;  // 0: the points' own mesh; otherwise refined once (subdivision) ...
+  int cubic = 0;   // ... or, when this is set too, the interpolated grid
+  int gridSize = 50;
+};
+
+// Export 3D Model: by extension (case ignored) the .q3d file, or the mesh built with the
+// options and the texture as .wrl, .obj, .ply or .glb. The texture is brought up to date
+// first (unchanged regions keep their retouching). Returns an empty string on success,
+// otherwise a message, with nothing written and no error record left on the stack.
+std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
+                          const ModelExportOptions& options = {});
+
+}  // namespace q3d
