@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QPixmap>
 #include <cmath>
@@ -73,6 +74,8 @@ CVRMLView::CVRMLView(QWidget* parent)
 CVRMLView::~CVRMLView() {
   DetachDocument();
   if (context()) {
+    // The base class destroys the context after this object's members are gone.
+    disconnect(context(), nullptr, this, nullptr);
     makeCurrent();
     ReleaseGl();
     doneCurrent();
@@ -90,7 +93,7 @@ void CVRMLView::ReleaseGl() {
 }
 
 void CVRMLView::initializeGL() {
-  // Without an OpenGL 3.3 context the view stays black: paintGL draws nothing.
+  // Without an OpenGL 3.3 context the view stays black.
   if (!initializeOpenGLFunctions()) return;
   if (!m_renderer.Initialize()) return;
   connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
@@ -103,7 +106,12 @@ void CVRMLView::initializeGL() {
 }
 
 void CVRMLView::paintGL() {
-  if (!m_renderer.IsReady()) return;
+  if (!m_renderer.IsReady()) {
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    gl->glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
   if (m_meshChanged) {
     m_glMesh.Upload(*this, m_meshBuilder);
     m_meshChanged = false;

@@ -346,6 +346,41 @@ TEST_F(VrmlViewTest, CaptionFollowsEveryUpdate) {
   EXPECT_EQ(view_->Mesh().Positions(), mesh);  // not rebuilt by other hints
 }
 
+TEST_F(VrmlViewTest, RebuildTakesTheRetouchedTexture) {
+  ASSERT_TRUE(view_->OnCommand(cmd::kLightingOn));
+  const QColor original = Centre(Grab());
+  Image& texture = doc_.m_model.m_texture;
+  for (int y = 0; y < texture.Height(); ++y)
+    for (int x = 0; x < texture.Width(); ++x) {
+      uint8_t* p = texture.Row(y) + 3 * x;
+      p[0] = 10;
+      p[1] = 200;
+      p[2] = 90;
+    }
+  // Drawing again alone keeps the uploaded texture; the rebuild hint takes the new one.
+  EXPECT_EQ(Centre(Grab()), original);
+  doc_.UpdateAllViews(nullptr, kHintRebuildModel);
+  EXPECT_EQ(Centre(Grab()), QColor(90, 200, 10));
+}
+
+TEST_F(VrmlViewTest, KeepsDrawingAfterResizeAndAfterMovingToAnotherWindow) {
+  view_->resize(300, 200);
+  QImage image = Grab();
+  EXPECT_EQ(image.size(), QSize(300, 200));
+  EXPECT_NE(Centre(image).rgb() & 0xFFFFFF, 0u);
+  // A pane switch puts the view into another window: a new context, everything uploaded again.
+  QWidget window;
+  window.resize(400, 300);
+  view_->setParent(&window);
+  view_->setGeometry(0, 0, 400, 300);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  image = Grab();
+  EXPECT_NE(Centre(image).rgb() & 0xFFFFFF, 0u);
+  EXPECT_GT(CountNonBackground(image), image.width() * image.height() / 10);
+  view_->setParent(nullptr);
+}
+
 TEST_F(VrmlViewTest, ExportWritesTheFormatOfTheChosenExtension) {
   test::TempDir dir;
   auto exportTo = [&](const std::string& name) {
@@ -405,6 +440,19 @@ TEST(VrmlViewUnrendered, ShowsNothingAndCountsNoPolygons) {
   EXPECT_EQ(view.Caption(), "3D Model - 0 Polygons -");
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
   EXPECT_EQ(CountNonBackground(view.grabFramebuffer().convertToFormat(QImage::Format_RGB32)), 0);
+  // Nothing to export before a render: reported, no file.
+  std::vector<std::string> shown;
+  SetErrorPresenter([&shown](const ErrorRecord& record) { shown.push_back(record.Message()); });
+  test::TempDir dir;
+  for (const char* name : {"empty.q3d", "empty.obj"}) {
+    const QString path = QString::fromStdString(dir.File(name).string());
+    SetExportPathProvider([path](QWidget*) { return path; });
+    EXPECT_TRUE(view.OnCommand(cmd::kExportModel));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
+  }
+  SetExportPathProvider(nullptr);
+  SetErrorPresenter(nullptr);
+  EXPECT_EQ(shown.size(), 2u);
 }
 
 }  // namespace
