@@ -36,12 +36,16 @@ void C3DModel::UpdateTexture() {
   IplROI region;
   camera1.m_points.GetBoundingRoi(region);
 
+  bool created = false;
   if (!IsTextureLayout(m_texture)) {
     FreeImage(m_texture);
     if (!CreateColorImage(m_texture, kTextureSize, kTextureSize)) return;
+    created = true;
   }
-  // An unchanged region keeps the texture, and with it any retouching.
-  if (region == m_sourceRoi) return;
+  // An unchanged region keeps the texture, and with it any retouching. A texture just
+  // created holds nothing to keep (a project saved before its first build loads without
+  // texture pixels but with its region already set), so it is always resampled.
+  if (region == m_sourceRoi && !created) return;
   m_sourceRoi = region;
   if (region.width == 0 || region.height == 0) return;
   if (!camera1.HasImage() || camera1.m_image.Channels() != 3 || camera1.m_image.Depth() != 8) {

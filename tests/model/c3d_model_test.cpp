@@ -102,6 +102,23 @@ TEST(C3DModelTexture, ResampledFromTheRegionAndKeptWhileTheRegionStays) {
   EXPECT_NE(model.m_texture.Row(10)[30], 7);
 }
 
+TEST(C3DModelTexture, ProjectSavedBeforeAnyBuildGetsItsTextureAfterLoading) {
+  CProjectDoc doc;
+  PaintRamp(doc.m_camera1.m_image, 400, 300);
+  doc.AddMatch(100, 50, 0, 0);
+  doc.AddMatch(299, 249, 0, 0);
+  Archive out = Archive::ForStoring();
+  doc.Serialize(out);  // no texture pixels yet
+  const std::vector<uint8_t> bytes = out.TakeBuffer();
+  CProjectDoc loaded;
+  Archive in = Archive::ForLoading(bytes.data(), bytes.size());
+  loaded.Serialize(in);
+  EXPECT_EQ(loaded.m_model.m_sourceRoi, MakeRoi(0, 100, 50, 200, 200));
+  loaded.m_model.UpdateTexture();
+  ASSERT_TRUE(loaded.m_model.m_texture.HasData());
+  EXPECT_NEAR(loaded.m_model.m_texture.Row(511)[3 * 511], 299 * 255 / 399, 2);
+}
+
 TEST(C3DModelTexture, RegionBeyondTheImageIsPaddedNotStretched) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 100, 100);
