@@ -375,6 +375,14 @@ void CVRMLView::mouseMoveEvent(QMouseEvent* event) {
 void CVRMLView::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Space) m_spaceDown = true;
   HandleKeyDown(event->key(), event->modifiers().testFlag(Qt::ShiftModifier));
+  switch (event->key()) {
+    case Qt::Key_Control:
+    case Qt::Key_Space:
+    case Qt::Key_X:
+    case Qt::Key_Y:
+    case Qt::Key_Z: break;
+    default: QOpenGLWidget::keyPressEvent(event);  // lets the parent see other keys
+  }
 }
 
 void CVRMLView::keyReleaseEvent(QKeyEvent* event) {

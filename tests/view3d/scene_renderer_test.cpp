@@ -110,23 +110,6 @@ TEST_F(SceneRendererTest, BilinearFilteringBlendsTexelsAndPointFilteringDoesNot)
   EXPECT_GT(countGreys(harness_.Render(scene_, quality)), 500);
 }
 
-TEST_F(SceneRendererTest, FillModesDrawFewerPixelsFromSolidToPoints) {
-  const Image white = test::SolidTexture(8, 255, 255, 255);
-  harness_.SetTexture(&white);
-  harness_.SetMesh(test::BumpGrid(4, 5.0f));
-  RenderQuality quality = Unlit();
-  quality.fill = FillMode::Solid;
-  const int solid = CountNonBackground(harness_.Render(scene_, quality));
-  quality.fill = FillMode::Wireframe;
-  const int wire = CountNonBackground(harness_.Render(scene_, quality));
-  quality.fill = FillMode::Points;
-  const int points = CountNonBackground(harness_.Render(scene_, quality));
-  EXPECT_GT(points, 15);  // 25 vertices, a few may share a pixel
-  EXPECT_LE(points, 25);
-  EXPECT_GT(wire, 4 * points);
-  EXPECT_GT(solid, 3 * wire);
-}
-
 TEST_F(SceneRendererTest, FlatShadingIsUniformPerTriangleAndGouraudBlendsAcrossIt) {
   const Image white = test::SolidTexture(8, 255, 255, 255);
   harness_.SetTexture(&white);
@@ -143,13 +126,6 @@ TEST_F(SceneRendererTest, FlatShadingIsUniformPerTriangleAndGouraudBlendsAcrossI
   quality.shade = ShadeMode::Gouraud;
   const QImage smooth = harness_.Render(scene_, quality);
   EXPECT_GT(qRed(smooth.pixel(nearRidge)), qRed(smooth.pixel(nearEdge)) + 20);
-}
-
-TEST_F(SceneRendererTest, NoTextureDrawsTheMeshColour) {
-  harness_.SetTexture(nullptr);
-  harness_.SetMesh(test::FacingSquare(2.0f));
-  EXPECT_EQ(QColor(harness_.Render(scene_, Unlit()).pixel(kWidth / 2, kHeight / 2)),
-            QColor(255, 255, 255));
 }
 
 }  // namespace

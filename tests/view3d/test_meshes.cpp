@@ -51,32 +51,6 @@ MeshBuilder Tent(float half, float slopeDegrees) {
   return Build(positions, {0, 1, 4, 0, 4, 3, 1, 2, 5, 1, 5, 4}, uv);
 }
 
-MeshBuilder BumpGrid(int n, float half) {
-  std::vector<float> positions;
-  std::vector<float> uv;
-  for (int row = 0; row <= n; ++row) {
-    for (int col = 0; col <= n; ++col) {
-      const float u = static_cast<float>(col) / n;
-      const float v = static_cast<float>(row) / n;
-      const float x = (2 * u - 1) * half;
-      const float y = (1 - 2 * v) * half;
-      positions.insert(positions.end(), {x, y, -0.3f * half * std::exp(-(x * x + y * y) / (half * half))});
-      uv.insert(uv.end(), {u, v});
-    }
-  }
-  std::vector<int32_t> triangles;
-  for (int row = 0; row < n; ++row) {
-    for (int col = 0; col < n; ++col) {
-      const int32_t a = row * (n + 1) + col;
-      const int32_t b = a + 1;
-      const int32_t c = a + n + 1;
-      const int32_t d = c + 1;
-      triangles.insert(triangles.end(), {a, b, d, a, d, c});
-    }
-  }
-  return Build(positions, triangles, uv);
-}
-
 Image SolidTexture(int size, uint8_t b, uint8_t g, uint8_t r) {
   Image image;
   CreateColorImage(image, size, size);

@@ -13,9 +13,6 @@ MeshBuilder FacingSquare(float half, float u0 = 0.0f, float v0 = 0.0f);
 // A tent: two planes meeting on the vertical line x = 0, each tilted by `slopeDegrees`
 // away from facing the camera, with smoothed normals along the ridge.
 MeshBuilder Tent(float half, float slopeDegrees);
-// A regular grid of (n + 1)² vertices and 2n² triangles with a gentle bump, texture
-// coordinates over [0, 1]².
-MeshBuilder BumpGrid(int n, float half);
 
 // A texture of this system's layout (3 channels, BGR, rows aligned to 8).
 Image SolidTexture(int size, uint8_t b, uint8_t g, uint8_t r);
