@@ -1,7 +1,6 @@
 // The camera's image work: loading, the grey copy and placing points on markers.
 #include <algorithm>
 #include <memory>
-
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -62,8 +61,7 @@ int CCamera::Load(const std::string& path) {
 int CCamera::AddPointAt(int x, int y, int& found) {
   found = 0;
   // Without a grey image, or off the image, there is no marker under the click.
-  if (!m_gray.HasData() || x < 0 || y < 0 || x >= m_gray.Width() || y >= m_gray.Height())
-    return 1;
+  if (!m_gray.HasData() || x < 0 || y < 0 || x >= m_gray.Width() || y >= m_gray.Height()) return 1;
   const int width = m_gray.Width();
   const int height = m_gray.Height();
   const int x0 = std::max(x - kMarkerWindowHalf, 0);

@@ -1,14 +1,14 @@
 #include "stereo/image_io.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <limits>
-#include <vector>
-
 #include <opencv2/imgcodecs.hpp>
+#include <vector>
 
 #include "project/error_stack.h"
 

@@ -52,8 +52,7 @@ std::vector<Pixel> BuildMarkerOutline(const std::vector<MarkerRowRecord>& rows) 
     ++i;
   }
   // The bottom row closes the outline (a single row is thus listed twice).
-  AppendRowPixels(outline, i, rows[static_cast<size_t>(i)].start,
-                  rows[static_cast<size_t>(i)].end);
+  AppendRowPixels(outline, i, rows[static_cast<size_t>(i)].start, rows[static_cast<size_t>(i)].end);
   return outline;
 }
 
@@ -87,8 +86,8 @@ CircleCentre FitCircleCentre(const std::vector<Pixel>& outline) {
     b3 += r2;
   }
   // Inverse of the symmetric normal matrix [sxx sxy sx; sxy syy sy; sx sy k] by its adjugate.
-  const double det = 2 * sxy * sy * sx + k * syy * sxx - sx * sx * syy - sxx * sy * sy -
-                     sxy * sxy * k;
+  const double det =
+      2 * sxy * sy * sx + k * syy * sxx - sx * sx * syy - sxx * sy * sy - sxy * sxy * k;
   // The normalised entries are at most k, so det is at most of the order of k³; far below
   // that the pixels lie on a line and the circle is undefined.
   if (!(std::abs(det) > 1e-10 * k * k * k)) return {kNaN, kNaN};

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
-
-#include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
 #include "project/error_stack.h"
@@ -133,8 +133,8 @@ TEST(CameraAddPointTest, PlacesNumberedPointsOnDots) {
 TEST(CameraAddPointTest, BrightPixelsAndClicksOffTheImagePlaceNothing) {
   CCamera camera;
   SetImage(camera, test::DrawDiscs(60, 50, {{30, 25, 5}}));
-  for (const auto& click : {cv::Point(5, 5), cv::Point(-1, 25), cv::Point(30, -3), cv::Point(60, 25),
-                            cv::Point(30, 50), cv::Point(1000000, 1000000)}) {
+  for (const auto& click : {cv::Point(5, 5), cv::Point(-1, 25), cv::Point(30, -3),
+                            cv::Point(60, 25), cv::Point(30, 50), cv::Point(1000000, 1000000)}) {
     int found = -1;
     EXPECT_EQ(camera.AddPointAt(click.x, click.y, found), 1);
     EXPECT_EQ(found, 0);
@@ -195,7 +195,8 @@ CentreErrors MeasureCentreErrors(double radius, double blurSigma) {
       camera.m_image = test::ToColorImage(test::DrawDiscs(64, 64, {{cx, cy, radius}}, blurSigma));
       camera.MakeGray();
       int found = 0;
-      camera.AddPointAt(static_cast<int>(std::lround(cx)), static_cast<int>(std::lround(cy)), found);
+      camera.AddPointAt(static_cast<int>(std::lround(cx)), static_cast<int>(std::lround(cy)),
+                        found);
       if (!found) {
         ++errors.missed;
         continue;

@@ -1,13 +1,13 @@
 #include "stereo/image_io.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <random>
-
-#include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <random>
 
 #include "project/error_stack.h"
 #include "support/synthetic_images.h"
@@ -17,7 +17,8 @@ namespace {
 
 // Random BGR pixels; with fieldBits set, each channel takes only values that a field of
 // that many bits represents exactly (the field value scaled to 0..255 and rounded).
-cv::Mat RandomImage(int width, int height, uint32_t seed, const std::array<int, 3>& fieldBits = {8, 8, 8}) {
+cv::Mat RandomImage(int width, int height, uint32_t seed,
+                    const std::array<int, 3>& fieldBits = {8, 8, 8}) {
   std::mt19937 rng(seed);
   cv::Mat image(height, width, CV_8UC3);
   for (int y = 0; y < height; ++y) {
@@ -39,7 +40,8 @@ bool SamePixels(const Image& image, const cv::Mat& expected) {
 }
 
 void Patch32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 class ImageIoTest : public ::testing::Test {
@@ -141,7 +143,8 @@ TEST_F(ImageIoTest, DamagedBitmapsAreRefusedWithTheFileNamed) {
     EXPECT_FALSE(image.HasData()) << damage.name;
     ASSERT_EQ(ErrorCount(), 1) << damage.name;
     const ErrorRecord record = PopError();
-    EXPECT_NE(record.Message().find(path), std::string::npos) << damage.name << ": " << record.Message();
+    EXPECT_NE(record.Message().find(path), std::string::npos)
+        << damage.name << ": " << record.Message();
     EXPECT_EQ(record.severity, 2) << damage.name;
   }
 }
@@ -193,9 +196,10 @@ TEST_F(ImageIoTest, PngAndTiffLoadExactlyAndJpegClosely) {
 // or a refusal with an error record, never a crash, an over-read or a huge allocation.
 TEST_F(ImageIoTest, MutatedBitmapsNeverCrashTheLoader) {
   const cv::Mat source = RandomImage(9, 6, 21);
-  const std::vector<std::vector<uint8_t>> bases = {
-      test::EncodeBmp(source, {24}), test::EncodeBmp(source, {16, true, true, 108}),
-      test::EncodeBmp(source, {32, true, false, 124}), test::EncodeBmp(source, {16, false, false, 40})};
+  const std::vector<std::vector<uint8_t>> bases = {test::EncodeBmp(source, {24}),
+                                                   test::EncodeBmp(source, {16, true, true, 108}),
+                                                   test::EncodeBmp(source, {32, true, false, 124}),
+                                                   test::EncodeBmp(source, {16, false, false, 40})};
   const uint32_t extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x10000, 0xFFFF};
   std::mt19937 rng(20261207);
   int loaded = 0, refused = 0;

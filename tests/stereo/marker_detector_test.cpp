@@ -1,8 +1,8 @@
 #include "stereo/marker_detector.h"
 
-#include <cmath>
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 
 #include "project/error_stack.h"
@@ -13,7 +13,9 @@ namespace {
 
 constexpr int kWindow = 41;
 
-cv::Mat Background(uint8_t value = 200) { return cv::Mat(kWindow, kWindow, CV_8UC1, cv::Scalar(value)); }
+cv::Mat Background(uint8_t value = 200) {
+  return cv::Mat(kWindow, kWindow, CV_8UC1, cv::Scalar(value));
+}
 
 struct Detection {
   CMarkerDetector detector;
@@ -80,7 +82,8 @@ TEST(MarkerDetectorTest, RunningMeanIsRoundedToNearest) {
 
 TEST(MarkerDetectorTest, SeedOutsideTheWindowMarksNothing) {
   const cv::Mat window = Background(10);
-  for (const auto& seed : {cv::Point(-1, 5), cv::Point(5, -1), cv::Point(kWindow, 5), cv::Point(5, kWindow)}) {
+  for (const auto& seed :
+       {cv::Point(-1, 5), cv::Point(5, -1), cv::Point(kWindow, 5), cv::Point(5, kWindow)}) {
     Detection d;
     Detect(window, seed.x, seed.y, d);
     EXPECT_EQ(d.grow, 1);
@@ -201,7 +204,8 @@ TEST(MarkerOutlineTest, WideStepsListEveryNewPixel) {
 TEST(CircleFitTest, PixelsOnACircleGiveItsCentre) {
   // Integer points at distance 5 from (10, 7).
   std::vector<Pixel> points;
-  for (const auto& [dx, dy] : {std::pair{5, 0}, {-5, 0}, {0, 5}, {0, -5}, {3, 4}, {-3, 4}, {4, -3}, {-4, -3}})
+  for (const auto& [dx, dy] :
+       {std::pair{5, 0}, {-5, 0}, {0, 5}, {0, -5}, {3, 4}, {-3, 4}, {4, -3}, {-4, -3}})
     points.push_back({10 + dx, 7 + dy});
   const CircleCentre c = FitCircleCentre(points);
   EXPECT_NEAR(c.x, 10.0, 1e-9);

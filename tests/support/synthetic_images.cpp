@@ -6,9 +6,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
-
 #include <opencv2/imgproc.hpp>
+#include <stdexcept>
 
 namespace q3d::test {
 namespace {
@@ -139,12 +138,14 @@ std::vector<uint8_t> EncodeBmp(const cv::Mat& bgr, const BmpOptions& options) {
     Set32(out, info + 44, green);
     Set32(out, info + 48, blue);
   }
-  for (uint32_t i = 0; i < paletteSize / 4; ++i) out.insert(out.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
+  for (uint32_t i = 0; i < paletteSize / 4; ++i)
+    out.insert(out.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
 
   for (int r = 0; r < bgr.rows; ++r) {
     const int y = options.topDown ? r : bgr.rows - 1 - r;
     const size_t rowStart = out.size();
-    for (int x = 0; x < bgr.cols; ++x) PutPixel(out, bgr.at<cv::Vec3b>(y, x), bpp, options.bitfields);
+    for (int x = 0; x < bgr.cols; ++x)
+      PutPixel(out, bgr.at<cv::Vec3b>(y, x), bpp, options.bitfields);
     out.resize(rowStart + stride, 0);
   }
   return out;
@@ -152,7 +153,8 @@ std::vector<uint8_t> EncodeBmp(const cv::Mat& bgr, const BmpOptions& options) {
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 

@@ -3,10 +3,9 @@
 // of every layout the loader reads, written to a private temporary directory.
 #include <cstdint>
 #include <filesystem>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
-
-#include <opencv2/core.hpp>
 
 #include "stereo/image.h"
 
@@ -16,8 +15,8 @@ struct Bgr {
   uint8_t b = 0, g = 0, r = 0;
 };
 
-inline constexpr Bgr kSkin{150, 175, 220};     // BT.601 grey 186
-inline constexpr Bgr kMarkerDot{40, 45, 60};   // BT.601 grey 48
+inline constexpr Bgr kSkin{150, 175, 220};    // BT.601 grey 186
+inline constexpr Bgr kMarkerDot{40, 45, 60};  // BT.601 grey 48
 
 struct Disc {
   double cx = 0.0;  // centre in pixel coordinates (pixel centres at integers)
@@ -35,10 +34,10 @@ Image ToColorImage(const cv::Mat& bgr);
 Image ToGrayImage(const cv::Mat& gray);
 
 struct BmpOptions {
-  int bitsPerPixel = 24;        // 8 (grey palette), 16, 24 or 32
-  bool bitfields = false;       // 16 bpp: 5-6-5 masks; 32 bpp: explicit 8-8-8 masks
-  bool topDown = false;         // negative height
-  uint32_t infoHeaderSize = 40; // 40, 108 (V4) or 124 (V5)
+  int bitsPerPixel = 24;         // 8 (grey palette), 16, 24 or 32
+  bool bitfields = false;        // 16 bpp: 5-6-5 masks; 32 bpp: explicit 8-8-8 masks
+  bool topDown = false;          // negative height
+  uint32_t infoHeaderSize = 40;  // 40, 108 (V4) or 124 (V5)
 };
 
 // Encodes a BGR matrix as a bitmap file. 16-bit layouts keep the high bits of each channel.
