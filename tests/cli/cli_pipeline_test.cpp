@@ -93,6 +93,26 @@ TEST_F(CliPipeline, TheSameSeedRendersTheSameProject) {
   EXPECT_EQ(ReadBytes(File("a.qvp")), ReadBytes(File("b.qvp")));
 }
 
+TEST_F(CliPipeline, RefinedVerboseRenderKeepsDiagnosticsOffStdout) {
+  MakeScene(30, 30);
+  const std::string project = NewProject("p.qvp");
+  const CliRun quiet = Run({"render", project, "--seed", "9", "--refine", "-o", File("q.qvp")});
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+
+  const CliRun verbose = Run({"render", project, "--seed", "9", "--refine", "--verbose", "--json",
+                              "-o", File("v.qvp")});
+  ASSERT_EQ(verbose.status, 0) << verbose.err;
+  EXPECT_GT(LineCount(verbose.err), 0);
+  ASSERT_EQ(LineCount(verbose.out), 1) << verbose.out;
+  const auto json = Json::Parse(verbose.out);
+  ASSERT_TRUE(json) << verbose.out;
+  EXPECT_TRUE((*json)["refine"].Bool());
+  EXPECT_NEAR((*json)["f1"].Number(), scene_.focal_px, 0.1 * scene_.focal_px);
+  // Diagnostics change nothing in the result.
+  EXPECT_EQ(ReadBytes(File("q.qvp")), ReadBytes(File("v.qvp")));
+}
+
 TEST_F(CliPipeline, RenderInPlaceReplacesTheProjectAndForceRendersAgain) {
   MakeScene(30, 30);
   const std::string project = NewProject("p.qvp");
