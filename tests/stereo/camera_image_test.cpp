@@ -50,6 +50,15 @@ TEST(CameraGrayTest, WithoutAnImageThereIsNothingToDo) {
   EXPECT_FALSE(camera.m_gray.HasData());
 }
 
+TEST(CameraGrayTest, ImageWithoutThreeChannelsIsAnImageLibraryError) {
+  ClearErrors();
+  CCamera camera;
+  camera.m_image = test::ToGrayImage(cv::Mat(3, 3, CV_8UC1, cv::Scalar(7)));
+  EXPECT_EQ(camera.MakeGray(), 0);
+  EXPECT_FALSE(camera.m_gray.HasData());
+  EXPECT_EQ(PopError().code, -8);
+}
+
 TEST(CameraLoadTest, LoadsColourAndGreyWithTheWholeImageAsRegion) {
   test::TempDir dir;
   const cv::Mat colour = test::DrawDiscs(30, 20, {{10, 10, 4}});

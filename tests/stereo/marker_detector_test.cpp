@@ -164,15 +164,6 @@ TEST(MarkerDetectorTest, DotCentredBetweenPixelsIsFoundToAFractionOfAPixel) {
   EXPECT_NEAR(d.detector.CentreY(), 20.5, 0.2);
 }
 
-TEST(MarkerDetectorTest, ReleaseEmptiesTheWorkingData) {
-  Detection d;
-  Detect(Background(10), 3, 3, d);
-  EXPECT_EQ(d.detector.IsEmpty(), 0);
-  d.detector.Release();
-  EXPECT_EQ(d.detector.IsEmpty(), 1);
-  EXPECT_TRUE(d.detector.Rows().empty());
-}
-
 TEST(MarkerOutlineTest, FollowsBothSidesOfAWideningAndNarrowingShape) {
   // Rows 0..2 span 2..4, 1..5 and 2..4.
   const std::vector<MarkerRowRecord> rows = {{2, 4, 1}, {1, 5, 1}, {2, 4, 1}, {0, 0, 0}};
