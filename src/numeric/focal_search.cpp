@@ -77,8 +77,8 @@ FocalLengths calc_f(const Matrix& F) {
   }
   const double f2 = 1 / std::sqrt(1 + mu);
   const double f1 = std::sqrt(1 + v);
-  // 1 + mu = 0, landa = 0 or NaN coefficients leave no usable focal length.
-  if (!std::isfinite(f1) || !std::isfinite(f2)) {
+  // 1 + mu = 0, v = -1, landa = 0 or NaN coefficients leave no usable focal length.
+  if (!(std::isfinite(f1) && std::isfinite(f2) && f1 > 0 && f2 > 0)) {
     result.ret = -1;
     return result;
   }

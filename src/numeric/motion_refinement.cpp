@@ -13,7 +13,7 @@
 namespace q3d {
 
 namespace {
-constexpr int kMaxRounds = 3;
+constexpr int kMaxRounds = 4;
 
 double SignOrOne(double x) { return x < 0 ? -1.0 : 1.0; }
 
@@ -22,8 +22,8 @@ Vector DistancesOf(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   return ReprojectionDistances(m1, m2, points.Xw, c.A1, c.A2, c.Rcam, c.t);
 }
 
-std::vector<Eigen::Index> InlierRows(const Vector& dist) {
-  const double threshold = std::max(kInlierMedianFactor * MedianOf(dist), kInlierFloorPx);
+std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor) {
+  const double threshold = std::max(median_factor * MedianOf(dist), kInlierFloorPx);
   std::vector<Eigen::Index> rows;
   for (Eigen::Index i = 0; i < dist.size(); ++i) {
     if (dist(i) <= threshold) rows.push_back(i);
@@ -74,28 +74,39 @@ Calibration UnpackMotion(const Matrix& vAo, double sign_t, double sign_v, const 
 
 std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
                                            const Calibration& start) {
-  const MotionParameters p = PackMotion(start);
-  if (!p.ok) return std::nullopt;
-  OptionVector options;
-  options(2) = 1e-10;
-  options(3) = 1e-10;
-  options(14) = 2000;
-  const CostArgs args = {m1,
-                         m2,
-                         Matrix::Constant(1, 1, static_cast<double>(m1.rows())),
-                         Matrix::Constant(1, 1, p.sign_t),
-                         Matrix::Constant(1, 1, p.sign_v),
-                         start.A1,
-                         start.A2,
-                         Matrix::Constant(1, 1, 1.0)};
-  const LeastSquaresResult fit = leastsq("travolen_back_motion", p.vAo, options, "", args);
-  const Calibration refined = UnpackMotion(fit.x, p.sign_t, p.sign_v, start.A1, start.A2);
-  // Keep the calibration's sign convention (negative focal entries) and only real gains.
-  if (!(refined.A1(0, 0) < 0 && refined.A2(0, 0) < 0)) return std::nullopt;
-  const double before = SumOfSquares(DistancesOf(m1, m2, start));
-  const double after = SumOfSquares(DistancesOf(m1, m2, refined));
-  if (!(after < before)) return std::nullopt;
-  return refined;
+  // t(3) is held at +-1, so the search cannot move the translation across t(3) = 0. With a
+  // small forward component noise often gives the wrong sign of t(3); the refinement is
+  // therefore also started with that sign flipped, and the better end point is kept.
+  Calibration flipped = start;
+  flipped.t(2) = -start.t(2);
+  double best_cost = SumOfSquares(DistancesOf(m1, m2, start));
+  std::optional<Calibration> best;
+  for (const Calibration* from : {&start, static_cast<const Calibration*>(&flipped)}) {
+    const MotionParameters p = PackMotion(*from);
+    if (!p.ok) continue;
+    OptionVector options;
+    options(2) = 1e-10;
+    options(3) = 1e-10;
+    options(14) = 2000;
+    const CostArgs args = {m1,
+                           m2,
+                           Matrix::Constant(1, 1, static_cast<double>(m1.rows())),
+                           Matrix::Constant(1, 1, p.sign_t),
+                           Matrix::Constant(1, 1, p.sign_v),
+                           from->A1,
+                           from->A2,
+                           Matrix::Constant(1, 1, 1.0)};
+    const LeastSquaresResult fit = leastsq("travolen_back_motion", p.vAo, options, "", args);
+    const Calibration refined = UnpackMotion(fit.x, p.sign_t, p.sign_v, from->A1, from->A2);
+    // Keep the calibration's sign convention (negative focal entries) and only real gains.
+    if (!(refined.A1(0, 0) < 0 && refined.A2(0, 0) < 0)) continue;
+    const double cost = SumOfSquares(DistancesOf(m1, m2, refined));
+    if (cost < best_cost) {
+      best_cost = cost;
+      best = refined;
+    }
+  }
+  return best;
 }
 
 RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
@@ -104,15 +115,20 @@ RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
   result.calibration = start;
   std::vector<Eigen::Index> previous;
   for (int round = 0; round < kMaxRounds; ++round) {
-    const std::vector<Eigen::Index> rows = InlierRows(DistancesOf(m1, m2, result.calibration));
+    const double factor = round == 0 ? kFirstRoundMedianFactor : kInlierMedianFactor;
+    const std::vector<Eigen::Index> rows =
+        InlierRows(DistancesOf(m1, m2, result.calibration), factor);
     if (rows == previous || rows.size() < static_cast<size_t>(numero_puntos)) break;
+    previous = rows;
     const std::optional<Calibration> refined =
         RefineOnMatches(Rows(m1, rows), Rows(m2, rows), result.calibration);
-    result.inliers = static_cast<int>(rows.size());
-    previous = rows;
-    if (!refined) break;
-    result.calibration = *refined;
-    result.refined = true;
+    if (refined) {
+      result.calibration = *refined;
+      result.refined = true;
+      result.inliers = static_cast<int>(rows.size());
+    } else if (round > 0) {
+      break;
+    }
   }
   const Calibration& c = result.calibration;
   Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);

@@ -23,9 +23,13 @@ struct RefinedCalibration {
   int inliers = 0;          // matches the last refinement ran on
 };
 
-// Matches whose reprojection distance (both images summed) exceeds this many times the
-// median, and at least kInlierFloorPx, are left out of the refinement.
-constexpr double kInlierMedianFactor = 3.0;
+// A match takes part in a refinement when its reprojection distance (both images summed)
+// is at most this many times the median, or kInlierFloorPx. The first round starts from
+// the search's winner, whose errors can hide a wrong match, and is strict; later rounds
+// start from a refined calibration and are generous, because after triangulation only
+// the epipolar part of the noise remains, whose tail is long compared with its median.
+constexpr double kFirstRoundMedianFactor = 3.0;
+constexpr double kInlierMedianFactor = 10.0;
 constexpr double kInlierFloorPx = 1.0;
 
 // The 7 parameters and their fixed signs for travolen_back_motion. ok is false when the

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "numeric_test_support.h"
+#include "project/error_stack.h"
+#include "stereo/stereo_pair.h"
+#include "support/synthetic_scene.h"
+
+namespace q3d {
+namespace {
+
+const char kFocalsError[] =
+    "Error: Focals estimation.\nPlease, try other positions to take the photographs.";
+
+// Two cameras with images of the scene's sizes and one match per scene match.
+struct RenderablePair {
+  explicit RenderablePair(const test::SyntheticScene& scene, int count = -1) {
+    EXPECT_TRUE(CreateColorImage(camera1.m_image, scene.options.width1, scene.options.height1));
+    EXPECT_TRUE(CreateColorImage(camera2.m_image, scene.options.width2, scene.options.height2));
+    const Matrix pixels = scene.PixelMatches();
+    const int n = count < 0 ? scene.Count() : count;
+    for (int i = 0; i < n; ++i) {
+      auto p1 = std::make_unique<CSpPoint>(pixels(i, 0) - 1, pixels(i, 1) - 1);
+      auto p2 = std::make_unique<CSpPoint>(pixels(i, 2) - 1, pixels(i, 3) - 1);
+      CSpPoint* a = p1.get();
+      CSpPoint* b = p2.get();
+      camera1.m_points.Add(std::move(p1));
+      camera2.m_points.Add(std::move(p2));
+      pair.m_matches.Add(std::make_unique<CMatch>(a, b));
+    }
+  }
+  CCamera camera1, camera2;
+  CStereoPair pair{&camera1, &camera2};
+};
+
+TEST(StereoPairRender, ReconstructStoresTheWinnerAndTriangulatesAgain) {
+  const auto scene = test::MakeSyntheticScene();
+  RenderablePair setup(scene);
+  CStereoPair& pair = setup.pair;
+  RenderOptions options;
+  options.seed = 5;
+  test::RecordingProgress progress;
+  ASSERT_EQ(pair.Reconstruct(options, &progress), 1);
+  EXPECT_EQ(pair.m_rendered, 1);
+  EXPECT_EQ(progress.created, 1);
+  EXPECT_EQ(progress.destroyed, 1);
+  EXPECT_NEAR(-pair.m_A1(0, 0), scene.f1, 1e-3 * scene.f1);
+  EXPECT_NEAR(-pair.m_A2(0, 0), scene.f2, 1e-3 * scene.f2);
+  EXPECT_TRUE(pair.m_Rcam.isApprox(scene.R, 1e-6));
+  EXPECT_TRUE(pair.m_t.isApprox(scene.t, 1e-6));
+  ASSERT_EQ(pair.m_XW.rows(), scene.Count());
+  ASSERT_EQ(pair.m_XW.cols(), 3);
+  EXPECT_LT((pair.m_XW.transpose() - scene.points).cwiseAbs().maxCoeff(), 1e-5);
+  EXPECT_EQ(pair.m_F.rows(), 3);
+  EXPECT_EQ(pair.m_e1.rows(), 2);
+  EXPECT_TRUE(pair.m_R1.isIdentity());
+  EXPECT_TRUE(pair.m_t1.isZero());
+
+  const Matrix rendered = pair.m_XW;
+  pair.m_XW = Matrix::Zero(1, 3);
+  ASSERT_EQ(pair.TriangulateMatches(), 1);
+  EXPECT_TRUE(pair.m_XW.isApprox(rendered, 1e-12));
+}
+
+TEST(StereoPairRender, FailedRenderResetsAndReports) {
+  const auto scene = test::MakeSyntheticScene();
+  RenderablePair full(scene);
+  RenderOptions options;
+  options.seed = 1;
+  ASSERT_EQ(full.pair.Reconstruct(options), 1);
+
+  // The same pair with its matches made degenerate: every match on one pixel pair.
+  for (const auto& point : full.camera1.m_points.Points()) point->m_x = point->m_y = 100;
+  for (const auto& point : full.camera2.m_points.Points()) point->m_x = point->m_y = 50;
+  ClearErrors();
+  test::RecordingProgress progress;
+  EXPECT_EQ(full.pair.Reconstruct(options, &progress), 0);
+  EXPECT_EQ(full.pair.m_rendered, 0);
+  EXPECT_EQ(progress.created, progress.destroyed);
+  ASSERT_EQ(ErrorCount(), 1);
+  EXPECT_EQ(PopError().Message(), kFocalsError);
+  EXPECT_EQ(full.pair.m_XW, Matrix::Zero(1, 3));
+  EXPECT_EQ(full.pair.m_A1, Matrix::Zero(3, 3));
+  EXPECT_EQ(full.pair.m_t, Matrix::Zero(3, 1));
+}
+
+TEST(StereoPairRender, NineMatchesNeverSearch) {
+  const auto scene = test::MakeSyntheticScene();
+  RenderablePair nine(scene, 9);
+  ClearErrors();
+  test::RecordingProgress progress;
+  EXPECT_EQ(nine.pair.Reconstruct({}, &progress), 0);
+  EXPECT_EQ(progress.created, 0);
+  EXPECT_EQ(nine.pair.m_rendered, 0);
+  EXPECT_EQ(PopError().Message(), kFocalsError);
+  // Nine matches still give an epipolar geometry.
+  EXPECT_EQ(nine.pair.EstimateEpipolarGeometry(), 1);
+  EXPECT_EQ(nine.pair.m_F.rows(), 3);
+}
+
+TEST(StereoPairRender, EpipolarGeometryAndTriangulationNeedTheirInputs) {
+  const auto scene = test::MakeSyntheticScene();
+  RenderablePair eight(scene, 8);
+  ClearErrors();
+  EXPECT_EQ(eight.pair.EstimateEpipolarGeometry(), 0);
+  EXPECT_EQ(ErrorCount(), 1);
+  EXPECT_EQ(eight.pair.m_F, Matrix::Zero(3, 3));
+  // Not rendered: no calibration to triangulate with.
+  EXPECT_EQ(eight.pair.TriangulateMatches(), 0);
+  EXPECT_EQ(eight.pair.m_XW, Matrix::Zero(1, 3));
+  ClearErrors();
+}
+
+}  // namespace
+}  // namespace q3d
