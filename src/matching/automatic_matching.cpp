@@ -7,8 +7,10 @@
 
 #include "matching/corner_features.h"
 #include "matching/correlation_matching.h"
+#include "matching/disparity_check.h"
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
+#include "matching/subpixel_refinement.h"
 #include "project/error_stack.h"
 #include "project/progress.h"
 
@@ -21,6 +23,9 @@ constexpr size_t kDotsForScale = 5;
 // dot's own disc (all dots look alike) is left out up to this many radii.
 constexpr double kDotContextRadii = 3.0;
 constexpr double kDotHoleRadii = 1.5;
+// Make-up dots are a few millimetres wide: about 1 % of a photograph of a face; regions
+// wider than 3 % of the image are other dark things.
+constexpr double kMaxDotShareOfImage = 0.03;
 
 double MedianRadius(const FeatureList& dots) {
   std::vector<double> radii;
@@ -43,6 +48,8 @@ int ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageF
   dotOptions.maxCount = params.points;
   dotOptions.gaussianSize = params.gaussianSize;
   dotOptions.gaussianDev = params.gaussianDev;
+  dotOptions.maxDiameter = std::max(20, static_cast<int>(kMaxDotShareOfImage *
+                                                         std::max(camera.Width(), camera.Height())));
   if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return 0;
   grey8.convertTo(out.grey, CV_32F);
   CornerOptions cornerOptions;
@@ -173,14 +180,25 @@ int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
   Append(guided, image1.corners, image2.corners,
          CrossCheckedMatches(image1.corners, cornerSamples.first, image2.corners,
                              cornerSamples.second, rules));
+  for (size_t i = dotMatches.size(); i < guided.size(); ++i)
+    guided[i] = RefineByCorrelation(image1.grey, image2.grey, guided[i], cornerWindow, scale);
 
-  // The geometry refitted on the final matches removes those far from their lines.
+  // The geometry refitted on the final matches removes those far from their lines, and the
+  // neighbourhood check those at the wrong place along them.
   const EpipolarCheck refit = CheckEpipolar(guided);
   const EpipolarCheck& used = refit.found ? refit : check;
+  std::vector<PointPair> onLines;
+  std::vector<char> isDot;
   for (size_t i = 0; i < guided.size(); ++i) {
     if (refit.found && !refit.inlier[i]) continue;
-    matches.push_back(guided[i]);
-    if (i < dotMatches.size()) ++r.dotMatches;
+    onLines.push_back(guided[i]);
+    isDot.push_back(i < dotMatches.size());
+  }
+  const std::vector<char> agree = AgreeWithNeighbours(onLines);
+  for (size_t i = 0; i < onLines.size(); ++i) {
+    if (!agree[i]) continue;
+    matches.push_back(onLines[i]);
+    if (isDot[i]) ++r.dotMatches;
   }
   r.matches = static_cast<int>(matches.size());
   r.epipolarLimit = used.threshold;

@@ -60,9 +60,9 @@ RegionShape ShapeOf(const CMarkerDetector& detector, int width, int height) {
   return shape;
 }
 
-bool IsCompact(const RegionShape& shape, int width, int height) {
+bool IsCompact(const RegionShape& shape, int width, int height, int maxDiameter) {
   const cv::Rect& b = shape.box;
-  if (shape.area < kMinArea) return false;
+  if (shape.area < kMinArea || b.width > maxDiameter || b.height > maxDiameter) return false;
   if (b.x == 0 || b.y == 0 || b.x + b.width == width || b.y + b.height == height) return false;
   const double longSide = std::max(b.width, b.height);
   const double shortSide = std::min(b.width, b.height);
@@ -98,35 +98,48 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
   cv::Mat visited = cv::Mat::zeros(grey.size(), CV_8U);
   Image window;
   CMarkerDetector detector;
-  const int half = std::max(options.windowHalf, 2);
+  // The window has room for the largest dot wherever the seed lies in it.
+  const int half = std::max(options.maxDiameter, 2);
   for (const Seed& seed : DarkMinima(grey, searched, options)) {
     if (visited.at<uint8_t>(seed.y, seed.x)) continue;
-    const cv::Rect cut = cv::Rect(seed.x - half, seed.y - half, 2 * half + 1, 2 * half + 1) & image;
-    if (!CreateGrayImage(window, cut.width, cut.height)) return 0;
-    cv::Mat windowMat = window.Mat();
-    grey(cut).copyTo(windowMat);
-    if (!detector.Setup(cut.width, cut.height, options.darkLimit, options.meanMargin)) return 0;
-    const int grown = detector.GrowRegion(window, seed.x - cut.x, seed.y - cut.y);
-    if (grown && !detector.IsEmpty()) {
-      for (int y = 0; y < cut.height; ++y)
-        for (int x = 0; x < cut.width; ++x)
-          if (detector.IsMarked(x, y)) visited.at<uint8_t>(cut.y + y, cut.x + x) = 1;
-      const RegionShape shape = ShapeOf(detector, cut.width, cut.height);
-      if (IsCompact(shape, cut.width, cut.height)) {
-        if (!detector.FitCentre()) return 0;
-        const double radius = std::sqrt(shape.area / CV_PI);
-        const double cx = cut.x + detector.CentreX();
-        const double cy = cut.y + detector.CentreY();
-        const int frame = std::max(3, static_cast<int>(std::ceil(radius)));
-        const double contrast =
-            SurroundingMean(detector, windowMat, shape.box, frame) - detector.RegionMean();
-        if (std::isfinite(cx) && std::isfinite(cy) && searched.contains(cv::Point(cx, cy)) &&
-            contrast >= options.minContrast)
-          dots.push_back({cx, cy, contrast, radius, FeatureKind::kDot});
-      }
+    // The first window is centred on the seed, which may lie near the dot's edge; a region
+    // reaching that window's edge is grown again in a window centred on it.
+    cv::Point centre(seed.x, seed.y);
+    cv::Rect cut;
+    RegionShape shape;
+    bool compact = false;
+    for (int attempt = 0; attempt < 2 && !compact; ++attempt) {
+      detector.Release();
+      cut = cv::Rect(centre.x - half, centre.y - half, 2 * half + 1, 2 * half + 1) & image;
+      if (!cut.contains(cv::Point(seed.x, seed.y))) break;
+      if (!CreateGrayImage(window, cut.width, cut.height)) return 0;
+      cv::Mat windowMat = window.Mat();
+      grey(cut).copyTo(windowMat);
+      if (!detector.Setup(cut.width, cut.height, options.darkLimit, options.meanMargin)) return 0;
+      if (!detector.GrowRegion(window, seed.x - cut.x, seed.y - cut.y)) return 0;
+      if (detector.IsEmpty()) break;
+      shape = ShapeOf(detector, cut.width, cut.height);
+      compact = IsCompact(shape, cut.width, cut.height, options.maxDiameter);
+      centre = cv::Point(cut.x + shape.box.x + shape.box.width / 2,
+                         cut.y + shape.box.y + shape.box.height / 2);
+    }
+    if (shape.area == 0) continue;
+    for (int y = 0; y < cut.height; ++y)
+      for (int x = 0; x < cut.width; ++x)
+        if (detector.IsMarked(x, y)) visited.at<uint8_t>(cut.y + y, cut.x + x) = 1;
+    if (compact) {
+      if (!detector.FitCentre()) return 0;
+      const double radius = std::sqrt(shape.area / CV_PI);
+      const double cx = cut.x + detector.CentreX();
+      const double cy = cut.y + detector.CentreY();
+      const int frame = std::max(3, static_cast<int>(std::ceil(radius)));
+      const double contrast =
+          SurroundingMean(detector, window.Mat(), shape.box, frame) - detector.RegionMean();
+      if (std::isfinite(cx) && std::isfinite(cy) && searched.contains(cv::Point(cx, cy)) &&
+          contrast >= options.minContrast)
+        dots.push_back({cx, cy, contrast, radius, FeatureKind::kDot});
     }
     detector.Release();
-    if (!grown) return 0;
   }
   std::stable_sort(dots.begin(), dots.end(),
                    [](const Feature& a, const Feature& b) { return a.strength > b.strength; });

@@ -16,13 +16,13 @@ struct DotOptions {
   uint8_t darkLimit = 100;   // the marker detector's limits of hand placement
   uint8_t meanMargin = 30;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
-  int windowHalf = 40;        // dots wider than about this many pixels are not dots
+  int maxDiameter = 40;       // pixels; larger dark regions are no dots
 };
 
 // Dots whose centre lies inside area of the 8-bit grey image, darkest contrast first. A
 // region counts as a dot when it is compact (bounding box at most twice as long as wide,
-// filling at least half of it), does not reach its window's edge (hair, shadows and the
-// image border give large regions) and is darker than its surroundings by minContrast.
+// filling at least half of it) and no wider than maxDiameter (hair, shadows and the image
+// border give large regions), and is darker than its surroundings by minContrast.
 // Returns 1, or 0 after pushing an error record (memory short).
 int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions& options,
                      FeatureList& dots);
