@@ -155,11 +155,18 @@ bool CImageView::UpdateImageCommand(int id, CommandState& state, bool needPixels
   }
 }
 
+QCursor CImageView::RoiModeCursor(QPoint pane) const {
+  if (m_roi && HasPixels())
+    for (const RoiHandle& handle : RoiHandles())
+      if (handle.area.contains(pane)) return QCursor(handle.shape);
+  return QCursor(Qt::ArrowCursor);
+}
+
 void CImageView::UpdateCursor() {
   switch (m_toolMode) {
     case kToolPan: setCursor(m_panCursor); break;
     case kToolZoom: setCursor(m_zoomCursor); break;
-    case kToolRoi: setCursor(Qt::CrossCursor); break;
+    case kToolRoi: setCursor(RoiModeCursor(mapFromGlobal(QCursor::pos()))); break;
     default: setCursor(ArrowModeCursor()); break;
   }
 }
@@ -288,19 +295,30 @@ void CImageView::TintRoi(const Rect& destination) {
   }
 }
 
+std::vector<CImageView::RoiHandle> CImageView::RoiHandles() const {
+  // Sizing handles just outside the corners and the middles of the sides.
+  constexpr int kHandle = 5;
+  const Rect r = ImageToPane(RectFromRoi(*m_roi));
+  const int xs[3] = {r.left - kHandle, (r.left + r.right - kHandle) / 2, r.right};
+  const int ys[3] = {r.top - kHandle, (r.top + r.bottom - kHandle) / 2, r.bottom};
+  const Qt::CursorShape shapes[3][3] = {
+      {Qt::SizeFDiagCursor, Qt::SizeHorCursor, Qt::SizeBDiagCursor},
+      {Qt::SizeVerCursor, Qt::ArrowCursor, Qt::SizeVerCursor},
+      {Qt::SizeBDiagCursor, Qt::SizeHorCursor, Qt::SizeFDiagCursor}};
+  std::vector<RoiHandle> handles;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      if (i != 1 || j != 1) handles.push_back({QRect(xs[i], ys[j], kHandle, kHandle), shapes[i][j]});
+  return handles;
+}
+
 void CImageView::DrawRoiTracker(QPainter& painter) const {
   const Rect r = ImageToPane(RectFromRoi(*m_roi));
   painter.save();
   painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(QRect(r.left, r.top, r.right - r.left - 1, r.bottom - r.top - 1));
-  // Sizing handles just outside the corners and the middles of the sides.
-  constexpr int kHandle = 5;
-  const int xs[3] = {r.left - kHandle, (r.left + r.right - kHandle) / 2, r.right};
-  const int ys[3] = {r.top - kHandle, (r.top + r.bottom - kHandle) / 2, r.bottom};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      if (i != 1 || j != 1) painter.fillRect(QRect(xs[i], ys[j], kHandle, kHandle), Qt::black);
+  for (const RoiHandle& handle : RoiHandles()) painter.fillRect(handle.area, Qt::black);
   if (m_roiTracking) {
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
     painter.drawRect(QRect(m_roiStart, m_roiEnd).normalized().adjusted(0, 0, -1, -1));
@@ -342,6 +360,7 @@ void CImageView::BaseMouseMove(QMouseEvent* event) {
       NotifyStateChanged();
     }
   }
+  if (m_toolMode == kToolRoi) setCursor(RoiModeCursor(p));
   const bool leftDown = event->buttons() & Qt::LeftButton;
   int dx = 0;
   int dy = 0;

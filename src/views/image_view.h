@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 #include "stereo/image.h"
 #include "views/content_view.h"
@@ -125,6 +126,12 @@ class CImageView : public QWidget, public ContentView {
   void RenderImage();
   void ResampleVisiblePart(const Rect& source, const Rect& destination);
   void TintRoi(const Rect& destination);
+  struct RoiHandle {
+    QRect area;
+    Qt::CursorShape shape;
+  };
+  std::vector<RoiHandle> RoiHandles() const;
+  QCursor RoiModeCursor(QPoint pane) const;
   void DrawRoiTracker(QPainter& painter) const;
   void FinishRoiRubberBand();
 

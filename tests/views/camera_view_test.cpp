@@ -116,6 +116,21 @@ TEST_F(CameraViewTest, ManualMatchingSessionPairsClicksInBothImages) {
   EXPECT_EQ(view1.cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST_F(CameraViewTest, ShiftClickPlacesThePointOnTheMarkerCentre) {
+  LoadSyntheticImage(doc.m_camera1, 400, 300, {{120, 80}});
+  ASSERT_TRUE(view1.OnCommand(cmd::kManualMatching));
+  Click(&view1, {123, 82}, Qt::ShiftModifier);
+  ASSERT_EQ(doc.m_camera1.m_points.Count(), 1);
+  EXPECT_NEAR(Point(0, 0).m_x, 120.0, 0.5);
+  EXPECT_NEAR(Point(0, 0).m_y, 80.0, 0.5);
+  EXPECT_EQ(Point(0, 0).m_selected, 1);
+  // On bright skin the detector finds no marker: no point, the pending state unchanged.
+  Click(&view2, {200, 200}, Qt::ShiftModifier);
+  EXPECT_EQ(doc.m_camera2.m_points.Count(), 0);
+  Click(&view2, {200, 200});
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 1);
+}
+
 TEST_F(CameraViewTest, ClicksOutsideTheImageOrWithoutTheModePlaceNothing) {
   Click(&view1, {50, 60});
   EXPECT_EQ(doc.m_camera1.m_points.Count(), 0);
@@ -353,8 +368,26 @@ TEST_F(CameraViewTest, DrawsPointsNumbersAndVectorsOverTheImage) {
   // A blue vector from the plain point towards its partner.
   const QPoint along = view1.ImageToPane(QPoint(110, 102));
   EXPECT_EQ(frame.pixel(along), qRgb(0, 0, 255));
-  view1.resize(400, 300);
+  // Match numbers (green for an unselected point) only above zoom 1.
+  auto greenTextPixels = [&](const QImage& image) {
+    const QPoint at = view1.ImageToPane(QPoint(100, 100)) + QPoint(8, -7);
+    int count = 0;
+    for (int y = at.y(); y < at.y() + 10; ++y)
+      for (int x = at.x(); x < at.x() + 8; ++x) {
+        const QRgb p = image.pixel(x, y);
+        count += qGreen(p) > 150 && qRed(p) < 100 && qBlue(p) < 100;
+      }
+    return count;
+  };
+  EXPECT_GT(greenTextPixels(frame), 0);
   const std::string path = test::SaveScreenshot(&view1, "camera_view.png");
+  view1.ZoomOut();
+  view1.ZoomOut();
+  view1.ZoomOut();
+  view1.ZoomOut();
+  ASSERT_DOUBLE_EQ(view1.Zoom(), 1.0);
+  view1.CentreOn(110, 140);
+  EXPECT_EQ(greenTextPixels(view1.RenderFrame()), 0);
   EXPECT_FALSE(QImage(QString::fromStdString(path)).isNull());
 }
 

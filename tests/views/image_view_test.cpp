@@ -109,6 +109,12 @@ TEST_F(ImageViewTest, RoiRubberBandSetsTheRegionOnlyInsideTheImage) {
   Show(100, 80, 600, 400);  // image at pane (250, 160)
   test::HintRecorder hints(doc);
   ASSERT_TRUE(view.OnCommand(cmd::kToolRoi));
+  SendMouse(&view, QEvent::MouseMove, {247, 157}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(view.cursor().shape(), Qt::SizeFDiagCursor);  // over the top-left handle
+  SendMouse(&view, QEvent::MouseMove, {300, 157}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(view.cursor().shape(), Qt::SizeVerCursor);
+  SendMouse(&view, QEvent::MouseMove, {300, 200}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
   Drag(&view, {10, 10}, {120, 100});
   EXPECT_EQ(doc.m_camera1.m_roi, MakeRoi(0, 0, 0, 100, 80));
   EXPECT_TRUE(hints.hints.empty());
