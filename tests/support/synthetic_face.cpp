@@ -387,8 +387,14 @@ std::string FaceTruthJson(const FaceStereoPair& pair, const std::string& caseNam
   AppendJson(out, pair.R);
   out << ",\n \"t\": [" << pair.t.x() << ", " << pair.t.y() << ", " << pair.t.z() << "],\n";
   out << " \"world_unit_m\": " << 1.0 / pair.unitsPerMetre << ",\n";
+  const Matrix3 F0 = pair.FundamentalMatrix();
+  Matrix3 fromOneBased = Matrix3::Identity();  // 0-based = 1-based - 1
+  fromOneBased(0, 2) = -1;
+  fromOneBased(1, 2) = -1;
   out << " \"F_px0based\": ";
-  AppendJson(out, pair.FundamentalMatrix());
+  AppendJson(out, F0);
+  out << ",\n \"F_px1based\": ";
+  AppendJson(out, fromOneBased.transpose() * F0 * fromOneBased);
   out << ",\n \"noise_sigma_grey\": " << o.noiseSigma << ",\n \"brightness2\": " << o.brightness2
       << ",\n \"seed\": " << o.seed << ",\n \"n_dots\": " << pair.dots3d.size() << ",\n";
   const auto list = [&](const char* name, const auto& points, int dims) {
