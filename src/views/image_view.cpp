@@ -430,7 +430,10 @@ void CImageView::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void CImageView::contextMenuEvent(QContextMenuEvent* event) {
-  if (m_contextMenu) m_contextMenu->exec(event->globalPos());
+  if (m_contextMenu)
+    m_contextMenu->exec(event->globalPos());
+  else
+    event->ignore();  // the frame may offer its own
 }
 
 }  // namespace q3d

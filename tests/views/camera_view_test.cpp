@@ -393,3 +393,33 @@ TEST_F(CameraViewTest, DrawsPointsNumbersAndVectorsOverTheImage) {
 
 }  // namespace
 }  // namespace q3d
+
+namespace q3d {
+namespace {
+
+TEST(CameraViewSample, ScreenshotOfTheSampleFaceProject) {
+  CProjectDoc doc;
+  if (!doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) GTEST_SKIP() << "sample project missing";
+  ASSERT_GT(doc.m_stereoPair.m_matches.Count(), 0);
+  CCameraView view(0);
+  view.resize(800, 600);
+  view.show();
+  view.AttachDocument(&doc);
+  ASSERT_TRUE(view.OnCommand(cmd::kShowVectors));
+  view.FitToWindow();
+  for (int i = 0; i < 3; ++i) view.ZoomIn();
+  view.CentreOn(doc.m_camera1.Width() / 2, doc.m_camera1.Height() / 2);
+  const QImage frame = view.RenderFrame();
+  // Every visible point carries its marker.
+  int markers = 0;
+  for (const auto& point : doc.m_camera1.m_points.Points()) {
+    const QPoint pane = view.ImageToPane(QPoint(RoundHalf(point->m_x), RoundHalf(point->m_y)));
+    if (!QRect(0, 0, 800, 600).contains(pane + QPoint(1, 1))) continue;
+    markers += qGreen(frame.pixel(pane + QPoint(1, 1))) > 200;
+  }
+  EXPECT_GT(markers, 0);
+  test::SaveScreenshot(&view, "camera_view_sample.png");
+}
+
+}  // namespace
+}  // namespace q3d
