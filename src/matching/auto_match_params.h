@@ -3,15 +3,17 @@
 // tool set them: each field is driven by an integer slider position, shown in a value
 // label with its own format, and has a default with the slider position that gives it.
 //
-// How each value enters the procedure:
-//   points            most feature points kept per image (make-up dots first, corners fill up)
-//   gaussianSize/Dev  Gaussian smoothing the image before differentiation, integrating the
-//                     corner response and smoothing before the dark-dot search
-//   relativeMinimum   corners whose response is below this fraction of the strongest dropped
-//   windowWidth/Height correlation window (dots use it widened by the dot's diameter)
-//   threshold         least zero-mean normalised correlation of a match
-//   widthFactor       search region: +/- widthFactor tenths of the image width and height
-//                     around the feature's position
+// How each value enters the procedure (automatic_matching.h):
+//   points             most feature points per image: make-up dots first (darkest contrast),
+//                      corners of the skin texture fill the rest
+//   gaussianSize/Dev   the Gaussian that smooths the image before differentiation and
+//                      integrates the corner response, and smooths before the dark-dot search
+//   relativeMinimum    corners whose response is below this fraction of the strongest dropped
+//   windowWidth/Height correlation window of corners (and of the sub-pixel refinement); a
+//                      dot's window is this one widened by six dot radii, the dot left out
+//   threshold          least zero-mean normalised correlation of a match, in both passes
+//   widthFactor        search region: within widthFactor tenths of the image's width and
+//                      height of the feature's own position (0: the same position only)
 #include <array>
 #include <cstdint>
 #include <string>

@@ -95,41 +95,20 @@ std::string TooFewMessage(int candidates) {
          "geometry. Try more points, a lower threshold or a larger width factor.";
 }
 
-}  // namespace
-
-int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
-                         const AutoMatchParams& params, std::vector<PointPair>& matches,
-                         AutoMatchReport* report, Progress* external) {
-  matches.clear();
-  AutoMatchReport local;
-  AutoMatchReport& r = report ? *report : local;
-  r = {};
-  if (!camera1.HasImage() || !camera2.HasImage()) {
-    PushErrorText("Automatic matching needs both images.");
-    return 0;
-  }
-  ScopedProgress progress(external);
-  progress->SetStep("Finding feature points...");
-  progress->SetPos(0);
-
+int Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams& params,
+          std::vector<PointPair>& matches, AutoMatchReport& r, Progress& progress) {
+  progress.SetStep("Finding feature points...");
+  progress.SetPos(0);
   ImageFeatures image1, image2;
-  try {
-    if (!ExtractFeatures(camera1, params, image1)) return 0;
-    progress->SetPos(25);
-    if (!ExtractFeatures(camera2, params, image2)) return 0;
-  } catch (const cv::Exception&) {
-    PushImageLibraryError();
-    return 0;
-  } catch (const std::bad_alloc&) {
-    PushOutOfMemory();
-    return 0;
-  }
+  if (!ExtractFeatures(camera1, params, image1)) return 0;
+  progress.SetPos(25);
+  if (!ExtractFeatures(camera2, params, image2)) return 0;
   r.dots1 = static_cast<int>(image1.dots.size());
   r.dots2 = static_cast<int>(image2.dots.size());
   r.corners1 = static_cast<int>(image1.corners.size());
   r.corners2 = static_cast<int>(image2.corners.size());
-  progress->SetStep("Matching feature points...");
-  progress->SetPos(50);
+  progress.SetStep("Matching feature points...");
+  progress.SetPos(50);
 
   // The dots give the scale between the two images (different focal lengths or distances).
   double scale = 1.0;
@@ -161,8 +140,8 @@ int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
                              cornerSamples.second, rules));
   r.candidates = static_cast<int>(candidates.size());
 
-  progress->SetStep("Checking the epipolar geometry...");
-  progress->SetPos(75);
+  progress.SetStep("Checking the epipolar geometry...");
+  progress.SetPos(75);
   const EpipolarCheck check = CheckEpipolar(candidates);
   if (!check.found) {
     PushErrorText(TooFewMessage(r.candidates));
@@ -202,8 +181,37 @@ int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
   }
   r.matches = static_cast<int>(matches.size());
   r.epipolarLimit = used.threshold;
-  progress->SetPos(100);
+  progress.SetPos(100);
+  if (matches.empty()) {
+    PushErrorText("Automatic matching found no matches that agree with the epipolar geometry.");
+    return 0;
+  }
   return 1;
+}
+
+}  // namespace
+
+int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
+                         const AutoMatchParams& params, std::vector<PointPair>& matches,
+                         AutoMatchReport* report, Progress* external) {
+  matches.clear();
+  AutoMatchReport local;
+  AutoMatchReport& r = report ? *report : local;
+  r = {};
+  if (!camera1.HasImage() || !camera2.HasImage()) {
+    PushErrorText("Automatic matching needs both images.");
+    return 0;
+  }
+  ScopedProgress progress(external);
+  try {
+    if (Match(camera1, camera2, params, matches, r, *progress)) return 1;
+  } catch (const cv::Exception&) {
+    PushImageLibraryError();
+  } catch (const std::bad_alloc&) {
+    PushOutOfMemory();
+  }
+  matches.clear();
+  return 0;
 }
 
 int AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress* progress,

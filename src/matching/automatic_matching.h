@@ -25,8 +25,8 @@ struct AutoMatchReport {
 };
 
 // The matches between the two cameras' images, in 0-based pixels, dots first. Returns 1;
-// 0 after pushing an error record when an image is missing, memory is short, or too few
-// candidates survive to check them against the epipolar geometry.
+// 0 after pushing an error record when an image is missing, memory is short, too few
+// candidates survive to check them against the epipolar geometry, or none is left.
 int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
                          const AutoMatchParams& params, std::vector<PointPair>& matches,
                          AutoMatchReport* report = nullptr, Progress* progress = nullptr);

@@ -159,5 +159,24 @@ TEST_F(FacePairs, FailureLeavesEarlierWorkUntouched) {
   EXPECT_EQ(pair.m_matches.Count(), 0);
 }
 
+TEST(AutomaticMatching, TinyImagesFailCleanly) {
+  test::FaceSceneOptions options;
+  options.width = 16;
+  options.height = 12;
+  const test::FaceStereoPair pair = test::RenderFaceStereoPair(options);
+  for (const int size : {1, 2, 8}) {
+    CCamera camera1, camera2;
+    test::FaceStereoPair tiny = pair;
+    tiny.image1 = pair.image1(cv::Rect(0, 0, size, size)).clone();
+    tiny.image2 = pair.image2(cv::Rect(0, 0, size, size)).clone();
+    test::LoadFaceImages(tiny, camera1, camera2);
+    CStereoPair stereo(&camera1, &camera2);
+    ClearErrors();
+    EXPECT_EQ(AutomaticMatching(stereo, AutoMatchParams{}), 0) << size;
+    EXPECT_EQ(ErrorCount(), 1) << size;
+    ClearErrors();
+  }
+}
+
 }  // namespace
 }  // namespace q3d
