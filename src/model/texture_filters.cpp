@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "project/error_stack.h"
+
 namespace q3d {
 namespace {
 
@@ -19,60 +21,80 @@ bool IsColour8u(const cv::Mat& m) { return !m.empty() && m.type() == CV_8UC3; }
 // filters must see only the region, with its own border replicated.
 cv::Mat Isolated(const cv::Mat& m) { return m.isSubmatrix() ? m.clone() : m; }
 
+// Runs one OpenCV step; a library failure (out of memory included) becomes the image
+// library's error record and a false result instead of an exception.
+template <typename Step>
+bool Guarded(Step step) {
+  try {
+    step();
+    return true;
+  } catch (const cv::Exception&) {
+  } catch (const std::bad_alloc&) {
+  }
+  PushImageLibraryError();
+  return false;
+}
+
 }  // namespace
 
 bool ApplyMaskFilter(TextureFilterKind kind, const cv::Mat& source, cv::Mat& destination, int size) {
   if (!IsColour8u(source)) return false;
   const int k = OddMaskSize(size);
-  const cv::Mat src = Isolated(source);
-  cv::Mat result;
-  if (kind == TextureFilterKind::Blur)
-    cv::blur(src, result, cv::Size(k, k), cv::Point(k / 2, k / 2), cv::BORDER_REPLICATE);
-  else
-    cv::medianBlur(src, result, k);  // replicates the border; constant time per pixel
-  if (destination.size() == result.size() && destination.type() == result.type())
-    result.copyTo(destination);  // keeps a caller's view into a larger image
-  else
-    destination = result;
-  return true;
+  return Guarded([&] {
+    const cv::Mat src = Isolated(source);
+    cv::Mat result;
+    if (kind == TextureFilterKind::Blur)
+      cv::blur(src, result, cv::Size(k, k), cv::Point(k / 2, k / 2), cv::BORDER_REPLICATE);
+    else
+      cv::medianBlur(src, result, k);  // replicates the border; constant time per pixel
+    if (destination.size() == result.size() && destination.type() == result.type())
+      result.copyTo(destination);  // keeps a caller's view into a larger image
+    else
+      destination = result;
+  });
 }
 
 bool ApplySharpen(const cv::Mat& source, cv::Mat& destination) {
   if (!IsColour8u(source)) return false;
-  const cv::Mat kernel = (cv::Mat_<float>(3, 3) << -1, -1, -1, -1, 16, -1, -1, -1, -1) / 8.0f;
-  cv::Mat result;
-  cv::filter2D(Isolated(source), result, -1, kernel, cv::Point(1, 1), 0, cv::BORDER_REPLICATE);
-  if (destination.size() == result.size() && destination.type() == result.type())
-    result.copyTo(destination);
-  else
-    destination = result;
-  return true;
+  return Guarded([&] {
+    const cv::Mat kernel = (cv::Mat_<float>(3, 3) << -1, -1, -1, -1, 16, -1, -1, -1, -1) / 8.0f;
+    cv::Mat result;
+    cv::filter2D(Isolated(source), result, -1, kernel, cv::Point(1, 1), 0, cv::BORDER_REPLICATE);
+    if (destination.size() == result.size() && destination.type() == result.type())
+      result.copyTo(destination);
+    else
+      destination = result;
+  });
 }
 
 bool MakeupCleaner::Prepare(cv::Mat target) {
   Reset();
   if (!IsColour8u(target)) return false;
+  if (!Guarded([&] { cv::cvtColor(target, gray_, cv::COLOR_BGR2GRAY); })) return false;
   target_ = target;
-  cv::cvtColor(target_, gray_, cv::COLOR_BGR2GRAY);
   return true;
 }
 
 bool MakeupCleaner::Apply(int threshold, int maximum, int median) {
   if (target_.empty()) return false;
   threshold = std::clamp(threshold, 0, 255);
-  cv::compare(gray_, threshold, mask_, cv::CMP_LT);
-  if (cv::countNonZero(mask_) == 0) return true;
-
+  bool anyMarked = false;
   const int m = std::clamp(maximum, 1, kMaxMaskSize);
-  const cv::Mat grow = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(m, m));
-  cv::dilate(mask_, mask_, grow, cv::Point(m / 2, m / 2), 1, cv::BORDER_REPLICATE);
+  const bool grown = Guarded([&] {
+    cv::compare(gray_, threshold, mask_, cv::CMP_LT);
+    anyMarked = cv::countNonZero(mask_) > 0;
+    if (!anyMarked) return;
+    const cv::Mat grow = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(m, m));
+    cv::dilate(mask_, mask_, grow, cv::Point(m / 2, m / 2), 1, cv::BORDER_REPLICATE);
+  });
+  if (!grown) return false;
+  if (!anyMarked) return true;
 
   // The constant-time median of the whole region, then only the marked pixels taken:
   // much faster than a masked median and the same result for those pixels.
   cv::Mat smoothed;
   if (!ApplyMaskFilter(TextureFilterKind::Median, target_, smoothed, median)) return false;
-  smoothed.copyTo(target_, mask_);
-  return true;
+  return Guarded([&] { smoothed.copyTo(target_, mask_); });
 }
 
 void MakeupCleaner::Reset() {

@@ -18,7 +18,8 @@ enum class TextureFilterKind { Blur = 1, Median = 2 };
 // Filters the 8-bit, 3-channel source into destination (same size; reallocated when it
 // differs) with a size x size kernel centred on each pixel. Even sizes are raised to the
 // next odd size and sizes are clamped to [kMinMaskSize, kMaxMaskSize]. Returns false when
-// the source is empty or not 8-bit.
+// the source is empty or not 8-bit BGR, or after pushing the image-library error record
+// when a library step fails.
 bool ApplyMaskFilter(TextureFilterKind kind, const cv::Mat& source, cv::Mat& destination, int size);
 
 // 3 x 3 sharpening (centre 16/8, the eight neighbours -1/8) of source into destination.
@@ -32,6 +33,8 @@ class MakeupCleaner {
   bool Prepare(cv::Mat target);
   // Pixels darker than threshold are marked, the marks grown with a maximum x maximum
   // window, and the marked pixels replaced by the median x median median of the target.
+  // A failing step pushes the image-library error record and ends the run (false),
+  // leaving the target partly processed.
   bool Apply(int threshold, int maximum, int median);
   // The mask of the last Apply (255 where a pixel was replaced).
   const cv::Mat& Mask() const { return mask_; }
