@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include "model/mesh_export.h"
 #include "model/model_file.h"
