@@ -23,6 +23,7 @@ constexpr size_t kDotsForScale = 5;
 // dot's own disc (all dots look alike) is left out up to this many radii.
 constexpr double kDotContextRadii = 3.0;
 constexpr double kDotHoleRadii = 1.5;
+constexpr double kDotSamplesPerRadius = 5.0;
 // Make-up dots are a few millimetres wide: about 1 % of a photograph of a face; regions
 // wider than 3 % of the image are other dark things.
 constexpr double kMaxDotShareOfImage = 0.03;
@@ -74,7 +75,7 @@ WindowPair Sample(const ImageFeatures& image1, const FeatureList& features1,
                   CorrelationWindow window, double scale) {
   WindowPair samples;
   samples.first = SampleWindows(image1.grey, features1, window);
-  window.step = scale;
+  window.step *= scale;
   window.holeRadius *= scale;
   samples.second = SampleWindows(image2.grey, features2, window);
   return samples;
@@ -121,9 +122,11 @@ int Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams&
   }
   const CorrelationWindow cornerWindow{std::max(params.windowWidth, 1),
                                        std::max(params.windowHeight, 1), 1.0, 0.0};
-  const int context = 2 * static_cast<int>(std::ceil(kDotContextRadii * dotRadius));
+  // Large dots (large images) are sampled more sparsely: their windows keep a fixed size.
+  const double dotStep = std::max(1.0, dotRadius / kDotSamplesPerRadius);
+  const int context = 2 * static_cast<int>(std::ceil(kDotContextRadii * dotRadius / dotStep));
   const CorrelationWindow dotWindow{cornerWindow.width + context, cornerWindow.height + context,
-                                    1.0, kDotHoleRadii * dotRadius};
+                                    dotStep, kDotHoleRadii * dotRadius};
   const WindowPair cornerSamples =
       Sample(image1, image1.corners, image2, image2.corners, cornerWindow, scale);
   const WindowPair dotSamples = Sample(image1, image1.dots, image2, image2.dots, dotWindow, scale);
