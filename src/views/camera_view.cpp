@@ -348,27 +348,32 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
 }
 
 void CCameraView::keyPressEvent(QKeyEvent* event) {
-  BaseKeyPress(event);
-  if (!Document()) return;
+  const bool choseTool = BaseKeyPress(event);
+  if (!EditPointsByKey(event->key()) && !choseTool) event->ignore();
+}
+
+bool CCameraView::EditPointsByKey(int key) {
+  if (!Document()) return false;
   CProjectDoc& doc = *Document();
   if (IsMatching()) {
-    if (event->key() != Qt::Key_Escape) return;
+    if (key != Qt::Key_Escape) return false;
     RemoveSelectedPoints(doc);
   } else {
-    if (!doc.IsRendered()) return;
+    if (!doc.IsRendered()) return false;
     CSpPoint* point = ThisCamera().m_points.FindFirstSelected(1);
-    if (!point) return;
-    switch (event->key()) {
+    if (!point) return false;
+    switch (key) {
       case Qt::Key_Left: point->m_x -= 1; break;
       case Qt::Key_Up: point->m_y -= 1; break;
       case Qt::Key_Right: point->m_x += 1; break;
       case Qt::Key_Down: point->m_y += 1; break;
-      default: return;
+      default: return false;
     }
   }
   doc.UpdateAllViews(nullptr, kHintPointsChanged);
   doc.UpdateAllViews(nullptr, kHintRebuildModel);
   doc.SetModifiedFlag();
+  return true;
 }
 
 // ---- Drawing -------------------------------------------------------------------------

@@ -59,8 +59,8 @@ class CCameraView : public CImageView {
   void ShowColour(bool gray);
   void SelectAt(QPoint pane, bool addToSelection);
   void PlaceMatchingPoint(QPoint pane, bool onMarker);
-  void RemovePendingPoints();
-  void MoveSelectedPoint(int dx, int dy);
+  // Esc in manual matching, the arrow keys after a render. True when the key was used.
+  bool EditPointsByKey(int key);
   void DrawVectors(QPainter& painter) const;
   void DrawPoints(QImage& surface) const;
   void DrawMatchNumbers(QPainter& painter) const;

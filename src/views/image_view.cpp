@@ -401,9 +401,11 @@ void CImageView::FinishRoiRubberBand() {
   update();
 }
 
-void CImageView::keyPressEvent(QKeyEvent* event) { BaseKeyPress(event); }
+void CImageView::keyPressEvent(QKeyEvent* event) {
+  if (!BaseKeyPress(event)) event->ignore();  // left to the parent
+}
 
-void CImageView::BaseKeyPress(QKeyEvent* event) {
+bool CImageView::BaseKeyPress(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Control:
       if (HasPixels()) m_toolMode = kToolZoom;
@@ -417,10 +419,11 @@ void CImageView::BaseKeyPress(QKeyEvent* event) {
       if (m_roi && HasPixels()) m_toolMode = kToolRoi;
       break;
     default:
-      return;
+      return false;
   }
   UpdateCursor();
   NotifyStateChanged();
+  return true;
 }
 
 void CImageView::keyReleaseEvent(QKeyEvent* event) {

@@ -92,7 +92,8 @@ class CImageView : public QWidget, public ContentView {
   void BaseMousePress(QMouseEvent* event);
   void BaseMouseMove(QMouseEvent* event);
   void BaseMouseRelease(QMouseEvent* event);
-  void BaseKeyPress(QKeyEvent* event);
+  // True when the key chose a tool.
+  bool BaseKeyPress(QKeyEvent* event);
 
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override { BaseMousePress(event); }
