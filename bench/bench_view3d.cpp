@@ -43,7 +43,8 @@ void FillProject(q3d::CProjectDoc& doc, int points) {
       }
   }
   const q3d::Matrix M = scene.PixelMatches();
-  for (int k = 0; k < M.rows(); ++k) doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1);
+  for (int k = 0; k < M.rows(); ++k)
+    doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1);
   q3d::CStereoPair& pair = doc.m_stereoPair;
   pair.m_F = scene.TrueF();
   pair.m_A1 = scene.A1;
@@ -83,7 +84,8 @@ void BM_TurnTexturedModel(benchmark::State& state) {
     }
   }
   state.counters["triangles"] = view->Mesh().FaceCount();
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(swapped), benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(swapped), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TurnTexturedModel)->Arg(5050)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -38,7 +38,8 @@ QString ModelExportFilter() {
 ModelExportFormat ExportFormatForPath(const QString& path) {
   const QString suffix = QFileInfo(path).suffix();
   for (const FormatEntry& entry : kFormats)
-    if (suffix.compare(QLatin1String(entry.extension), Qt::CaseInsensitive) == 0) return entry.format;
+    if (suffix.compare(QLatin1String(entry.extension), Qt::CaseInsensitive) == 0)
+      return entry.format;
   return ModelExportFormat::Vrml;
 }
 
@@ -51,10 +52,12 @@ QString AskExportPath(QWidget* parent) {
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   dialog.setDefaultSuffix(QStringLiteral("q3d"));
   // A name typed without extension takes the extension of the chosen filter.
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    for (const FormatEntry& entry : kFormats)
-      if (filter == QLatin1String(entry.filter)) dialog.setDefaultSuffix(QLatin1String(entry.extension));
-  });
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog](const QString& filter) {
+                     for (const FormatEntry& entry : kFormats)
+                       if (filter == QLatin1String(entry.filter))
+                         dialog.setDefaultSuffix(QLatin1String(entry.extension));
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
 }

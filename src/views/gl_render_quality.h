@@ -32,9 +32,15 @@ struct RenderQuality {
     q.shade = (quality & kShadeMask) == kShadeFlat ? ShadeMode::Flat : ShadeMode::Gouraud;
     q.lighting = (quality & kLightMask) != kLightOff;
     switch (quality & kFillMask) {
-      case kFillPoints: q.fill = FillMode::Points; break;
-      case kFillWireframe: q.fill = FillMode::Wireframe; break;
-      default: q.fill = FillMode::Solid; break;
+      case kFillPoints:
+        q.fill = FillMode::Points;
+        break;
+      case kFillWireframe:
+        q.fill = FillMode::Wireframe;
+        break;
+      default:
+        q.fill = FillMode::Solid;
+        break;
     }
     q.linearFilter = textureQuality == kTextureLinear;
     return q;

@@ -20,7 +20,8 @@ QVector3D Scene3D::LightDirection() const {
 }
 
 QMatrix4x4 Scene3D::RootToClip(int width, int height) const {
-  const float aspect = static_cast<float>(std::max(width, 1)) / static_cast<float>(std::max(height, 1));
+  const float aspect =
+      static_cast<float>(std::max(width, 1)) / static_cast<float>(std::max(height, 1));
   QMatrix4x4 projection;
   projection.perspective(qRadiansToDegrees(2.0f * std::atan(perspective.field)), aspect,
                          perspective.front, perspective.back);

@@ -77,7 +77,8 @@ void SceneFrame::Move(float delta) {
   if (!std::isfinite(delta)) return;
   if (rotationRate_ != 0.0f && !rotationAxis_.isNull()) {
     const float degrees = qRadiansToDegrees(rotationRate_ * delta);
-    orientation_ = (QQuaternion::fromAxisAndAngle(rotationAxis_, degrees) * orientation_).normalized();
+    orientation_ =
+        (QQuaternion::fromAxisAndAngle(rotationAxis_, degrees) * orientation_).normalized();
   }
   position_ += velocity_ * delta;
 }

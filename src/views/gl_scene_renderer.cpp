@@ -31,9 +31,15 @@ void GlSceneRenderer::Render(QOpenGLFunctions_3_3_Core& gl, const Scene3D& scene
   gl.glDepthFunc(GL_LESS);
   gl.glDisable(GL_CULL_FACE);
   switch (quality.fill) {
-    case FillMode::Points: gl.glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-    case FillMode::Wireframe: gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-    case FillMode::Solid: gl.glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    case FillMode::Points:
+      gl.glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+      break;
+    case FillMode::Wireframe:
+      gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+      break;
+    case FillMode::Solid:
+      gl.glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+      break;
   }
 
   const QMatrix4x4 modelToRoot = scene.model.RootTransform();

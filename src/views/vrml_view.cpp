@@ -45,7 +45,8 @@ QCursor MakeZoomCursor() {
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  for (const auto& [color, width] : {std::pair{QColor(Qt::white), 4.0}, std::pair{QColor(Qt::black), 2.0}}) {
+  for (const auto& [color, width] :
+       {std::pair{QColor(Qt::white), 4.0}, std::pair{QColor(Qt::black), 2.0}}) {
     painter.setPen(QPen(color, width));
     painter.drawEllipse(QPointF(12, 12), 8, 8);
     painter.drawLine(QPointF(18, 18), QPointF(28, 28));
@@ -209,22 +210,45 @@ bool CVRMLView::OnCommand(int id) {
       m_textureOn = !m_textureOn;
       Render();
       break;
-    case cmd::kBilinearFiltering: setMode(m_textureFilter, kTextureLinear); break;
-    case cmd::kPointFiltering: setMode(m_textureFilter, kTextureNearest); break;
+    case cmd::kBilinearFiltering:
+      setMode(m_textureFilter, kTextureLinear);
+      break;
+    case cmd::kPointFiltering:
+      setMode(m_textureFilter, kTextureNearest);
+      break;
     case cmd::kLightingOn:
       m_lighting = m_lighting == kLightOn ? kLightOff : kLightOn;
       Render();
       break;
-    case cmd::kFlatShading: setMode(m_shadeMode, kShadeFlat); break;
-    case cmd::kGouraudShading: setMode(m_shadeMode, kShadeGouraud); break;
-    case cmd::kFillPoint: setMode(m_fillMode, kFillPoints); break;
-    case cmd::kFillWireframe: setMode(m_fillMode, kFillWireframe); break;
-    case cmd::kFillSolid: setMode(m_fillMode, kFillSolid); break;
-    case cmd::kToolArrow: chooseTool(kToolRotate, 0); break;
-    case cmd::kToolPan: chooseTool(kToolPan, 1); break;
-    case cmd::kToolZoom: chooseTool(kToolZoom, 1); break;
-    case cmd::kExportModel: ExportModel(); break;
-    default: return false;
+    case cmd::kFlatShading:
+      setMode(m_shadeMode, kShadeFlat);
+      break;
+    case cmd::kGouraudShading:
+      setMode(m_shadeMode, kShadeGouraud);
+      break;
+    case cmd::kFillPoint:
+      setMode(m_fillMode, kFillPoints);
+      break;
+    case cmd::kFillWireframe:
+      setMode(m_fillMode, kFillWireframe);
+      break;
+    case cmd::kFillSolid:
+      setMode(m_fillMode, kFillSolid);
+      break;
+    case cmd::kToolArrow:
+      chooseTool(kToolRotate, 0);
+      break;
+    case cmd::kToolPan:
+      chooseTool(kToolPan, 1);
+      break;
+    case cmd::kToolZoom:
+      chooseTool(kToolZoom, 1);
+      break;
+    case cmd::kExportModel:
+      ExportModel();
+      break;
+    default:
+      return false;
   }
   NotifyStateChanged();
   return true;
@@ -236,7 +260,9 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
     state.checked = selected;
   };
   switch (id) {
-    case cmd::kSmoothOn: state.checked = m_smooth != 0; break;
+    case cmd::kSmoothOn:
+      state.checked = m_smooth != 0;
+      break;
     case cmd::kSubdivisions:
       state.enabled = m_smooth != 0;
       radio(m_cubic == 0);
@@ -245,7 +271,9 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
       state.enabled = m_smooth != 0;
       radio(m_cubic == 1);
       break;
-    case cmd::kTextureOn: state.checked = m_textureOn != 0; break;
+    case cmd::kTextureOn:
+      state.checked = m_textureOn != 0;
+      break;
     case cmd::kBilinearFiltering:
       state.enabled = m_textureOn != 0;
       radio(m_textureFilter == kTextureLinear);
@@ -254,16 +282,36 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
       state.enabled = m_textureOn != 0;
       radio(m_textureFilter == kTextureNearest);
       break;
-    case cmd::kLightingOn: state.checked = m_lighting == kLightOn; break;
-    case cmd::kFlatShading: radio(m_shadeMode == kShadeFlat); break;
-    case cmd::kGouraudShading: radio(m_shadeMode == kShadeGouraud); break;
-    case cmd::kFillPoint: radio(m_fillMode == kFillPoints); break;
-    case cmd::kFillWireframe: radio(m_fillMode == kFillWireframe); break;
-    case cmd::kFillSolid: radio(m_fillMode == kFillSolid); break;
-    case cmd::kToolArrow: state.checked = m_toolMode == kToolRotate; break;
-    case cmd::kToolPan: state.checked = m_toolMode == kToolPan; break;
-    case cmd::kToolZoom: state.checked = m_toolMode == kToolZoom; break;
-    case cmd::kExportModel: state.enabled = true; break;
+    case cmd::kLightingOn:
+      state.checked = m_lighting == kLightOn;
+      break;
+    case cmd::kFlatShading:
+      radio(m_shadeMode == kShadeFlat);
+      break;
+    case cmd::kGouraudShading:
+      radio(m_shadeMode == kShadeGouraud);
+      break;
+    case cmd::kFillPoint:
+      radio(m_fillMode == kFillPoints);
+      break;
+    case cmd::kFillWireframe:
+      radio(m_fillMode == kFillWireframe);
+      break;
+    case cmd::kFillSolid:
+      radio(m_fillMode == kFillSolid);
+      break;
+    case cmd::kToolArrow:
+      state.checked = m_toolMode == kToolRotate;
+      break;
+    case cmd::kToolPan:
+      state.checked = m_toolMode == kToolPan;
+      break;
+    case cmd::kToolZoom:
+      state.checked = m_toolMode == kToolZoom;
+      break;
+    case cmd::kExportModel:
+      state.enabled = true;
+      break;
     // Image and point commands mean nothing here.
     case cmd::kToolRoi:
     case cmd::kFitToWindow:
@@ -283,16 +331,20 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
       state.enabled = false;
       state.checked = false;
       break;
-    default: return false;
+    default:
+      return false;
   }
   return true;
 }
 
 QCursor CVRMLView::ToolCursor(int toolMode) const {
   switch (toolMode) {
-    case kToolPan: return m_panCursor;
-    case kToolZoom: return m_zoomCursor;
-    default: return QCursor(Qt::ArrowCursor);
+    case kToolPan:
+      return m_panCursor;
+    case kToolZoom:
+      return m_zoomCursor;
+    default:
+      return QCursor(Qt::ArrowCursor);
   }
 }
 
@@ -342,15 +394,20 @@ void CVRMLView::HandleMouseMove(int x, int y, bool leftDown, bool spaceDown, boo
       model.Move(kZoomUnitsPerPixel);
       model.SetVelocity(&m_scene.camera, QVector3D());
       break;
-    default: return;
+    default:
+      return;
   }
   Render();
 }
 
 void CVRMLView::HandleKeyDown(int key, bool shift) {
   switch (key) {
-    case Qt::Key_Control: m_toolMode = kToolZoom; break;
-    case Qt::Key_Space: m_toolMode = kToolPan; break;
+    case Qt::Key_Control:
+      m_toolMode = kToolZoom;
+      break;
+    case Qt::Key_Space:
+      m_toolMode = kToolPan;
+      break;
     case Qt::Key_X:
     case Qt::Key_Y:
     case Qt::Key_Z: {
@@ -361,7 +418,8 @@ void CVRMLView::HandleKeyDown(int key, bool shift) {
       Render();
       break;
     }
-    default: break;
+    default:
+      break;
   }
   ApplyToolCursor();
   NotifyStateChanged();
@@ -381,8 +439,10 @@ void CVRMLView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Space:
     case Qt::Key_X:
     case Qt::Key_Y:
-    case Qt::Key_Z: break;
-    default: QOpenGLWidget::keyPressEvent(event);  // lets the parent see other keys
+    case Qt::Key_Z:
+      break;
+    default:
+      QOpenGLWidget::keyPressEvent(event);  // lets the parent see other keys
   }
 }
 
@@ -413,11 +473,21 @@ void CVRMLView::ExportModel() {
     // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
     const cv::Mat texture = doc->m_model.m_texture.Mat();
     switch (ExportFormatForPath(chosen)) {
-      case ModelExportFormat::Q3d: error = WriteModelFile(path, doc->m_stereoPair, doc->m_model); break;
-      case ModelExportFormat::Vrml: error = WriteVrml(path, m_meshBuilder, texture); break;
-      case ModelExportFormat::Obj: error = WriteObj(path, m_meshBuilder, texture); break;
-      case ModelExportFormat::Ply: error = WritePly(path, m_meshBuilder, texture); break;
-      case ModelExportFormat::Glb: error = WriteGlb(path, m_meshBuilder, texture); break;
+      case ModelExportFormat::Q3d:
+        error = WriteModelFile(path, doc->m_stereoPair, doc->m_model);
+        break;
+      case ModelExportFormat::Vrml:
+        error = WriteVrml(path, m_meshBuilder, texture);
+        break;
+      case ModelExportFormat::Obj:
+        error = WriteObj(path, m_meshBuilder, texture);
+        break;
+      case ModelExportFormat::Ply:
+        error = WritePly(path, m_meshBuilder, texture);
+        break;
+      case ModelExportFormat::Glb:
+        error = WriteGlb(path, m_meshBuilder, texture);
+        break;
     }
   }
   if (!error.empty()) {

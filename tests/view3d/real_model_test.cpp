@@ -27,7 +27,8 @@ Matrix JsonMatrix(const QJsonValue& value, int rows, int cols) {
 
 // Loads the pair, its matches and its true calibration and pose as the render results.
 bool LoadCalibratedPair(const std::filesystem::path& dir, CProjectDoc& doc) {
-  if (doc.SetImages((dir / "image1.bmp").string(), (dir / "image2.bmp").string()) != 1) return false;
+  if (doc.SetImages((dir / "image1.bmp").string(), (dir / "image2.bmp").string()) != 1)
+    return false;
   std::ifstream csv(dir / "matches.csv");
   std::string line;
   std::getline(csv, line);  // header

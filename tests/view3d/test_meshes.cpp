@@ -37,7 +37,8 @@ MeshBuilder Build(const std::vector<float>& positions, std::vector<int32_t> tria
 
 MeshBuilder FacingSquare(float half, float u0, float v0) {
   // Corners: top-left, top-right, bottom-right, bottom-left (+x right, +y up).
-  const std::vector<float> positions = {-half, half, 0, half, half, 0, half, -half, 0, -half, -half, 0};
+  const std::vector<float> positions = {-half, half,  0, half,  half,  0,
+                                        half,  -half, 0, -half, -half, 0};
   const std::vector<float> uv = {u0, v0, u0 + 1, v0, u0 + 1, v0 + 1, u0, v0 + 1};
   return Build(positions, {0, 1, 2, 0, 2, 3}, uv);
 }
@@ -45,8 +46,8 @@ MeshBuilder FacingSquare(float half, float u0, float v0) {
 MeshBuilder Tent(float half, float slopeDegrees) {
   const float depth = half * std::tan(slopeDegrees * static_cast<float>(M_PI) / 180.0f);
   // Ridge nearest the camera (z = -depth), outer edges at z = 0.
-  const std::vector<float> positions = {-half, half, 0,      0, half, -depth, half, half, 0,
-                                        -half, -half, 0,     0, -half, -depth, half, -half, 0};
+  const std::vector<float> positions = {-half, half,  0, 0, half,  -depth, half, half,  0,
+                                        -half, -half, 0, 0, -half, -depth, half, -half, 0};
   const std::vector<float> uv = {0, 0, 0.5f, 0, 1, 0, 0, 1, 0.5f, 1, 1, 1};
   return Build(positions, {0, 1, 4, 0, 4, 3, 1, 2, 5, 1, 5, 4}, uv);
 }

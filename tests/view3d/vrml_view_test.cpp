@@ -32,7 +32,8 @@ void SendMouseMove(QWidget* widget, QPoint at, Qt::MouseButtons buttons,
   QApplication::sendEvent(widget, &event);
 }
 
-void SendKey(QWidget* widget, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+void SendKey(QWidget* widget, QEvent::Type type, int key,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   QKeyEvent event(type, key, modifiers);
   QApplication::sendEvent(widget, &event);
 }
@@ -71,8 +72,10 @@ std::optional<QColor> TexelOnAxis(const MeshBuilder& mesh, const Image& texture)
     nearestZ = z;
     const double u = wa * uv[2 * a] + wb * uv[2 * b] + wc * uv[2 * c];
     const double v = wa * uv[2 * a + 1] + wb * uv[2 * b + 1] + wc * uv[2 * c + 1];
-    const int tx = PositiveModulo(static_cast<int>(std::floor(u * texture.Width())), texture.Width());
-    const int ty = PositiveModulo(static_cast<int>(std::floor(v * texture.Height())), texture.Height());
+    const int tx =
+        PositiveModulo(static_cast<int>(std::floor(u * texture.Width())), texture.Width());
+    const int ty =
+        PositiveModulo(static_cast<int>(std::floor(v * texture.Height())), texture.Height());
     const uint8_t* bgr = texture.Row(ty) + 3 * tx;
     nearest = QColor(bgr[2], bgr[1], bgr[0]);
   }
@@ -97,7 +100,8 @@ void ExpectSameOrientation(const QQuaternion& actual, const QQuaternion& expecte
 class VrmlViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetErrorPresenter([this](const ErrorRecord& record) { shownErrors_.push_back(record.Message()); });
+    SetErrorPresenter(
+        [this](const ErrorRecord& record) { shownErrors_.push_back(record.Message()); });
     test::FillRenderedProject(doc_, kMatches);
     view_ = std::make_unique<CVRMLView>();
     view_->resize(640, 480);
@@ -118,7 +122,9 @@ class VrmlViewTest : public ::testing::Test {
     return state;
   }
   QImage Grab() { return view_->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
-  QColor Centre(const QImage& image) { return QColor(image.pixel(image.width() / 2, image.height() / 2)); }
+  QColor Centre(const QImage& image) {
+    return QColor(image.pixel(image.width() / 2, image.height() / 2));
+  }
   void SaveShot(const QImage& image, const char* name) {
     image.save(QString::fromUtf8(Q3D_VIEW3D_SHOT_DIR) + "/" + name);
   }
@@ -395,7 +401,8 @@ TEST_F(VrmlViewTest, ExportWritesTheFormatOfTheChosenExtension) {
   };
   // The model file, whatever the extension's case.
   const auto q3d = exportTo("face.Q3D");
-  EXPECT_EQ(std::filesystem::file_size(q3d), static_cast<uintmax_t>(kModelFileBaseSize + 32 * kMatches));
+  EXPECT_EQ(std::filesystem::file_size(q3d),
+            static_cast<uintmax_t>(kModelFileBaseSize + 32 * kMatches));
   EXPECT_EQ(head(q3d, 4), "QV3D");
   EXPECT_EQ(head(exportTo("face.wrl"), 15), "#VRML V2.0 utf8");
   EXPECT_EQ(head(exportTo("face.glb"), 4), "glTF");
@@ -421,7 +428,8 @@ TEST_F(VrmlViewTest, ExportWritesTheFormatOfTheChosenExtension) {
 }
 
 TEST(ExportDialog, FilterAndFormats) {
-  EXPECT_TRUE(ModelExportFilter().startsWith("Quorvan 3D Model Files (*.q3d);;VRML 2.0 Files (*.wrl);;"));
+  EXPECT_TRUE(
+      ModelExportFilter().startsWith("Quorvan 3D Model Files (*.q3d);;VRML 2.0 Files (*.wrl);;"));
   EXPECT_EQ(ExportFormatForPath("/a/b.q3D"), ModelExportFormat::Q3d);
   EXPECT_EQ(ExportFormatForPath("b.OBJ"), ModelExportFormat::Obj);
   EXPECT_EQ(ExportFormatForPath("b.ply"), ModelExportFormat::Ply);
