@@ -253,3 +253,38 @@ TEST_F(TextureViewTest, Screenshot) {
 
 }  // namespace
 }  // namespace q3d
+
+namespace q3d {
+namespace {
+
+TEST(TextureViewSample, CleaningTheRenderedSampleFace) {
+  CProjectDoc doc;
+  if (!doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) GTEST_SKIP() << "sample project missing";
+  RenderOptions options;
+  options.seed = 1;
+  if (doc.m_stereoPair.m_rendered != 1) {
+    ASSERT_EQ(doc.Render(options), 1);
+  }
+  doc.m_model.UpdateTexture();
+  ASSERT_TRUE(doc.m_model.m_texture.HasData());
+  CTextureView view;
+  view.resize(560, 560);
+  view.show();
+  view.AttachDocument(&doc);
+  auto markerPixels = [&doc] {
+    cv::Mat gray;
+    cv::cvtColor(doc.m_model.m_texture.Mat(), gray, cv::COLOR_BGR2GRAY);
+    return cv::countNonZero(gray < 50);
+  };
+  const int before = markerPixels();
+  test::SaveScreenshot(&view, "texture_view_sample_before.png");
+  WhenDialogShows<CMakeupCleaningDialog>([](CMakeupCleaningDialog* dialog) { dialog->accept(); });
+  ASSERT_TRUE(view.OnCommand(cmd::kThresholdMedian));
+  test::SaveScreenshot(&view, "texture_view_sample_cleaned.png");
+  // With the dialog's defaults most markers go; large ones in shadow need a larger median.
+  EXPECT_LT(markerPixels(), before / 3);
+  EXPECT_TRUE(doc.IsModified());
+}
+
+}  // namespace
+}  // namespace q3d
