@@ -100,8 +100,9 @@ std::optional<ParsedArguments> ParseArguments(const CommandSpec& spec,
     if (count < spec.positionalCount)
       error = "'" + spec.name + "' needs " + spec.positionals;
     else
-      error = "unexpected argument '" + parsed.positionals_[static_cast<size_t>(spec.positionalCount)] +
-              "' for '" + spec.name + "'";
+      error = "unexpected argument '" +
+              parsed.positionals_[static_cast<size_t>(spec.positionalCount)] + "' for '" +
+              spec.name + "'";
     return std::nullopt;
   }
   return parsed;
@@ -122,16 +123,18 @@ std::string FormatCommandHelp(const CommandSpec& spec) {
       if (!option.shortName.empty()) left += option.shortName + ", ";
       left += option.name;
       if (option.TakesValue()) left += " " + option.valueName;
-      if (left.size() < 28) left.resize(28, ' ');
-      else left += "  ";
+      if (left.size() < 28)
+        left.resize(28, ' ');
+      else
+        left += "  ";
       text += left + option.help + "\n";
     }
   }
   return text;
 }
 
-std::optional<int64_t> ParseInteger(const std::string& option, const std::string& text,
-                                    int64_t min, int64_t max, std::string& error) {
+std::optional<int64_t> ParseInteger(const std::string& option, const std::string& text, int64_t min,
+                                    int64_t max, std::string& error) {
   errno = 0;
   char* end = nullptr;
   const long long value = std::strtoll(text.c_str(), &end, 10);
@@ -140,7 +143,8 @@ std::optional<int64_t> ParseInteger(const std::string& option, const std::string
     return std::nullopt;
   }
   if (value < min || value > max) {
-    error = option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
+    error =
+        option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
     return std::nullopt;
   }
   return value;
@@ -171,7 +175,8 @@ std::optional<double> ParseReal(const std::string& option, const std::string& te
     return std::nullopt;
   }
   if (value < min || value > max) {
-    error = option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
+    error =
+        option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
     return std::nullopt;
   }
   return value;

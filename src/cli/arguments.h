@@ -36,8 +36,7 @@ class ParsedArguments {
 
  private:
   friend std::optional<ParsedArguments> ParseArguments(const CommandSpec&,
-                                                       std::span<const std::string>,
-                                                       std::string&);
+                                                       std::span<const std::string>, std::string&);
   std::vector<std::string> positionals_;
   std::map<std::string, std::string> values_;
   std::set<std::string> flags_;
@@ -59,8 +58,8 @@ std::string FormatCommandHelp(const CommandSpec& spec);
 
 // Value conversions. Each returns nothing and sets error ("--seed: ...") when the text is
 // not a whole, finite number in range.
-std::optional<int64_t> ParseInteger(const std::string& option, const std::string& text,
-                                    int64_t min, int64_t max, std::string& error);
+std::optional<int64_t> ParseInteger(const std::string& option, const std::string& text, int64_t min,
+                                    int64_t max, std::string& error);
 std::optional<uint64_t> ParseUnsigned(const std::string& option, const std::string& text,
                                       std::string& error);
 std::optional<double> ParseReal(const std::string& option, const std::string& text, double min,

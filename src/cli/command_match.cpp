@@ -37,14 +37,22 @@ constexpr ParameterOption kParameterOptions[] = {
 
 double FieldValue(const AutoMatchParams& params, AutoMatchField field) {
   switch (field) {
-    case AutoMatchField::kPoints: return params.points;
-    case AutoMatchField::kGaussianSize: return params.gaussianSize;
-    case AutoMatchField::kGaussianDev: return params.gaussianDev;
-    case AutoMatchField::kRelativeMinimum: return params.relativeMinimum;
-    case AutoMatchField::kWindowWidth: return params.windowWidth;
-    case AutoMatchField::kWindowHeight: return params.windowHeight;
-    case AutoMatchField::kThreshold: return params.threshold;
-    case AutoMatchField::kWidthFactor: return params.widthFactor;
+    case AutoMatchField::kPoints:
+      return params.points;
+    case AutoMatchField::kGaussianSize:
+      return params.gaussianSize;
+    case AutoMatchField::kGaussianDev:
+      return params.gaussianDev;
+    case AutoMatchField::kRelativeMinimum:
+      return params.relativeMinimum;
+    case AutoMatchField::kWindowWidth:
+      return params.windowWidth;
+    case AutoMatchField::kWindowHeight:
+      return params.windowHeight;
+    case AutoMatchField::kThreshold:
+      return params.threshold;
+    case AutoMatchField::kWidthFactor:
+      return params.widthFactor;
   }
   return 0.0;
 }
@@ -52,14 +60,30 @@ double FieldValue(const AutoMatchParams& params, AutoMatchField field) {
 void SetField(AutoMatchParams& params, AutoMatchField field, double value) {
   const auto whole = static_cast<int32_t>(value);
   switch (field) {
-    case AutoMatchField::kPoints: params.points = whole; break;
-    case AutoMatchField::kGaussianSize: params.gaussianSize = whole; break;
-    case AutoMatchField::kGaussianDev: params.gaussianDev = value; break;
-    case AutoMatchField::kRelativeMinimum: params.relativeMinimum = value; break;
-    case AutoMatchField::kWindowWidth: params.windowWidth = whole; break;
-    case AutoMatchField::kWindowHeight: params.windowHeight = whole; break;
-    case AutoMatchField::kThreshold: params.threshold = value; break;
-    case AutoMatchField::kWidthFactor: params.widthFactor = whole; break;
+    case AutoMatchField::kPoints:
+      params.points = whole;
+      break;
+    case AutoMatchField::kGaussianSize:
+      params.gaussianSize = whole;
+      break;
+    case AutoMatchField::kGaussianDev:
+      params.gaussianDev = value;
+      break;
+    case AutoMatchField::kRelativeMinimum:
+      params.relativeMinimum = value;
+      break;
+    case AutoMatchField::kWindowWidth:
+      params.windowWidth = whole;
+      break;
+    case AutoMatchField::kWindowHeight:
+      params.windowHeight = whole;
+      break;
+    case AutoMatchField::kThreshold:
+      params.threshold = value;
+      break;
+    case AutoMatchField::kWidthFactor:
+      params.widthFactor = whole;
+      break;
   }
 }
 
@@ -74,7 +98,8 @@ void ValueRange(AutoMatchField field, double& low, double& high) {
 }
 
 // Reads every parameter option given; the others keep the dialog's defaults.
-std::optional<AutoMatchParams> ReadParameters(const ParsedArguments& arguments, std::string& error) {
+std::optional<AutoMatchParams> ReadParameters(const ParsedArguments& arguments,
+                                              std::string& error) {
   AutoMatchParams params;
   for (const ParameterOption& option : kParameterOptions) {
     const auto text = arguments.Value(option.name);
@@ -103,7 +128,8 @@ JsonValue ParametersJson(const AutoMatchParams& params) {
   JsonValue json = JsonValue::Object{};
   for (const ParameterOption& option : kParameterOptions) {
     const double value = FieldValue(params, option.field);
-    json.Set(option.name + 2, option.integer ? JsonValue(static_cast<int64_t>(value)) : JsonValue(value));
+    json.Set(option.name + 2,
+             option.integer ? JsonValue(static_cast<int64_t>(value)) : JsonValue(value));
   }
   return json;
 }
@@ -169,7 +195,8 @@ Command MatchCommand() {
     ValueRange(option.field, low, high);
     char range[64];
     std::snprintf(range, sizeof range, option.integer ? " [%.0f..%.0f]" : " [%g..%g]", low, high);
-    spec.options.push_back({option.name, "", option.integer ? "N" : "X", option.help + std::string(range)});
+    spec.options.push_back(
+        {option.name, "", option.integer ? "N" : "X", option.help + std::string(range)});
   }
   spec.options.push_back(
       {"--replace", "", "", "allow replacing the points and matches the project already has"});

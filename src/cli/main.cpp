@@ -30,8 +30,9 @@ std::string ToolHelp() {
     const size_t stop = summary.find(". ");
     text += name + (stop == std::string::npos ? summary : summary.substr(0, stop + 1)) + "\n";
   }
-  text += std::string("\nEvery command takes --json (one JSON object on stdout), --verbose "
-                      "(numeric diagnostics on stderr) and --help.\n") +
+  text += std::string(
+              "\nEvery command takes --json (one JSON object on stdout), --verbose "
+              "(numeric diagnostics on stderr) and --help.\n") +
           "Exit status: 0 on success, 1 with a one-line message on stderr on any failure.\n" +
           "Run '" + kToolName + " COMMAND --help' for the options of a command.\n";
   return text;
@@ -69,8 +70,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   const Command* command = FindCommand(words[0]);
-  if (!command)
-    return Fail("unknown command '" + words[0] + "' (see " + kToolName + " --help)");
+  if (!command) return Fail("unknown command '" + words[0] + "' (see " + kToolName + " --help)");
 
   std::string error;
   const auto arguments = q3d::cli::ParseArguments(

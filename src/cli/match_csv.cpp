@@ -26,8 +26,8 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
   size_t start = 0;
   while (true) {
     const size_t comma = line.find(',', start);
-    fields.push_back(Trim(line.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                             : comma - start)));
+    fields.push_back(Trim(line.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }

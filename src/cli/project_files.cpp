@@ -18,8 +18,7 @@ std::string NamingPath(const std::string& message, const std::string& path) {
 std::optional<std::string> OpenProject(CProjectDoc& doc, const std::string& path) {
   std::error_code ec;
   // A directory opens as a stream of undefined length: refuse it before reading.
-  if (std::filesystem::is_directory(path, ec))
-    return path + ": is a directory, not a project file";
+  if (std::filesystem::is_directory(path, ec)) return path + ": is a directory, not a project file";
   std::string error;
   if (doc.LoadProject(path, &error)) return std::nullopt;
   PopErrorMessage("");  // the message is in error; keep the stack clean

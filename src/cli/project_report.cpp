@@ -44,9 +44,10 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
     image.Set("points", camera.m_points.Count());
     images.push_back(std::move(image));
     const std::string label = "Image " + std::to_string(i + 1) + ": ";
-    report.text.push_back(label + (camera.HasImage() ? std::to_string(camera.Width()) + " x " +
-                                                           std::to_string(camera.Height()) + " pixels"
-                                                     : std::string("none")) +
+    report.text.push_back(label +
+                          (camera.HasImage() ? std::to_string(camera.Width()) + " x " +
+                                                   std::to_string(camera.Height()) + " pixels"
+                                             : std::string("none")) +
                           ", " + std::to_string(camera.m_points.Count()) + " points");
   }
   report.json.Set("images", JsonValue(std::move(images)));

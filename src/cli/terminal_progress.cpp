@@ -17,8 +17,7 @@ void TerminalProgress::OnPosChanged(bool labelChanged) {
 
 void TerminalProgress::Draw() {
   const int span = Upper() - Lower();
-  const int filled =
-      span > 0 ? std::clamp((Pos() - Lower()) * kBarWidth / span, 0, kBarWidth) : 0;
+  const int filled = span > 0 ? std::clamp((Pos() - Lower()) * kBarWidth / span, 0, kBarWidth) : 0;
   const std::string bar = std::string(static_cast<size_t>(filled), '#') +
                           std::string(static_cast<size_t>(kBarWidth - filled), '.');
   // \033[K clears what a longer earlier step text left on the line.

@@ -24,7 +24,8 @@ double MedianOfFinite(std::vector<double> values) {
   std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid), values.end());
   const double upper = values[mid];
   if (values.size() % 2 == 1) return upper;
-  const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid));
+  const double lower =
+      *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid));
   return 0.5 * (lower + upper);
 }
 

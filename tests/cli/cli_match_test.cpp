@@ -15,8 +15,8 @@ class CliMatch : public CliTest {
     WriteBytes(File("face1.bmp"), EncodeBmp(face.image1, {}));
     WriteBytes(File("face2.bmp"), EncodeBmp(face.image2, {}));
     const std::string project = File("face.qvp");
-    const CliRun run = Run({"new", "--image1", File("face1.bmp"), "--image2", File("face2.bmp"),
-                            "-o", project});
+    const CliRun run =
+        Run({"new", "--image1", File("face1.bmp"), "--image2", File("face2.bmp"), "-o", project});
     EXPECT_EQ(run.status, 0) << run.err;
     return project;
   }

@@ -1,8 +1,7 @@
 // The tool end to end on a synthetic stereo pair: new, render, info, with the JSON and
 // the files checked at every step.
-#include <cmath>
-
 #include <Eigen/Dense>
+#include <cmath>
 
 #include "cli_test_support.h"
 
@@ -14,16 +13,17 @@ class CliPipeline : public CliTest {};
 Eigen::Matrix3d ReadMatrix3(const Json& rows) {
   Eigen::Matrix3d m;
   for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) m(r, c) = rows[static_cast<size_t>(r)][static_cast<size_t>(c)].Number();
+    for (int c = 0; c < 3; ++c)
+      m(r, c) = rows[static_cast<size_t>(r)][static_cast<size_t>(c)].Number();
   return m;
 }
 
 TEST_F(CliPipeline, NewWritesTheImagesAndTheMatchesOfTheFile) {
   MakeScene(30, 30);
   const std::string project = File("p.qvp");
-  const Json created = RunJson({"new", "--image1", files_.image1.string(), "--image2",
-                                files_.image2.string(), "--matches", files_.matches.string(), "-o",
-                                project});
+  const Json created =
+      RunJson({"new", "--image1", files_.image1.string(), "--image2", files_.image2.string(),
+               "--matches", files_.matches.string(), "-o", project});
   EXPECT_EQ(created["command"].String(), "new");
   EXPECT_EQ(created["output"].String(), project);
   EXPECT_EQ(created["matches"].Number(), 30);
@@ -100,8 +100,8 @@ TEST_F(CliPipeline, RefinedVerboseRenderKeepsDiagnosticsOffStdout) {
   ASSERT_EQ(quiet.status, 0) << quiet.err;
   EXPECT_TRUE(quiet.err.empty()) << quiet.err;
 
-  const CliRun verbose = Run({"render", project, "--seed", "9", "--refine", "--verbose", "--json",
-                              "-o", File("v.qvp")});
+  const CliRun verbose = Run(
+      {"render", project, "--seed", "9", "--refine", "--verbose", "--json", "-o", File("v.qvp")});
   ASSERT_EQ(verbose.status, 0) << verbose.err;
   EXPECT_GT(LineCount(verbose.err), 0);
   ASSERT_EQ(LineCount(verbose.out), 1) << verbose.out;
@@ -124,7 +124,8 @@ TEST_F(CliPipeline, RenderInPlaceReplacesTheProjectAndForceRendersAgain) {
 
   const Json again = RunJson({"render", project, "--force", "--seed", "2"});
   EXPECT_TRUE(again["rendered"].Bool());
-  EXPECT_EQ(Listing(), (std::vector<std::string>{"image1.bmp", "image2.bmp", "matches.csv", "p.qvp"}));
+  EXPECT_EQ(Listing(),
+            (std::vector<std::string>{"image1.bmp", "image2.bmp", "matches.csv", "p.qvp"}));
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ TEST_F(CliSnap, NoMarkerLeavesTheProjectAsItWas) {
   EXPECT_EQ(text.out, "No marker found under (3, 3) in image 1\n");
 
   // With -o the unchanged project is still written, so that scripts can go on from it.
-  const Json copied = RunJson({"snap", project, "--camera", "1", "--at", "3,3", "-o", File("c.qvp")});
+  const Json copied =
+      RunJson({"snap", project, "--camera", "1", "--at", "3,3", "-o", File("c.qvp")});
   EXPECT_EQ(ReadBytes(File("c.qvp")), before);
 }
 

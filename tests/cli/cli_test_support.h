@@ -52,9 +52,9 @@ class CliTest : public ::testing::Test {
   // The project of the scene's match file.
   std::string NewProject(const std::string& name) {
     const std::string path = File(name);
-    const CliRun run = Run({"new", "--image1", files_.image1.string(), "--image2",
-                            files_.image2.string(), "--matches", files_.matches.string(), "-o",
-                            path});
+    const CliRun run =
+        Run({"new", "--image1", files_.image1.string(), "--image2", files_.image2.string(),
+             "--matches", files_.matches.string(), "-o", path});
     EXPECT_EQ(run.status, 0) << run.err;
     return path;
   }

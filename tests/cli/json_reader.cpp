@@ -69,14 +69,30 @@ class JsonParser {
       if (pos_ >= text_.size()) return std::nullopt;
       const char e = text_[pos_++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
         case 'u': {
           if (pos_ + 4 > text_.size()) return std::nullopt;
           const long code = std::strtol(text_.substr(pos_, 4).c_str(), nullptr, 16);
@@ -85,7 +101,8 @@ class JsonParser {
           out += static_cast<char>(code);
           break;
         }
-        default: return std::nullopt;
+        default:
+          return std::nullopt;
       }
     }
     return std::nullopt;
@@ -138,7 +155,9 @@ class JsonParser {
   size_t pos_ = 0;
 };
 
-std::optional<Json> Json::Parse(const std::string& text) { return JsonParser(text).ParseDocument(); }
+std::optional<Json> Json::Parse(const std::string& text) {
+  return JsonParser(text).ParseDocument();
+}
 
 bool Json::Has(const std::string& key) const {
   const auto* object = std::get_if<Object>(&value_);

@@ -1,11 +1,10 @@
 #include "stereo_scene.h"
 
+#include <Eigen/Dense>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
-
-#include <Eigen/Dense>
 
 #include "support/synthetic_images.h"
 
