@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QResizeEvent>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -114,6 +115,15 @@ void CImageView::FitToWindow() {
   m_zoom = static_cast<double>(w) / ImageWidth();
   update();
   UpdateCaption();
+}
+
+void CImageView::resizeEvent(QResizeEvent* event) {
+  // Keep the image point at the pane centre: a view centred before the splitter gave it
+  // its size stays centred.
+  const QSize old = event->oldSize();
+  if (old.isValid() && HasPixels())
+    CentreOn(m_scrollX + RoundHalf((old.width() / 2) / m_zoom),
+             m_scrollY + RoundHalf((old.height() / 2) / m_zoom));
 }
 
 // ---- Commands ------------------------------------------------------------------------

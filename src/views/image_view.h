@@ -96,6 +96,7 @@ class CImageView : public QWidget, public ContentView {
   bool BaseKeyPress(QKeyEvent* event);
 
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override { BaseMousePress(event); }
   void mouseMoveEvent(QMouseEvent* event) override { BaseMouseMove(event); }
   void mouseReleaseEvent(QMouseEvent* event) override { BaseMouseRelease(event); }

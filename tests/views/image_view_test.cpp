@@ -80,6 +80,13 @@ TEST_F(ImageViewTest, SmallImageIsCentredInAOnePixelFrame) {
   EXPECT_EQ(PixelAt(253, 162), qRgb(inside[2], inside[1], inside[0]));
 }
 
+TEST_F(ImageViewTest, ResizingKeepsTheCentreOfThePane) {
+  Show(4000, 3000, 200, 100);
+  view.resize(800, 600);
+  view.RenderFrame();
+  EXPECT_EQ(view.PaneToImage(QPoint(400, 300)), QPoint(2000, 1500));
+}
+
 TEST_F(ImageViewTest, PanToolFollowsThePointerButNotOnTheFirstMove) {
   Show(2000, 1500, 400, 300);
   ASSERT_TRUE(view.OnCommand(cmd::kToolPan));
