@@ -16,6 +16,19 @@ namespace {
 // A uniform source draws a new index within a few tries; a source that keeps repeating
 // itself (or leaves [0, 1)) must not hang the render.
 constexpr int kMaxDrawsPerIndex = 10000;
+
+// Keeps the list sorted by median (earlier trials first among equals), at most
+// kKeptTrials long.
+void KeepIfAmongBest(std::vector<ScoredTrial>& best, const EuclideanReconstruction& trial,
+                     double median, int number) {
+  if (!(median < kInitialBestMedian)) return;
+  if (best.size() == kKeptTrials && !(median < best.back().median)) return;
+  const auto at = std::upper_bound(
+      best.begin(), best.end(), median,
+      [](double value, const ScoredTrial& kept) { return value < kept.median; });
+  best.insert(at, ScoredTrial{trial.Rcam2, trial.t2, trial.A1, trial.A2, median, number});
+  if (best.size() > kKeptTrials) best.pop_back();
+}
 }  // namespace
 
 std::array<Eigen::Index, numero_puntos> DrawSample(RandomSource& random, Eigen::Index n) {
@@ -150,6 +163,7 @@ FocalSearchResult LMedSFocales(const Matrix& m1, const Matrix& m2, RandomSource&
 
     const double Median =
         MedianOf(ReprojectionDistances(m1, m2, trial.Xw, trial.A1, trial.A2, trial.Rcam2, trial.t2));
+    KeepIfAmongBest(result.best_trials, trial, Median, trials);
     if (Median < result.best_median) {
       Diagf("%d", trials);
       Diagf("%g", Median);

@@ -4,6 +4,7 @@
 // trial estimates F from its sample, derives both focal lengths in closed form,
 // reconstructs all matches and is scored by the median reprojection error.
 #include <array>
+#include <vector>
 
 #include "numeric/matrix.h"
 #include "numeric/random_source.h"
@@ -32,6 +33,14 @@ struct FocalEstimate {
 // the epipoles always from the given ones.
 FocalEstimate calc_focal_k(const Matrix& m1, const Matrix& m2, double k);
 
+// A successful trial's calibration and score.
+struct ScoredTrial {
+  Matrix Rcam, t, A1, A2;
+  double median = 0;
+  int trial = 0;
+};
+constexpr int kKeptTrials = 5;
+
 struct FocalSearchResult {
   Matrix XW;       // 3 x n points of the winning trial
   int ret = 1;     // status of the last trial
@@ -39,6 +48,8 @@ struct FocalSearchResult {
   Matrix E_rayos;  // n x 1
   double best_median = kInitialBestMedian;
   int best_trial = -1;  // -1 when no trial succeeded (the matrices are then empty)
+  // The kKeptTrials best-scoring trials, best first (starting points for a refinement).
+  std::vector<ScoredTrial> best_trials;
 };
 
 // m1, m2: n x 2 centred points, n >= 10 (fewer raise NumericError). Reports progress

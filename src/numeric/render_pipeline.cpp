@@ -1,10 +1,20 @@
 #include "numeric/render_pipeline.h"
 
+#include <algorithm>
+#include <limits>
+#include <vector>
+
 #include "numeric/focal_search.h"
+#include "numeric/motion_cost.h"
 #include "numeric/motion_refinement.h"
 #include "project/diagnostics.h"
 
 namespace q3d {
+
+namespace {
+// Cap, in medians, on a match's reprojection distance when refined results are compared.
+constexpr double kCandidateCapMedians = 3.0;
+}  // namespace
 
 CentredPoints CentreMatches(const Matrix& matches, ImageSize image1, ImageSize image2) {
   if (matches.cols() != 4) throw NumericError("The match matrix must have four columns.");
@@ -50,10 +60,35 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
     Calibration calibration{search.Rcam, search.t, search.A1, search.A2};
     Matrix XW = std::move(search.XW);
     if (settings.refine) {
-      RefinedCalibration refined = RefineMotionAndFocals(points.m1, points.m2, calibration);
-      outcome.refined = refined.refined;
-      calibration = std::move(refined.calibration);
-      XW = std::move(refined.XW);
+      // Refine the best few trials: a start can lead the refinement to adopt a wrong match
+      // that another start leaves out. The results are compared by their squared
+      // reprojection distances over all matches, each capped at a few times the smallest
+      // median, so that a match one result explains and another rejects costs the latter
+      // no more than the cap.
+      std::vector<RefinedCalibration> candidates;
+      std::vector<Vector> distances;
+      double smallest_median = std::numeric_limits<double>::infinity();
+      for (const ScoredTrial& trial : search.best_trials) {
+        RefinedCalibration refined = RefineMotionAndFocals(
+            points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
+        if (!refined.refined) continue;
+        const Calibration& c = refined.calibration;
+        distances.push_back(
+            ReprojectionDistances(points.m1, points.m2, refined.XW, c.A1, c.A2, c.Rcam, c.t));
+        smallest_median = std::min(smallest_median, MedianOf(distances.back()));
+        candidates.push_back(std::move(refined));
+      }
+      const double cap = kCandidateCapMedians * smallest_median;
+      double best_score = std::numeric_limits<double>::infinity();
+      for (size_t k = 0; k < candidates.size(); ++k) {
+        const double score = distances[k].array().min(cap).square().sum();
+        if (score < best_score) {
+          best_score = score;
+          outcome.refined = true;
+          calibration = candidates[k].calibration;
+          XW = candidates[k].XW;
+        }
+      }
     }
     outcome.A1 = std::move(calibration.A1);
     outcome.Rcam = std::move(calibration.Rcam);
