@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <new>
 #include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little, "the archive assumes a little-endian host");
@@ -160,11 +162,17 @@ std::string WriteFileAtomically(const std::string& path, const std::vector<uint8
 }
 
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return "Cannot open the file " + path + ": it is not a file.";
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return "Cannot open the file " + path + ".";
   const std::streamoff size = in.tellg();
   if (size < 0) return "Cannot read the file " + path + ".";
-  bytes.resize(static_cast<size_t>(size));
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return "Not enough memory to read the file " + path + ".";
+  }
   in.seekg(0);
   if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
     return "Cannot read the file " + path + ".";

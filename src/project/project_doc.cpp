@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/model_file.h"
 #include "project/archive.h"
 #include "project/error_stack.h"
 #include "project/progress.h"
@@ -184,6 +185,17 @@ bool CProjectDoc::LoadProjectBytes(const std::vector<uint8_t>& bytes, std::strin
   SetModifiedFlag(false);
   UpdateAllViews(nullptr, kHintDefault);
   return true;
+}
+
+}  // namespace q3d
+
+namespace q3d {
+
+bool CProjectDoc::ExportModel(const std::string& path, std::string* error) {
+  const std::string message = WriteModelFile(path, m_stereoPair, m_model);
+  if (message.empty()) return true;
+  if (error) *error = message;
+  return false;
 }
 
 }  // namespace q3d

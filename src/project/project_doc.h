@@ -87,6 +87,9 @@ class CProjectDoc {
   bool LoadProjectBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
                         Progress* progress = nullptr);
   void Serialize(Archive& ar, Progress* progress = nullptr);
+  // Writes the 3D model file (.q3d). On failure the message is in error and the file is
+  // left as it was.
+  bool ExportModel(const std::string& path, std::string* error = nullptr);
 
   CCamera m_camera1;
   CCamera m_camera2;

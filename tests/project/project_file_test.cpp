@@ -266,3 +266,43 @@ TEST(ProjectFileTest, SerializeReportsItsStepsInOrder) {
 
 }  // namespace
 }  // namespace q3d
+
+namespace q3d {
+namespace {
+
+TEST(ProjectFileOpenTest, ADirectoryIsNotAProject) {
+  CProjectDoc doc;
+  std::string error;
+  EXPECT_FALSE(doc.LoadProject(std::filesystem::temp_directory_path().string(), &error));
+  EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+  ClearErrors();
+}
+
+}  // namespace
+}  // namespace q3d
+
+namespace q3d {
+namespace {
+
+TEST(ProjectExportTest, ModelFileNeedsARenderAndHasTheFixedSize) {
+  const auto dir = std::filesystem::temp_directory_path() / "q3d_export_model_test";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "m.q3d").string();
+  CProjectDoc doc;
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(doc.AddMatch(i, 2.0 * i, 3.0 * i, i + 1.0), 1);
+  std::string error;
+  EXPECT_FALSE(doc.ExportModel(path, &error));  // not rendered: nothing written
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  doc.m_stereoPair.m_rendered = 1;
+  doc.m_stereoPair.m_A1 = doc.m_stereoPair.m_A2 = Matrix::Identity(3, 3);
+  doc.m_stereoPair.m_Rcam = Matrix::Identity(3, 3);
+  ASSERT_TRUE(CreateColorImage(doc.m_model.m_texture, 512, 512));
+  ASSERT_TRUE(doc.ExportModel(path, &error)) << error;
+  EXPECT_EQ(std::filesystem::file_size(path), 787078u + 32u * 3u);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace q3d
