@@ -14,7 +14,6 @@
 #include <utility>
 
 #include "model/mesh_export.h"
-#include "model/model_file.h"
 #include "project/error_stack.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
@@ -474,7 +473,7 @@ void CVRMLView::ExportModel() {
     const cv::Mat texture = doc->m_model.m_texture.Mat();
     switch (ExportFormatForPath(chosen)) {
       case ModelExportFormat::Q3d:
-        error = WriteModelFile(path, doc->m_stereoPair, doc->m_model);
+        doc->ExportModel(path, &error);
         break;
       case ModelExportFormat::Vrml:
         error = WriteVrml(path, m_meshBuilder, texture);
