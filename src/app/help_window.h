@@ -1,0 +1,21 @@
+#pragma once
+// The help pages shipped inside the application, shown in a browser window of their own.
+#include <QWidget>
+
+class QTextBrowser;
+
+namespace q3d {
+
+class HelpWindow : public QWidget {
+ public:
+  static constexpr const char* kContentsUrl = "qrc:/help/index.html";
+
+  explicit HelpWindow(QWidget* parent = nullptr);
+  QTextBrowser* Browser() const { return browser_; }
+  void ShowContents();
+
+ private:
+  QTextBrowser* browser_;
+};
+
+}  // namespace q3d

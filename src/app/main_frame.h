@@ -1,0 +1,145 @@
+#pragma once
+// The main window: three panes (each an info bar over a content view) in a splitter
+// tree, the menus, tool bars, accelerators and status bar, and the commands of the
+// frame. Commands go to the active view first, then the frame, then the application.
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/command_target.h"
+#include "app/help_window.h"
+#include "matching/auto_match_params.h"
+#include "project/project_doc.h"
+#include "views/content_view.h"
+
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+namespace q3d {
+
+class Pane;
+class RecentFileList;
+
+class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObserver {
+ public:
+  enum PaneIndex { kTopLeft = 0, kBottomLeft = 1, kRight = 2, kPaneCount = 3 };
+
+  // app receives the commands neither the view nor the frame handles (may be null);
+  // recent is the list shown in the File menu (may be null).
+  CMainFrame(CProjectDoc* doc, CommandTarget* app, RecentFileList* recent, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Panes and the active view.
+  Pane* PaneAt(int index) const { return panes_[index]; }
+  int ActivePaneIndex() const { return activePane_; }
+  bool InfoBarActive() const { return infoBarActive_; }
+  // The active content view; null when an info bar is the active view.
+  ContentView* ActiveView() const;
+  void ActivatePane(int index, bool infoBar = false);
+  void SwitchPaneView(ViewKind kind);
+  void ResetPanes();
+  // Set once the frame has been laid out at full screen width; panes reset only then.
+  bool IsLaidOut() const { return laidOut_; }
+  QSplitter* MainSplitter() const { return mainSplitter_; }
+  QSplitter* LeftSplitter() const { return leftSplitter_; }
+
+  // Commands.
+  CommandState QueryCommand(int id);
+  void Dispatch(int id);
+  void UpdateCommandStates();
+  // The action of the main menu (or of the tool bar for tool-bar-only commands).
+  QAction* Action(int id) const;
+  QList<QAction*> Actions(int id) const;
+  QToolBar* MainToolBar() const { return mainToolBar_; }
+  QToolBar* ViewToolBar() const { return viewToolBar_; }
+  QMenu* ViewsMenu() const { return viewsMenu_; }
+  QLabel* ReadyLabel() const { return readyLabel_; }
+
+  // Document file handling shared with the application's New and Open.
+  // Asks whether to save a modified project; false when the user cancels.
+  bool SaveModified();
+  bool SaveDocument();
+  bool SaveDocumentAs();
+  bool SaveDocumentTo(const QString& path);
+  void UpdateTitle();
+  QString DocumentTitle() const;
+  void RebuildRecentFileMenu();
+
+  // Opens a file dropped on the window; set by the application.
+  std::function<bool(const QString&)> openFile;
+
+  const AutoMatchParams& LastAutoMatchParams() const { return autoMatchParams_; }
+  HelpWindow* Help() const { return help_; }
+
+  // CommandTarget: the frame's own commands.
+  bool OnCommand(int id) override;
+  bool OnUpdateCommand(int id, CommandState& state) override;
+  // DocumentObserver: any change may change the command states.
+  void OnDocumentUpdate(DocumentObserver* sender, int hint) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  // Building steps.
+  void CreatePanes();
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBars();
+  void CreateStatusBar();
+
+  QAction* MakeAction(int id);
+  QAction* AddCommand(QMenu* menu, int id);
+  void AddRegionOfInterestMenu(QMenu* menu);
+  void InstallView(int paneIndex, std::unique_ptr<ContentView> view);
+  void Bury(std::unique_ptr<ContentView> view);
+  void OnFocusChanged(QWidget* now);
+  int PaneOfWidget(const QWidget* w, bool* inInfoBar) const;
+  bool IsCameraViewInManualMatching(ContentView* view);
+  bool ViewSwitchAllowed();
+  bool HandleAccelerator(QEvent* event);
+
+  // Frame commands.
+  void OnSetImages();
+  void OnAutomaticMatching();
+  void OnRender();
+  void ShowHelpContents();
+  void ActivateNeighbourPane(int step);
+
+  CProjectDoc* doc_;
+  CommandTarget* app_;
+  RecentFileList* recent_;
+  QSplitter* mainSplitter_ = nullptr;
+  QSplitter* leftSplitter_ = nullptr;
+  Pane* panes_[kPaneCount] = {};
+  int activePane_ = kRight;
+  bool infoBarActive_ = false;
+  bool laidOut_ = false;
+
+  std::map<int, QList<QAction*>> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QAction* recentPlaceholder_ = nullptr;
+  QAction* recentActions_[4] = {};
+  QMenu* viewsMenu_ = nullptr;
+  QToolBar* mainToolBar_ = nullptr;
+  QToolBar* viewToolBar_ = nullptr;
+  QLabel* readyLabel_ = nullptr;
+
+  std::vector<std::unique_ptr<ContentView>> graveyard_;
+  QTimer idleTimer_;
+  QPointer<HelpWindow> help_;
+  AutoMatchParams autoMatchParams_;
+};
+
+}  // namespace q3d

@@ -1,0 +1,96 @@
+#include "app/set_images_dialog.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/wait_cursor.h"
+#include "stereo/image_io.h"
+
+namespace q3d {
+
+SetImagesDialog::SetImagesDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Set Images"));
+  auto* layout = new QVBoxLayout(this);
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(MakeGroup(0));
+  groups->addWidget(MakeGroup(1));
+  layout->addLayout(groups);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+}
+
+QWidget* SetImagesDialog::MakeGroup(int index) {
+  auto* group = new QGroupBox(index == 0 ? QStringLiteral("Image 1") : QStringLiteral("Image 2"), this);
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(new QLabel(QStringLiteral("File name:"), group), 0, 0, 1, 2);
+  edits_[index] = new QLineEdit(group);
+  edits_[index]->setReadOnly(true);
+  edits_[index]->setMaxLength(kMaxNameLength);
+  edits_[index]->setObjectName(QStringLiteral("fileName%1").arg(index + 1));
+  browse_[index] = new QPushButton(QStringLiteral("..."), group);
+  browse_[index]->setObjectName(QStringLiteral("browse%1").arg(index + 1));
+  browse_[index]->setFixedWidth(28);
+  grid->addWidget(edits_[index], 1, 0);
+  grid->addWidget(browse_[index], 1, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Preview:"), group), 2, 0, 1, 2);
+  previews_[index] = new QLabel(group);
+  previews_[index]->setObjectName(QStringLiteral("preview%1").arg(index + 1));
+  previews_[index]->setFixedSize(kPreviewWidth + 4, kPreviewHeight + 4);
+  previews_[index]->setAlignment(Qt::AlignCenter);
+  previews_[index]->setFrameShape(QFrame::Box);
+  grid->addWidget(previews_[index], 3, 0, 1, 2, Qt::AlignCenter);
+  connect(browse_[index], &QPushButton::clicked, this, [this, index] { Browse(index); });
+  return group;
+}
+
+void SetImagesDialog::Browse(int index) {
+  QFileDialog dialog(this, windowTitle(), QString(), QStringLiteral("Windows Bitmap Files (*.bmp)"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  ChooseFile(index, dialog.selectedFiles().first());
+}
+
+bool SetImagesDialog::ChooseFile(int index, const QString& path) {
+  WaitCursor wait;
+  if (path.size() > kMaxNameLength) {
+    wait.Restore();
+    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"),
+                         QStringLiteral("The file name is longer than %1 characters.").arg(kMaxNameLength));
+    return false;
+  }
+  const int bitsPerPixel = BitmapBitsPerPixel(path.toStdString());
+  QImage preview;
+  if (bitsPerPixel > 8) {
+    QImageReader reader(path);
+    reader.setScaledSize(QSize(kPreviewWidth, kPreviewHeight));
+    preview = reader.read();
+  }
+  if (bitsPerPixel == 0 || (bitsPerPixel > 8 && preview.isNull())) {
+    wait.Restore();
+    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"), QStringLiteral("Error: The file could not be opened"));
+    return false;
+  }
+  if (bitsPerPixel < 9) {
+    wait.Restore();
+    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"), QString::fromUtf8(kLowDepthMessage));
+    return false;
+  }
+  previews_[index]->setPixmap(QPixmap::fromImage(preview));
+  names_[index] = path;
+  edits_[index]->setText(path);
+  return true;
+}
+
+}  // namespace q3d

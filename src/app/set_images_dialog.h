@@ -1,0 +1,40 @@
+#pragma once
+// Chooses the two bitmap files of a stereo pair, each shown as a 176 x 142 preview.
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace q3d {
+
+class SetImagesDialog : public QDialog {
+ public:
+  static constexpr int kPreviewWidth = 176;
+  static constexpr int kPreviewHeight = 142;
+  static constexpr int kMaxNameLength = 255;
+
+  explicit SetImagesDialog(QWidget* parent = nullptr);
+
+  QString FileName(int index) const { return names_[index]; }
+  // Takes the file for image 1 (index 0) or image 2 (index 1) as if chosen with "...":
+  // a bitmap of 8 bits per pixel or fewer, or one that cannot be read, is refused with a
+  // message and the previous choice stays. Returns true when the file was taken.
+  bool ChooseFile(int index, const QString& path);
+
+  QLineEdit* NameEdit(int index) const { return edits_[index]; }
+  QLabel* Preview(int index) const { return previews_[index]; }
+  QPushButton* BrowseButton(int index) const { return browse_[index]; }
+
+ private:
+  QWidget* MakeGroup(int index);
+  void Browse(int index);
+
+  QString names_[2];
+  QLineEdit* edits_[2] = {};
+  QLabel* previews_[2] = {};
+  QPushButton* browse_[2] = {};
+};
+
+}  // namespace q3d

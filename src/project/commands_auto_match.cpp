@@ -1,0 +1,24 @@
+#include "project/commands_auto_match.h"
+
+#include "matching/automatic_matching.h"
+
+namespace q3d {
+
+bool AutoMatchingReplacesWork(const CProjectDoc& doc) {
+  return doc.m_stereoPair.m_matches.Count() > 0 || doc.m_camera1.m_points.Count() > 0 ||
+         doc.m_camera2.m_points.Count() > 0;
+}
+
+int RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params, Progress* progress) {
+  const bool wasRendered = doc.IsRendered();
+  if (AutomaticMatching(doc.m_stereoPair, params, progress) != 1) return 0;
+  if (wasRendered) {
+    doc.m_model.Clear();
+    if (doc.m_resetPanes) doc.m_resetPanes();
+  }
+  doc.SetModifiedFlag();
+  doc.UpdateAllViews(nullptr, kHintPointsChanged);
+  return 1;
+}
+
+}  // namespace q3d

@@ -1,0 +1,35 @@
+#include "project/commands_file.h"
+
+#include <vector>
+
+#include "project/archive.h"
+#include "project/error_stack.h"
+
+namespace q3d {
+
+void NewProject(CProjectDoc& doc) {
+  doc.DeleteContents();
+  doc.SetPathName("");
+  doc.SetModifiedFlag(false);
+  doc.UpdateAllViews(nullptr, kHintDefault);
+}
+
+OpenOutcome OpenProject(CProjectDoc& doc, const std::string& path, Progress* progress) {
+  std::vector<uint8_t> bytes;
+  const std::string readError = ReadWholeFile(path, bytes);
+  if (!readError.empty()) {
+    PushErrorText("Error: The file could not be opened\n" + readError);
+    return OpenOutcome::kUnreadable;
+  }
+  if (!doc.LoadProjectBytes(bytes, nullptr, progress)) {
+    // The load emptied the project before it failed: it is now a new one.
+    doc.SetPathName("");
+    doc.SetModifiedFlag(false);
+    doc.UpdateAllViews(nullptr, kHintDefault);
+    return OpenOutcome::kInvalid;
+  }
+  doc.SetPathName(path);
+  return OpenOutcome::kOpened;
+}
+
+}  // namespace q3d

@@ -1,0 +1,131 @@
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/auto_match_dialog.h"
+#include "gui_helpers.h"
+#include "views/command_ids.h"
+
+namespace q3d::test {
+namespace {
+
+using F = AutoMatchField;
+
+QString Label(const AutoMatchDialog& d, F f) { return d.ValueLabel(f)->text(); }
+
+TEST(AutoMatchDialog, SlidersAtZeroGiveTheSmallestValues) {
+  AutoMatchDialog dialog(AutoMatchParams{});
+  for (F field : kAutoMatchFields) dialog.Slider(field)->setValue(0);
+  const AutoMatchParams& p = dialog.Params();
+  EXPECT_EQ(p.points, 0);
+  EXPECT_EQ(p.gaussianSize, 1);
+  EXPECT_EQ(p.gaussianDev, 0.0);
+  EXPECT_EQ(p.relativeMinimum, 1.0);
+  EXPECT_EQ(p.windowWidth, 1);
+  EXPECT_EQ(p.windowHeight, 1);
+  EXPECT_EQ(p.threshold, 0.0);
+  EXPECT_EQ(p.widthFactor, 0);
+  EXPECT_EQ(Label(dialog, F::kGaussianDev), QStringLiteral("0.0"));
+  EXPECT_EQ(Label(dialog, F::kRelativeMinimum), QStringLiteral("1.000000"));
+  EXPECT_EQ(Label(dialog, F::kGaussianSize), QStringLiteral("1"));
+}
+
+TEST(AutoMatchDialog, MovingASliderUpdatesOnlyItsValueAndLabel) {
+  AutoMatchDialog dialog(AutoMatchParams{});
+  dialog.Slider(F::kWindowHeight)->setValue(5);
+  EXPECT_EQ(dialog.Params().windowHeight, 11);
+  EXPECT_EQ(Label(dialog, F::kWindowHeight), QStringLiteral("11"));
+  EXPECT_EQ(dialog.Params().windowWidth, 7);
+  EXPECT_EQ(Label(dialog, F::kWindowWidth), QStringLiteral("7"));
+  dialog.Slider(F::kThreshold)->setValue(8);
+  EXPECT_EQ(Label(dialog, F::kThreshold), QStringLiteral("0.8"));
+}
+
+TEST(AutoMatchDialog, DefaultRestoresValuesLabelsAndSliderPositions) {
+  AutoMatchDialog dialog(AutoMatchParams{});
+  for (F field : kAutoMatchFields) dialog.Slider(field)->setValue(dialog.Slider(field)->maximum());
+  QTest::mouseClick(dialog.DefaultButton(), Qt::LeftButton);
+  const AutoMatchParams& p = dialog.Params();
+  EXPECT_EQ(p.points, 100);
+  EXPECT_EQ(p.gaussianSize, 3);
+  EXPECT_DOUBLE_EQ(p.gaussianDev, 0.7);
+  EXPECT_DOUBLE_EQ(p.relativeMinimum, 0.0001);
+  EXPECT_EQ(p.windowWidth, 7);
+  EXPECT_EQ(p.windowHeight, 7);
+  EXPECT_DOUBLE_EQ(p.threshold, 0.4);
+  EXPECT_EQ(p.widthFactor, 4);
+  const int positions[] = {100, 1, 7, 4, 3, 3, 4, 4};
+  for (size_t i = 0; i < kAutoMatchFields.size(); ++i)
+    EXPECT_EQ(dialog.Slider(kAutoMatchFields[i])->value(), positions[i]);
+  EXPECT_EQ(Label(dialog, F::kRelativeMinimum), QStringLiteral("0.000100"));
+  EXPECT_EQ(Label(dialog, F::kGaussianDev), QStringLiteral("0.7"));
+  EXPECT_EQ(Label(dialog, F::kPoints), QStringLiteral("100"));
+  EXPECT_EQ(dialog.DefaultButton()->text(), QStringLiteral("&Default"));
+}
+
+TEST(AutoMatchDialog, OpensOnTheRecordItIsGiven) {
+  AutoMatchParams kept;
+  kept.windowWidth = 9;
+  kept.relativeMinimum = 0.01;
+  AutoMatchDialog dialog(kept);
+  EXPECT_EQ(dialog.Slider(F::kWindowWidth)->value(), 4);
+  EXPECT_EQ(dialog.Slider(F::kRelativeMinimum)->value(), 2);
+  EXPECT_EQ(Label(dialog, F::kRelativeMinimum), QStringLiteral("0.010000"));
+  EXPECT_EQ(dialog.Params().windowWidth, 9);
+}
+
+TEST(AutoMatchCommand, CancelLeavesPointsMatchesAndTheRecordUntouched) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  QTemporaryDir dir;
+  CProjectDoc& doc = app->Document();
+  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
+            1);
+  AddMatches(doc, 4);
+  ModalAnswers answers;
+  answers.Then([](QWidget* w) {
+    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
+    if (!dialog) return false;
+    dialog->Slider(F::kPoints)->setValue(5);
+    dialog->reject();
+    return true;
+  });
+  app->Frame()->Dispatch(cmd::kAutomaticMatching);
+  EXPECT_TRUE(answers.AllAnswered());
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 4);
+  EXPECT_EQ(doc.m_camera1.m_points.Count(), 4);
+  EXPECT_EQ(app->Frame()->LastAutoMatchParams().points, 100);
+  doc.SetModifiedFlag(false);
+}
+
+TEST(AutoMatchCommand, OkAsksBeforeReplacingHandPlacedMatches) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  QTemporaryDir dir;
+  CProjectDoc& doc = app->Document();
+  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
+            1);
+  AddMatches(doc, 4);
+  ModalAnswers answers;
+  answers.Then([](QWidget* w) {
+    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
+    if (!dialog) return false;
+    dialog->Slider(F::kWidthFactor)->setValue(2);
+    dialog->accept();
+    return true;
+  });
+  answers.Then(answers.Press(QMessageBox::No));
+  app->Frame()->Dispatch(cmd::kAutomaticMatching);
+  EXPECT_TRUE(answers.AllAnswered());
+  EXPECT_EQ(answers.messages.size(), 1);
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 4);
+  EXPECT_EQ(app->Frame()->LastAutoMatchParams().widthFactor, 2) << "the accepted record is kept";
+  doc.SetModifiedFlag(false);
+}
+
+}  // namespace
+}  // namespace q3d::test

