@@ -31,6 +31,7 @@
 #include "app/wait_cursor.h"
 #include "project/commands_auto_match.h"
 #include "project/error_stack.h"
+#include "app/view_context_menu.h"
 #include "views/command_ids.h"
 #include "views/view_factory.h"
 
@@ -197,7 +198,15 @@ void CMainFrame::CreateMenus() {
   image->addSeparator();
   for (int id : {kShowPoints, kShowPointIds, kShowVectors}) AddCommand(image, id);
 
+  // The image panes' right-button menu: the pane views, then the Image menu.
+  imageContextMenu_ = new QMenu(QStringLiteral("&Image"), this);
+  QMenu* paneViews = imageContextMenu_->addMenu(QStringLiteral("&View"));
+  for (int id : {kViewImage1, kViewImage2, kViewTexture, kView3DModel}) AddCommand(paneViews, id);
+  imageContextMenu_->addSeparator();
+  for (QAction* a : image->actions()) imageContextMenu_->addAction(a);
+
   QMenu* texture = bar->addMenu(QStringLiteral("&Texture"));
+  textureMenu_ = texture;
   QMenu* cleaning = texture->addMenu(QStringLiteral("Marker &Cleaning"));
   AddCommand(cleaning, kThresholdMedian);
   AddCommand(cleaning, kEraserTool);
@@ -208,6 +217,7 @@ void CMainFrame::CreateMenus() {
   for (int id : {kFitToWindow, kZoomIn, kZoomOut}) AddCommand(texture, id);
 
   QMenu* model = bar->addMenu(QStringLiteral("&3D Model"));
+  modelMenu_ = model;
   QMenu* mesh = model->addMenu(QStringLiteral("&Mesh"));
   AddCommand(mesh, kSmoothOn);
   mesh->addSeparator();
@@ -231,7 +241,7 @@ void CMainFrame::CreateMenus() {
   AddCommand(help, kAbout);
 
   // The menus' states are brought up to date as each opens.
-  for (QMenu* menu : bar->findChildren<QMenu*>())
+  for (QMenu* menu : findChildren<QMenu*>())
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
@@ -321,7 +331,18 @@ void CMainFrame::InstallView(int paneIndex, std::unique_ptr<ContentView> view) {
     pane->RefreshCaption();
     UpdateCommandStates();
   };
+  GiveContextMenu(raw, ContextMenuFor(raw->Kind()));
   pane->SetView(std::move(view));
+}
+
+QMenu* CMainFrame::ContextMenuFor(ViewKind kind) const {
+  switch (kind) {
+    case ViewKind::Image1:
+    case ViewKind::Image2: return imageContextMenu_;
+    case ViewKind::Texture: return textureMenu_;
+    case ViewKind::Model3D: return modelMenu_;
+  }
+  return nullptr;
 }
 
 void CMainFrame::Bury(std::unique_ptr<ContentView> view) {

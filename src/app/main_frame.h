@@ -59,6 +59,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QToolBar* MainToolBar() const { return mainToolBar_; }
   QToolBar* ViewToolBar() const { return viewToolBar_; }
   QMenu* ViewsMenu() const { return viewsMenu_; }
+  // The right-button menu a view of this kind gets.
+  QMenu* ContextMenuFor(ViewKind kind) const;
   QLabel* ReadyLabel() const { return readyLabel_; }
 
   // Document file handling shared with the application's New and Open.
@@ -132,6 +134,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QAction* recentPlaceholder_ = nullptr;
   QAction* recentActions_[4] = {};
   QMenu* viewsMenu_ = nullptr;
+  // Right-button menus of the views: image panes, texture panes, 3D panes.
+  QMenu* imageContextMenu_ = nullptr;
+  QMenu* textureMenu_ = nullptr;
+  QMenu* modelMenu_ = nullptr;
   QToolBar* mainToolBar_ = nullptr;
   QToolBar* viewToolBar_ = nullptr;
   QLabel* readyLabel_ = nullptr;

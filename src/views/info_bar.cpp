@@ -22,15 +22,15 @@ void CInfoView::SetActive(bool active) {
   update();
 }
 
-// The desktop's caption colours: the selection colours for the active pane, the
-// disabled window-text tones for the others.
+// The desktop's caption colours: the selection colours for the active pane, a dark grey
+// with light text for the others.
 void CInfoView::PickColours() {
   const QPalette& pal = palette();
   if (m_active) {
     m_backColour = pal.color(QPalette::Active, QPalette::Highlight);
     m_textColour = pal.color(QPalette::Active, QPalette::HighlightedText);
   } else {
-    m_backColour = pal.color(QPalette::Active, QPalette::Mid);
+    m_backColour = pal.color(QPalette::Active, QPalette::Dark);
     m_textColour = pal.color(QPalette::Active, QPalette::Light);
   }
 }
