@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRadialGradient>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 namespace q3d {
@@ -79,18 +80,29 @@ void SplashWindow::closeEvent(QCloseEvent* event) {
 
 namespace {
 
-// A face seen in three-quarter view as a wire mesh with its make-up dots.
+// A face as a skin-coloured egg shape under a wire mesh, with its make-up dots.
 void DrawFaceMesh(QPainter& p, const QRectF& box) {
   const int rows = 9;
   const int cols = 7;
   auto at = [&](int r, int c) {
     const double v = static_cast<double>(r) / (rows - 1);
     const double u = static_cast<double>(c) / (cols - 1);
-    const double halfWidth = 0.5 * std::sin(3.14159 * (0.15 + 0.8 * v));
-    const double x = 0.5 + (u - 0.5) * 2.0 * halfWidth * 0.9;
+    const double t = 2.0 * v - 1.0;
+    // Rounder at the forehead, narrower towards the chin.
+    const double halfWidth = 0.5 * std::sqrt(std::max(0.05, 1.0 - t * t)) * (t > 0 ? 1.0 - 0.3 * t : 1.0);
+    const double x = 0.5 + (u - 0.5) * 2.0 * halfWidth;
     return QPointF(box.left() + box.width() * x, box.top() + box.height() * v);
   };
-  p.setPen(QPen(QColor(120, 200, 255, 160), 1.2));
+  QPolygonF outline;
+  for (int r = 0; r < rows; ++r) outline << at(r, 0);
+  for (int r = rows - 1; r >= 0; --r) outline << at(r, cols - 1);
+  QLinearGradient skin(box.topLeft(), box.bottomRight());
+  skin.setColorAt(0, QColor(240, 200, 165));
+  skin.setColorAt(1, QColor(190, 140, 110));
+  p.setPen(Qt::NoPen);
+  p.setBrush(skin);
+  p.drawPolygon(outline);
+  p.setPen(QPen(QColor(255, 255, 255, 110), 1.0));
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < cols; ++c) {
       if (c + 1 < cols) p.drawLine(at(r, c), at(r, c + 1));
@@ -98,9 +110,9 @@ void DrawFaceMesh(QPainter& p, const QRectF& box) {
       if (r + 1 < rows && c + 1 < cols) p.drawLine(at(r, c), at(r + 1, c + 1));
     }
   p.setPen(Qt::NoPen);
-  p.setBrush(QColor(20, 20, 30));
-  for (int r = 1; r < rows - 1; r += 2)
-    for (int c = 1; c < cols - 1; c += 2) p.drawEllipse(at(r, c), 3.0, 3.0);
+  p.setBrush(QColor(40, 30, 30));
+  for (int r = 1; r < rows - 1; ++r)
+    for (int c = 1; c < cols - 1; c += (r % 2 ? 2 : 1)) p.drawEllipse(at(r, c), 2.5, 2.5);
 }
 
 QPixmap Backdrop(int width, int height) {

@@ -73,6 +73,21 @@ TEST(StartUp, TheSplashWaitsForTheMainWindowThenCloses) {
   EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }, 1000));
 }
 
+TEST(StartUp, TheSplashOfAFullStartClosesOnceTheMainWindowIsUp) {
+  QuorvanApp app;
+  StartupOptions options = FastOptions();
+  options.showSplash = true;
+  options.splashTimeoutMs = 100;
+  options.startupWaitMs = 50;
+  ASSERT_TRUE(app.InitInstance({}, options));
+  QPointer<SplashWindow> splash = app.Splash();
+  EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }, 2000));
+  EXPECT_TRUE(app.Frame()->isVisible());
+  // The artwork, for review.
+  EXPECT_TRUE(SplashWindow::SplashPicture().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/splash.png")));
+  EXPECT_TRUE(SplashWindow::AboutPicture().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/about.png")));
+}
+
 TEST(StartUp, TheAboutWindowClosesOnAKeyOrAClick) {
   auto app = StartApp();
   ASSERT_NE(app, nullptr);
