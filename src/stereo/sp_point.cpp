@@ -1,11 +1,30 @@
 #include "stereo/sp_point.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "project/error_stack.h"
 
 namespace q3d {
+namespace {
+
+// Points read from a file may hold any double: truncate toward zero into the int32 range
+// (NaN gives 0) instead of overflowing.
+int32_t TruncToInt32(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
+
+int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
 
 double CSpPoint::Distance(const CSpPoint& other) const {
   const double dx = m_x - other.m_x;
@@ -66,8 +85,8 @@ void CSpPointSet::SetAllSelected(int32_t value) {
 
 void CSpPointSet::SelectInRect(const Rect& rect, int32_t value) {
   for (auto& p : m_list) {
-    const int x = static_cast<int>(p->m_x + 0.5);
-    const int y = static_cast<int>(p->m_y + 0.5);
+    const int x = TruncToInt32(p->m_x + 0.5);
+    const int y = TruncToInt32(p->m_y + 0.5);
     if (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom) p->m_selected = value;
   }
 }
@@ -98,10 +117,10 @@ void CSpPointSet::GetBoundingRoi(IplROI& roi) const {
     minY = std::min(minY, p->m_y);
     maxY = std::max(maxY, p->m_y);
   }
-  roi.xOffset = static_cast<int32_t>(minX);
-  roi.yOffset = static_cast<int32_t>(minY);
-  roi.width = static_cast<int32_t>(maxX + 1) - static_cast<int32_t>(minX);
-  roi.height = static_cast<int32_t>(maxY + 1) - static_cast<int32_t>(minY);
+  roi.xOffset = TruncToInt32(minX);
+  roi.yOffset = TruncToInt32(minY);
+  roi.width = ClampToInt32(int64_t{TruncToInt32(maxX + 1)} - TruncToInt32(minX));
+  roi.height = ClampToInt32(int64_t{TruncToInt32(maxY + 1)} - TruncToInt32(minY));
 }
 
 }  // namespace q3d

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "project/error_stack.h"
 #include "stereo/match.h"
 #include "stereo/sp_point.h"
@@ -120,6 +123,22 @@ TEST(MatchSetTest, RelinkDropsMatchesWithoutPoints) {
   EXPECT_EQ(matches.Relink(), 1);
   ASSERT_EQ(matches.Count(), 1);
   EXPECT_EQ(matches.Matches().front()->m_point2, s2.FindById(0));
+}
+
+}  // namespace
+}  // namespace q3d
+
+namespace q3d {
+namespace {
+
+TEST(PointSetTest, BoundingRoiOfExtremeCoordinatesDoesNotOverflow) {
+  CSpPointSet set;
+  AddPoint(set, -1e300, 4);
+  AddPoint(set, 1e300, std::nan(""));
+  IplROI roi;
+  set.GetBoundingRoi(roi);
+  EXPECT_EQ(roi.xOffset, std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(roi.width, std::numeric_limits<int32_t>::max());
 }
 
 }  // namespace
