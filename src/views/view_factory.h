@@ -10,7 +10,4 @@ namespace q3d {
 
 std::unique_ptr<ContentView> CreateContentView(ViewKind kind, CProjectDoc* doc, QWidget* parent);
 
-// The caption a view of this kind starts with.
-QString ViewKindName(ViewKind kind);
-
 }  // namespace q3d
