@@ -9,6 +9,7 @@
 #include <QOpenGLFunctions>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <cmath>
 #include <exception>
 #include <utility>
@@ -158,8 +159,13 @@ void CVRMLView::BuildModel() {
     PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
     status = -1;
   }
-  // A failed build keeps what was filled; say why rather than show it silently.
-  if (status < 0 && ErrorCount() > errorsBefore) ShowError(PopError());
+  // A failed build keeps what was filled; say why rather than show it silently. The
+  // message waits for the event loop: a build runs inside pane switches and document
+  // updates, which a modal box must not interrupt half-way.
+  if (status < 0 && ErrorCount() > errorsBefore) {
+    const ErrorRecord record = PopError();
+    QTimer::singleShot(0, this, [record] { ShowError(record); });
+  }
   Render();
 }
 

@@ -465,3 +465,34 @@ TEST(VrmlViewUnrendered, ShowsNothingAndCountsNoPolygons) {
 
 }  // namespace
 }  // namespace q3d
+
+namespace q3d {
+namespace {
+
+// A project that claims a render but holds no calibration (a crafted or damaged file):
+// the build fails, the view stays empty, and the message waits for the event loop instead
+// of opening inside the document update that triggered the build.
+TEST(VrmlViewBrokenRenderTest, ReportsAfterTheUpdateAndStaysEmpty) {
+  std::vector<std::string> shown;
+  SetErrorPresenter([&shown](const ErrorRecord& record) { shown.push_back(record.Message()); });
+  CProjectDoc doc;
+  ASSERT_TRUE(CreateColorImage(doc.m_camera1.m_image, 64, 48));
+  ASSERT_TRUE(CreateColorImage(doc.m_camera2.m_image, 64, 48));
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(doc.AddMatch(5 + i * 5, 5 + i * 3, 6 + i * 5, 4 + i * 3), 1);
+  doc.m_stereoPair.m_rendered = 1;  // results stay at their reset values
+  CVRMLView view;
+  view.resize(320, 240);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.AttachDocument(&doc);
+  EXPECT_TRUE(shown.empty());  // not during the update
+  QTest::qWait(50);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(view.Mesh().FaceCount(), 0);
+  EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons -"));
+  view.DetachDocument();
+  SetErrorPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace q3d
