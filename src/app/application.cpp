@@ -14,7 +14,7 @@
 #include "app/progress_window.h"
 #include "app/recent_files.h"
 #include "app/splash.h"
-#include "app/wait_cursor.h"
+#include "views/wait_cursor.h"
 #include "project/commands_file.h"
 #include "project/error_stack.h"
 #include "views/command_ids.h"

@@ -28,7 +28,7 @@
 #include "app/recent_files.h"
 #include "app/set_images_dialog.h"
 #include "app/tool_icons.h"
-#include "app/wait_cursor.h"
+#include "views/wait_cursor.h"
 #include "project/commands_auto_match.h"
 #include "project/error_stack.h"
 #include "app/view_context_menu.h"

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/wait_cursor.h"
+#include "views/wait_cursor.h"
 #include "stereo/image_io.h"
 
 namespace q3d {

@@ -12,6 +12,7 @@
 #include "views/manual_matching_state.h"
 #include "views/point_markers.h"
 #include "views/view_cursors.h"
+#include "views/wait_cursor.h"
 
 namespace q3d {
 namespace {
@@ -38,14 +39,6 @@ void RemoveSelectedPoints(CProjectDoc& doc) {
   doc.m_camera1.m_points.RemoveWithSelection(1);
   doc.m_camera2.m_points.RemoveWithSelection(1);
 }
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -10,19 +10,9 @@
 #include "views/fixed_roi_dialog.h"
 #include "views/texture_dialogs.h"
 #include "views/view_cursors.h"
+#include "views/wait_cursor.h"
 
 namespace q3d {
-namespace {
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
 
 CTextureView::CTextureView(QWidget* parent)
     : CImageView(parent), m_brushAlpha(MakeBrushAlpha()), m_eraserCursor(EraserCursor()) {

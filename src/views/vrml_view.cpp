@@ -18,6 +18,7 @@
 #include "project/error_stack.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
+#include "views/wait_cursor.h"
 
 namespace q3d {
 namespace {
@@ -31,14 +32,6 @@ constexpr float kScaleUp = 10.0f / 9.0f;
 constexpr float kScaleDown = 0.9f;
 
 // Shows the wait cursor for the lifetime of the object.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // A magnifying glass with its hot spot in the middle of the lens.
 QCursor MakeZoomCursor() {
   QPixmap pixmap(32, 32);
