@@ -109,11 +109,7 @@ void CCameraView::FirstUpdate() {
 
 void CCameraView::UpdateCaption() {
   m_caption = m_cameraIndex == 0 ? QStringLiteral("Image 1") : QStringLiteral("Image 2");
-  if (HasPixels())
-    m_caption += QStringLiteral(" - %1 x %2 - [%3%]")
-                     .arg(ImageWidth())
-                     .arg(ImageHeight())
-                     .arg(RoundHalf(100.0 * m_zoom));
+  m_caption += SizeAndZoomCaption();
   NotifyStateChanged();
 }
 

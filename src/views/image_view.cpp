@@ -450,3 +450,15 @@ void CImageView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 }  // namespace q3d
+
+namespace q3d {
+
+QString CImageView::SizeAndZoomCaption() const {
+  if (!HasPixels()) return {};
+  return QStringLiteral(" - %1 x %2 - [%3%]")
+      .arg(ImageWidth())
+      .arg(ImageHeight())
+      .arg(RoundHalf(100.0 * m_zoom));
+}
+
+}  // namespace q3d

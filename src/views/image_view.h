@@ -65,6 +65,8 @@ class CImageView : public QWidget, public ContentView {
   std::function<void()> onActivateRequest;
 
  protected:
+  // The caption's size and zoom part, " - W x H - [Z%]"; empty without pixels.
+  QString SizeAndZoomCaption() const;
   bool HasPixels() const { return m_image && m_image->HasData(); }
   int ImageWidth() const { return HasPixels() ? m_image->Width() : 0; }
   int ImageHeight() const { return HasPixels() ? m_image->Height() : 0; }

@@ -60,11 +60,7 @@ void CTextureView::FirstUpdate() {
 
 void CTextureView::UpdateCaption() {
   m_caption = QStringLiteral("Texture ");
-  if (HasPixels())
-    m_caption += QStringLiteral(" - %1 x %2 - [%3%]")
-                     .arg(ImageWidth())
-                     .arg(ImageHeight())
-                     .arg(RoundHalf(100.0 * m_zoom));
+  m_caption += SizeAndZoomCaption();
   NotifyStateChanged();
 }
 
