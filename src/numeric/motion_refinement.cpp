@@ -17,16 +17,19 @@ constexpr int kMaxRounds = 4;
 
 double SignOrOne(double x) { return x < 0 ? -1.0 : 1.0; }
 
-Vector DistancesOf(const Matrix& m1, const Matrix& m2, const Calibration& c) {
+double PlainCost(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   const Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);
-  return ReprojectionDistances(m1, m2, points.Xw, c.A1, c.A2, c.Rcam, c.t);
+  return ReprojectionDistances(m1, m2, points.Xw, c.A1, c.A2, c.Rcam, c.t).squaredNorm();
 }
 
-std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor) {
+std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor,
+                                     const std::vector<bool>& dropped) {
   const double threshold = std::max(median_factor * MedianOf(dist), kInlierFloorPx);
   std::vector<Eigen::Index> rows;
   for (Eigen::Index i = 0; i < dist.size(); ++i) {
-    if (dist(i) <= threshold) rows.push_back(i);
+    if (!dropped[static_cast<size_t>(i)] && std::isfinite(dist(i)) && dist(i) <= threshold) {
+      rows.push_back(i);
+    }
   }
   return rows;
 }
@@ -37,7 +40,85 @@ Matrix Rows(const Matrix& m, const std::vector<Eigen::Index>& rows) {
   return selected;
 }
 
-double SumOfSquares(const Vector& v) { return v.squaredNorm(); }
+// One least-squares run from `from`; the end point, turned towards the matches.
+std::optional<Calibration> RefineFrom(const Matrix& m1, const Matrix& m2, const Calibration& from) {
+  const MotionParameters p = PackMotion(from);
+  if (!p.ok) return std::nullopt;
+  OptionVector options;
+  options(2) = 1e-10;
+  options(3) = 1e-10;
+  options(14) = 2000;
+  const CostArgs args = {m1,
+                         m2,
+                         Matrix::Constant(1, 1, static_cast<double>(m1.rows())),
+                         Matrix::Constant(1, 1, p.sign_t),
+                         Matrix::Constant(1, 1, p.sign_v),
+                         from.A1,
+                         from.A2,
+                         Matrix::Constant(1, 1, 1.0)};
+  const LeastSquaresResult fit = leastsq("travolen_back_motion", p.vAo, options, "", args);
+  const Calibration refined = UnpackMotion(fit.x, p.sign_t, p.sign_v, from.A1, from.A2);
+  // Keep the calibration's sign convention (negative focal entries).
+  if (!(refined.A1(0, 0) < 0 && refined.A2(0, 0) < 0)) return std::nullopt;
+  return FacingMatches(m1, m2, refined);
+}
+
+// Rounds of selection and refinement while the selection changes. Gives the last selection.
+std::vector<Eigen::Index> SelectAndRefine(const Matrix& m1, const Matrix& m2,
+                                          const std::vector<bool>& dropped,
+                                          double first_round_factor, RefinedCalibration& result) {
+  std::vector<Eigen::Index> previous;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    const double factor = round == 0 ? first_round_factor : kInlierMedianFactor;
+    const std::vector<Eigen::Index> rows =
+        InlierRows(ExplainedDistances(m1, m2, result.calibration), factor, dropped);
+    if (rows == previous || rows.size() < static_cast<size_t>(numero_puntos)) break;
+    previous = rows;
+    const std::optional<Calibration> refined =
+        RefineOnMatches(Rows(m1, rows), Rows(m2, rows), result.calibration);
+    if (refined) {
+      result.calibration = *refined;
+      result.refined = true;
+      result.inliers = static_cast<int>(rows.size());
+    } else if (round > 0) {
+      break;
+    }
+  }
+  return previous;
+}
+
+struct UnsupportedMatch {
+  Eigen::Index row = -1;
+  Calibration fit_without;
+};
+
+// Leaves out each of the selected matches with the highest leverage in turn; the first
+// one the fit without it misses by far.
+std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Matrix& m2,
+                                                     const std::vector<Eigen::Index>& rows,
+                                                     const Calibration& c) {
+  const Vector leverage = MatchLeverages(Rows(m1, rows), Rows(m2, rows), c);
+  std::vector<size_t> order(rows.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  const size_t checks = std::min<size_t>(kLeverageChecks, order.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(checks), order.end(),
+                    [&](size_t a, size_t b) {
+                      return leverage(static_cast<Eigen::Index>(a)) > leverage(static_cast<Eigen::Index>(b));
+                    });
+  for (size_t k = 0; k < checks; ++k) {
+    std::vector<Eigen::Index> others = rows;
+    others.erase(others.begin() + static_cast<std::ptrdiff_t>(order[k]));
+    const Calibration without =
+        RefineFrom(Rows(m1, others), Rows(m2, others), c).value_or(c);
+    const Vector dist = ExplainedDistances(m1, m2, without);
+    Vector others_dist(static_cast<Eigen::Index>(others.size()));
+    for (size_t j = 0; j < others.size(); ++j) others_dist(static_cast<Eigen::Index>(j)) = dist(others[j]);
+    const Eigen::Index row = rows[order[k]];
+    const double limit = std::max(kDeletedResidualMedians * MedianOf(others_dist), kInlierFloorPx);
+    if (!(dist(row) <= limit)) return UnsupportedMatch{row, without};
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 MotionParameters PackMotion(const Calibration& c) {
@@ -79,28 +160,12 @@ std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
   // therefore also started with that sign flipped, and the better end point is kept.
   Calibration flipped = start;
   flipped.t(2) = -start.t(2);
-  double best_cost = SumOfSquares(DistancesOf(m1, m2, start));
+  double best_cost = PlainCost(m1, m2, start);
   std::optional<Calibration> best;
   for (const Calibration* from : {&start, static_cast<const Calibration*>(&flipped)}) {
-    const MotionParameters p = PackMotion(*from);
-    if (!p.ok) continue;
-    OptionVector options;
-    options(2) = 1e-10;
-    options(3) = 1e-10;
-    options(14) = 2000;
-    const CostArgs args = {m1,
-                           m2,
-                           Matrix::Constant(1, 1, static_cast<double>(m1.rows())),
-                           Matrix::Constant(1, 1, p.sign_t),
-                           Matrix::Constant(1, 1, p.sign_v),
-                           from->A1,
-                           from->A2,
-                           Matrix::Constant(1, 1, 1.0)};
-    const LeastSquaresResult fit = leastsq("travolen_back_motion", p.vAo, options, "", args);
-    const Calibration refined = UnpackMotion(fit.x, p.sign_t, p.sign_v, from->A1, from->A2);
-    // Keep the calibration's sign convention (negative focal entries) and only real gains.
-    if (!(refined.A1(0, 0) < 0 && refined.A2(0, 0) < 0)) continue;
-    const double cost = SumOfSquares(DistancesOf(m1, m2, refined));
+    const std::optional<Calibration> refined = RefineFrom(m1, m2, *from);
+    if (!refined) continue;
+    const double cost = PlainCost(m1, m2, *refined);
     if (cost < best_cost) {
       best_cost = cost;
       best = refined;
@@ -112,23 +177,19 @@ std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
 RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
                                          const Calibration& start) {
   RefinedCalibration result;
-  result.calibration = start;
-  std::vector<Eigen::Index> previous;
-  for (int round = 0; round < kMaxRounds; ++round) {
-    const double factor = round == 0 ? kFirstRoundMedianFactor : kInlierMedianFactor;
+  result.calibration = FacingMatches(m1, m2, start);
+  std::vector<bool> dropped(static_cast<size_t>(m1.rows()), false);
+  double first_round_factor = kFirstRoundMedianFactor;
+  for (int pass = 0; pass <= kLeverageChecks; ++pass) {
     const std::vector<Eigen::Index> rows =
-        InlierRows(DistancesOf(m1, m2, result.calibration), factor);
-    if (rows == previous || rows.size() < static_cast<size_t>(numero_puntos)) break;
-    previous = rows;
-    const std::optional<Calibration> refined =
-        RefineOnMatches(Rows(m1, rows), Rows(m2, rows), result.calibration);
-    if (refined) {
-      result.calibration = *refined;
-      result.refined = true;
-      result.inliers = static_cast<int>(rows.size());
-    } else if (round > 0) {
-      break;
-    }
+        SelectAndRefine(m1, m2, dropped, first_round_factor, result);
+    if (!result.refined || rows.size() <= static_cast<size_t>(numero_puntos)) break;
+    const std::optional<UnsupportedMatch> unsupported =
+        FindUnsupportedMatch(m1, m2, rows, result.calibration);
+    if (!unsupported) break;
+    dropped[static_cast<size_t>(unsupported->row)] = true;
+    result.calibration = unsupported->fit_without;
+    first_round_factor = kInlierMedianFactor;  // the next start is itself a refined fit
   }
   const Calibration& c = result.calibration;
   Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "numeric/focal_search.h"
-#include "numeric/motion_cost.h"
+#include "numeric/match_support.h"
 #include "numeric/motion_refinement.h"
 #include "project/diagnostics.h"
 
@@ -63,8 +63,8 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
       // Refine the best few trials: a start can lead the refinement to adopt a wrong match
       // that another start leaves out. The results are compared by their squared
       // reprojection distances over all matches, each capped at a few times the smallest
-      // median, so that a match one result explains and another rejects costs the latter
-      // no more than the cap.
+      // median, so that a match one result explains and another rejects (or puts behind a
+      // camera) costs the latter no more than the cap.
       std::vector<RefinedCalibration> candidates;
       std::vector<Vector> distances;
       double smallest_median = std::numeric_limits<double>::infinity();
@@ -73,8 +73,7 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
             points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
         if (!refined.refined) continue;
         const Calibration& c = refined.calibration;
-        distances.push_back(
-            ReprojectionDistances(points.m1, points.m2, refined.XW, c.A1, c.A2, c.Rcam, c.t));
+        distances.push_back(ExplainedDistances(points.m1, points.m2, c));
         smallest_median = std::min(smallest_median, MedianOf(distances.back()));
         candidates.push_back(std::move(refined));
       }

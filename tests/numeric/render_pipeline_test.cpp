@@ -118,13 +118,14 @@ struct Spread {
   double Max() const { return *std::max_element(values.begin(), values.end()); }
 };
 
-// Noisy scenes over 20 seeds: the search alone, the refined render and the maximum-
+// Noisy scenes over a run of seeds: the search alone, the refined render and the maximum-
 // likelihood estimate against the truth. Prints the figures of all three and returns on
 // how many seeds the refined focal lengths are within 0.5 % of the maximum-likelihood ones.
-int MeasureNoisyScenes(double wrong_share, double wrong_min_px = 10) {
+int MeasureNoisyScenes(double wrong_share, double wrong_min_px = 10, uint64_t first_seed = 1,
+                       int seeds = 20) {
   int within = 0;
   Spread ml_truth, search_ml, refined_ml, search_truth;
-  for (uint64_t seed = 1; seed <= 20; ++seed) {
+  for (uint64_t seed = first_seed; seed < first_seed + seeds; ++seed) {
     test::SceneOptions options;
     options.pixel_noise_sigma = 0.5;
     options.outlier_share = wrong_share;
@@ -149,14 +150,14 @@ int MeasureNoisyScenes(double wrong_share, double wrong_min_px = 10) {
     refined_ml.Add(std::max(Relative(r.f1, ml.f1), Relative(r.f2, ml.f2)));
   }
   std::printf(
-      "[ figures  ] 0.5 px noise, %.0f%% wrong matches (>= %.0f px off), 20 seeds, worse of f1/f2 relative error "
+      "[ figures  ] 0.5 px noise, %.0f%% wrong matches (>= %.0f px off), %d seeds, worse of f1/f2 relative error "
       "(median / max):\n"
       "             ML vs truth %.2f%% / %.2f%%; search vs ML %.2f%% / %.2f%%; search vs truth "
       "%.2f%% / %.2f%%; refined vs ML %.3f%% / %.3f%%\n",
-      100 * wrong_share, wrong_min_px, 100 * ml_truth.Median(), 100 * ml_truth.Max(), 100 * search_ml.Median(),
+      100 * wrong_share, wrong_min_px, seeds, 100 * ml_truth.Median(), 100 * ml_truth.Max(), 100 * search_ml.Median(),
       100 * search_ml.Max(), 100 * search_truth.Median(), 100 * search_truth.Max(),
       100 * refined_ml.Median(), 100 * refined_ml.Max());
-  std::printf("             refined within 0.5%% of ML on %d of 20 seeds\n", within);
+  std::printf("             refined within 0.5%% of ML on %d of %d seeds\n", within, seeds);
   return within;
 }
 
@@ -164,12 +165,15 @@ TEST(RenderPipeline, NoisyScenesRefinementReachesMaximumLikelihood) {
   EXPECT_EQ(MeasureNoisyScenes(0), 20);
 }
 
-// A wrong match that an alternative, nearly as good geometry explains (the focal lengths
-// are weakly determined) can pass for a correct one; the refinement then settles near
-// the maximum-likelihood estimate of a different set of matches. This bound guards the
-// measured behaviour.
-TEST(RenderPipeline, NoisyScenesWithWrongMatchesMostlyReachMaximumLikelihood) {
-  EXPECT_GE(MeasureNoisyScenes(0.2), 18);
+TEST(RenderPipeline, NoisyScenesWithWrongMatchesReachMaximumLikelihood) {
+  EXPECT_EQ(MeasureNoisyScenes(0.2), 20);
+}
+
+// On some scenes a wrong match lies close to another geometry that explains the correct
+// matches nearly as well (the focal lengths are weakly determined); the fit then cannot
+// tell it from a correct one. This bound guards the measured share on unseen seeds.
+TEST(RenderPipeline, NoisyScenesWithWrongMatchesOnHeldOutSeeds) {
+  EXPECT_GE(MeasureNoisyScenes(0.2, 10, 21, 100), 95);
 }
 
 TEST(RenderPipeline, NoisyScenesWithClearlyWrongMatchesReachMaximumLikelihood) {

@@ -1,0 +1,31 @@
+#pragma once
+// How well a calibration explains each match, for choosing the matches a refinement runs
+// on: reprojection distances that count a point behind a camera as unexplained, the
+// orientation of a calibration towards its points, and each match's leverage on the fit.
+#include "numeric/matrix.h"
+
+namespace q3d {
+
+struct Calibration {
+  Matrix Rcam;  // 3 x 3
+  Matrix t;     // 3 x 1, |t(3)| = 1
+  Matrix A1;    // 3 x 3 calibration matrices [-f, 0, 0; 0, -f, 0; 0, 0, 1]
+  Matrix A2;
+};
+
+// Per-match reprojection distances (both images summed) of the triangulated matches;
+// infinite for a match whose point lies behind either camera. The pinhole projection
+// cannot tell a point from its reflection through the camera, so without the depth test
+// a wrong match triangulated behind the cameras can reproject closely.
+Vector ExplainedDistances(const Matrix& m1, const Matrix& m2, const Calibration& c);
+
+// The reprojection cost cannot tell (R, t) with points X from (R, -t) with points -X.
+// Gives the calibration of the pair that puts most of the matches in front of camera 1.
+Calibration FacingMatches(const Matrix& m1, const Matrix& m2, const Calibration& c);
+
+// Leverage of each match on the 7-parameter motion-and-focals fit at c: the diagonal of
+// J (J'J)^+ J' for the Jacobian J of the per-match reprojection distances. Values lie in
+// [0, 1] and sum to the number of parameters the matches determine.
+Vector MatchLeverages(const Matrix& m1, const Matrix& m2, const Calibration& c);
+
+}  // namespace q3d
