@@ -36,7 +36,8 @@ std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor,
 
 Matrix Rows(const Matrix& m, const std::vector<Eigen::Index>& rows) {
   Matrix selected(static_cast<Eigen::Index>(rows.size()), m.cols());
-  for (size_t k = 0; k < rows.size(); ++k) selected.row(static_cast<Eigen::Index>(k)) = m.row(rows[k]);
+  for (size_t k = 0; k < rows.size(); ++k)
+    selected.row(static_cast<Eigen::Index>(k)) = m.row(rows[k]);
   return selected;
 }
 
@@ -93,7 +94,7 @@ struct UnsupportedMatch {
 };
 
 // Leaves out each of the selected matches with the highest leverage in turn; the first
-// one the fit without it misses by far.
+// one the fit without it would not select.
 std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Matrix& m2,
                                                      const std::vector<Eigen::Index>& rows,
                                                      const Calibration& c) {
@@ -103,18 +104,19 @@ std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Mat
   const size_t checks = std::min<size_t>(kLeverageChecks, order.size());
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(checks), order.end(),
                     [&](size_t a, size_t b) {
-                      return leverage(static_cast<Eigen::Index>(a)) > leverage(static_cast<Eigen::Index>(b));
+                      return leverage(static_cast<Eigen::Index>(a)) >
+                             leverage(static_cast<Eigen::Index>(b));
                     });
   for (size_t k = 0; k < checks; ++k) {
     std::vector<Eigen::Index> others = rows;
     others.erase(others.begin() + static_cast<std::ptrdiff_t>(order[k]));
-    const Calibration without =
-        RefineFrom(Rows(m1, others), Rows(m2, others), c).value_or(c);
+    const Calibration without = RefineFrom(Rows(m1, others), Rows(m2, others), c).value_or(c);
     const Vector dist = ExplainedDistances(m1, m2, without);
     Vector others_dist(static_cast<Eigen::Index>(others.size()));
-    for (size_t j = 0; j < others.size(); ++j) others_dist(static_cast<Eigen::Index>(j)) = dist(others[j]);
+    for (size_t j = 0; j < others.size(); ++j)
+      others_dist(static_cast<Eigen::Index>(j)) = dist(others[j]);
     const Eigen::Index row = rows[order[k]];
-    const double limit = std::max(kDeletedResidualMedians * MedianOf(others_dist), kInlierFloorPx);
+    const double limit = std::max(kInlierMedianFactor * MedianOf(others_dist), kInlierFloorPx);
     if (!(dist(row) <= limit)) return UnsupportedMatch{row, without};
   }
   return std::nullopt;

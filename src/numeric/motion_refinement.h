@@ -29,12 +29,12 @@ constexpr double kInlierFloorPx = 1.0;
 
 // Focal lengths are weakly determined, so a wrong match can pull the fit to a nearby
 // geometry that explains it and the other matches almost as well. Such a match carries
-// a large share of the fit (high leverage): the matches with the highest leverage are
-// each left out in turn, and a match is dropped when the fit without it misses it by more
-// than kDeletedResidualMedians times that fit's median distance. A correct match's
-// distance grows by about 1 / (1 - leverage) when it is left out, far less than this.
+// a large share of the fit (high leverage): the kLeverageChecks matches with the highest
+// leverage are each left out in turn, and a match is dropped when the fit without it
+// would not select it (farther than kInlierMedianFactor times that fit's median, or
+// behind a camera). A correct match's distance grows by about 1 / (1 - leverage) when it
+// is left out, far less than this.
 constexpr int kLeverageChecks = 3;
-constexpr double kDeletedResidualMedians = 8.0;
 
 // The 7 parameters and their fixed signs for travolen_back_motion. ok is false when the
 // calibration cannot be expressed (rotation axis with zero third component, t(3) = 0).

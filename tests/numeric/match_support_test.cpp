@@ -27,8 +27,8 @@ TEST(MatchSupport, PointsBehindACameraAreUnexplained) {
   EXPECT_LT(facing.maxCoeff(), 1e-8);
   // The mirrored motion reprojects every match as well, with every point behind camera 1.
   const Calibration mirrored = Mirrored(truth);
-  const Triangulation behind =
-      recons_ptos(scene.m1, scene.m2, scene.Count(), mirrored.A1, mirrored.A2, mirrored.Rcam, mirrored.t);
+  const Triangulation behind = recons_ptos(scene.m1, scene.m2, scene.Count(), mirrored.A1,
+                                           mirrored.A2, mirrored.Rcam, mirrored.t);
   EXPECT_LT((behind.Xw + scene.points).cwiseAbs().maxCoeff(), 1e-8);
   const Vector unexplained = ExplainedDistances(scene.m1, scene.m2, mirrored);
   EXPECT_TRUE(unexplained.array().isInf().all());
