@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "numeric/focal_search.h"
 #include "numeric/motion_cost.h"
 #include "numeric/motion_refinement.h"
 #include "numeric/triangulation.h"
@@ -31,28 +33,83 @@ Calibration FacingMatches(const Matrix& m1, const Matrix& m2, const Calibration&
   return mirrored;
 }
 
-Vector MatchLeverages(const Matrix& m1, const Matrix& m2, const Calibration& c) {
+namespace {
+// Signed reprojection errors of the triangulated matches, 4 per match (image 1 x, y, image
+// 2 x, y). Unlike the distances they are smooth where a match is reprojected exactly.
+Vector ReprojectionErrors(const Matrix& vAo, const MotionParameters& p, const Matrix& m1,
+                          const Matrix& m2, const Calibration& c) {
+  const Calibration at = UnpackMotion(vAo, p.sign_t, p.sign_v, c.A1, c.A2);
   const Eigen::Index n = m1.rows();
+  const Triangulation points = recons_ptos(m1, m2, n, at.A1, at.A2, at.Rcam, at.t);
+  const Matrix p1 = proyec_pto_R(points.Xw, n, at.A1, Matrix::Zero(3, 1), Matrix::Identity(3, 3));
+  const Matrix p2 = proyec_pto_R(points.Xw, n, at.A2, at.t, at.Rcam);
+  Matrix errors(4, n);
+  errors.topRows(2) = (m1 - p1).transpose();
+  errors.bottomRows(2) = (m2 - p2).transpose();
+  return errors.reshaped();
+}
+}  // namespace
+
+Matrix MotionJacobian(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   const MotionParameters p = PackMotion(c);
-  if (!p.ok) return Vector::Zero(n);
-  auto residuals = [&](const Matrix& x) {
-    return travolen_back_motion(x, m1, m2, p.sign_t, p.sign_v, c.A1, c.A2, 1);
-  };
-  Matrix J(n, 7);
+  if (!p.ok) return Matrix();
+  Matrix J(4 * m1.rows(), 7);
   for (int j = 0; j < 7; ++j) {
     const double h = 1e-6 * std::max(std::abs(p.vAo(j)), 1.0);
     Matrix plus = p.vAo, minus = p.vAo;
     plus(j) += h;
     minus(j) -= h;
-    J.col(j) = (residuals(plus) - residuals(minus)) / (2 * h);
+    J.col(j) = (ReprojectionErrors(plus, p, m1, m2, c) - ReprojectionErrors(minus, p, m1, m2, c)) /
+               (2 * h);
   }
-  if (!J.allFinite()) return Vector::Zero(n);
-  // Leverages are the squared row norms of an orthonormal basis of J's column space.
+  return J;
+}
+
+Vector MatchLeverages(const Matrix& m1, const Matrix& m2, const Calibration& c) {
+  const Matrix J = MotionJacobian(m1, m2, c);
+  if (J.size() == 0 || !J.allFinite()) return Vector::Zero(m1.rows());
+  // Leverages are the squared row norms of an orthonormal basis of J's column space,
+  // summed over each match's four rows.
   const Eigen::JacobiSVD<Matrix> svd(J, Eigen::ComputeThinU);
   const Vector& s = svd.singularValues();
   const double tolerance = s.size() > 0 ? s(0) * 1e-10 : 0;
   const Eigen::Index rank = (s.array() > tolerance).count();
-  return svd.matrixU().leftCols(rank).rowwise().squaredNorm();
+  const Vector rows = svd.matrixU().leftCols(rank).rowwise().squaredNorm();
+  return rows.reshaped(4, m1.rows()).colwise().sum().transpose();
+}
+
+FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c) {
+  FocalUncertainty result;
+  const Vector dist = ExplainedDistances(m1, m2, c);
+  const double threshold = std::max(kInlierMedianFactor * MedianOf(dist), kInlierFloorPx);
+  std::vector<Eigen::Index> rows;
+  for (Eigen::Index i = 0; i < dist.size(); ++i) {
+    if (std::isfinite(dist(i)) && dist(i) <= threshold) rows.push_back(i);
+  }
+  const auto n = static_cast<Eigen::Index>(rows.size());
+  if (n <= 7) return result;
+  Matrix s1(n, 2), s2(n, 2);
+  double sum_of_squares = 0;
+  for (Eigen::Index k = 0; k < n; ++k) {
+    s1.row(k) = m1.row(rows[static_cast<size_t>(k)]);
+    s2.row(k) = m2.row(rows[static_cast<size_t>(k)]);
+    sum_of_squares += dist(rows[static_cast<size_t>(k)]) * dist(rows[static_cast<size_t>(k)]);
+  }
+  const Matrix J = MotionJacobian(s1, s2, c);
+  if (J.size() == 0 || !J.allFinite()) return result;
+  const double scatter = std::max(std::sqrt(sum_of_squares / static_cast<double>(n - 7)),
+                                  kLocalisationFloorPx);
+  // Covariance = scatter^2 (J'J)^-1, from the SVD so that a free direction shows as such.
+  const Eigen::JacobiSVD<Matrix> svd(J, Eigen::ComputeThinV);
+  const Vector& s = svd.singularValues();
+  if (s.size() < 7 || !(s(6) > s(0) * 1e-12)) return result;
+  const Matrix V = svd.matrixV();
+  auto deviation = [&](int j) {
+    return scatter * (V.row(j).transpose().array() / s.array()).matrix().norm();
+  };
+  result.f1 = deviation(5) / std::abs(c.A1(0, 0));
+  result.f2 = deviation(6) / std::abs(c.A2(0, 0));
+  return result;
 }
 
 }  // namespace q3d

@@ -1,12 +1,15 @@
 #include "numeric/render_pipeline.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "numeric/focal_search.h"
 #include "numeric/match_support.h"
 #include "numeric/motion_refinement.h"
+#include "numeric/view_degeneracy.h"
 #include "project/diagnostics.h"
 
 namespace q3d {
@@ -14,6 +17,51 @@ namespace q3d {
 namespace {
 // Cap, in medians, on a match's reprojection distance when refined results are compared.
 constexpr double kCandidateCapMedians = 3.0;
+
+std::string FormatSeparation(const PrincipalPointSeparation& separation) {
+  char text[128];
+  std::snprintf(text, sizeof text,
+                "principal points %.3g px off each other's epipolar lines, match scatter %.3g px",
+                separation.distance_px, separation.scatter_px);
+  return text;
+}
+
+std::string FormatDeviation(const FocalUncertainty& deviation) {
+  char text[96];
+  std::snprintf(text, sizeof text, "focal length deviation f1 %.3g %%, f2 %.3g %%",
+                100 * deviation.f1, 100 * deviation.f2);
+  return text;
+}
+// Refines the best few trials: a start can lead the refinement to adopt a wrong match
+// that another start leaves out. The results are compared by their squared reprojection
+// distances over all matches, each capped at a few times the smallest median, so that a
+// match one result explains and another rejects (or puts behind a camera) costs the
+// latter no more than the cap. Nothing when no trial could be refined.
+std::optional<RefinedCalibration> RefineBestTrials(const CentredPoints& points,
+                                                   const std::vector<ScoredTrial>& trials) {
+  std::vector<RefinedCalibration> candidates;
+  std::vector<Vector> distances;
+  double smallest_median = std::numeric_limits<double>::infinity();
+  for (const ScoredTrial& trial : trials) {
+    RefinedCalibration refined = RefineMotionAndFocals(
+        points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
+    if (!refined.refined) continue;
+    distances.push_back(ExplainedDistances(points.m1, points.m2, refined.calibration));
+    smallest_median = std::min(smallest_median, MedianOf(distances.back()));
+    candidates.push_back(std::move(refined));
+  }
+  const double cap = kCandidateCapMedians * smallest_median;
+  std::optional<RefinedCalibration> best;
+  double best_score = std::numeric_limits<double>::infinity();
+  for (size_t k = 0; k < candidates.size(); ++k) {
+    const double score = distances[k].array().min(cap).square().sum();
+    if (score < best_score) {
+      best_score = score;
+      best = std::move(candidates[k]);
+    }
+  }
+  return best;
+}
 }  // namespace
 
 CentredPoints CentreMatches(const Matrix& matches, ImageSize image1, ImageSize image2) {
@@ -59,36 +107,37 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
     outcome.best_trial = search.best_trial;
     Calibration calibration{search.Rcam, search.t, search.A1, search.A2};
     Matrix XW = std::move(search.XW);
+    // The search's score cannot tell a motion from its mirror image (t negated, every
+    // point reflected through camera 1's centre, behind both cameras), and a wrong match
+    // can decide the sign of t; the mirror is turned back towards the matches.
+    const Calibration facing = FacingMatches(points.m1, points.m2, calibration);
+    if (facing.t != calibration.t) {
+      calibration = facing;
+      XW = -XW;
+    }
     if (settings.refine) {
-      // Refine the best few trials: a start can lead the refinement to adopt a wrong match
-      // that another start leaves out. The results are compared by their squared
-      // reprojection distances over all matches, each capped at a few times the smallest
-      // median, so that a match one result explains and another rejects (or puts behind a
-      // camera) costs the latter no more than the cap.
-      std::vector<RefinedCalibration> candidates;
-      std::vector<Vector> distances;
-      double smallest_median = std::numeric_limits<double>::infinity();
-      for (const ScoredTrial& trial : search.best_trials) {
-        RefinedCalibration refined = RefineMotionAndFocals(
-            points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
-        if (!refined.refined) continue;
-        const Calibration& c = refined.calibration;
-        distances.push_back(ExplainedDistances(points.m1, points.m2, c));
-        smallest_median = std::min(smallest_median, MedianOf(distances.back()));
-        candidates.push_back(std::move(refined));
-      }
-      const double cap = kCandidateCapMedians * smallest_median;
-      double best_score = std::numeric_limits<double>::infinity();
-      for (size_t k = 0; k < candidates.size(); ++k) {
-        const double score = distances[k].array().min(cap).square().sum();
-        if (score < best_score) {
-          best_score = score;
-          outcome.refined = true;
-          calibration = candidates[k].calibration;
-          XW = candidates[k].XW;
-        }
+      const std::optional<RefinedCalibration> refined =
+          RefineBestTrials(points, search.best_trials);
+      if (refined) {
+        outcome.refined = true;
+        calibration = refined->calibration;
+        XW = refined->XW;
       }
     }
+    const PrincipalPointSeparation separation = SeparationOf(points.m1, points.m2, calibration);
+    const FocalUncertainty deviation = FocalLengthUncertainty(points.m1, points.m2, calibration);
+    Diag(FormatSeparation(separation) + "; " + FormatDeviation(deviation));
+    if (OpticalAxesMeet(separation)) {
+      outcome = RenderOutcome{};
+      outcome.failure =
+          "the optical axes (nearly) meet, so the matches leave the focal lengths "
+          "undetermined (" +
+          FormatSeparation(separation) + ")";
+      Diag(outcome.failure);
+      return outcome;
+    }
+    outcome.f1_deviation = deviation.f1;
+    outcome.f2_deviation = deviation.f2;
     outcome.A1 = std::move(calibration.A1);
     outcome.Rcam = std::move(calibration.Rcam);
     outcome.t = std::move(calibration.t);

@@ -42,6 +42,9 @@ struct RenderOutcome {
   double best_median = 0;
   int best_trial = -1;
   bool refined = false;
+  // Relative standard deviations of the focal lengths the matches' scatter gives them.
+  double f1_deviation = 0;
+  double f2_deviation = 0;
 };
 
 RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,

@@ -85,6 +85,23 @@ TEST(StereoPairRender, FailedRenderResetsAndReports) {
   EXPECT_EQ(full.pair.m_t, Matrix::Zero(3, 1));
 }
 
+TEST(StereoPairRender, CamerasAimedAtOnePointAreRefused) {
+  // Both optical axes through one point: any focal lengths fit, and the render says so
+  // instead of storing arbitrary ones.
+  test::SceneOptions options;
+  options.camera2_target = Eigen::Vector3d(0, 0, 20);
+  options.pixel_noise_sigma = 0.3;
+  const auto scene = test::MakeSyntheticScene(options);
+  RenderablePair aimed(scene);
+  RenderOptions render;
+  render.seed = 5;
+  ClearErrors();
+  EXPECT_EQ(aimed.pair.Reconstruct(render), 0);
+  EXPECT_EQ(aimed.pair.m_rendered, 0);
+  ASSERT_EQ(ErrorCount(), 1);
+  EXPECT_EQ(PopError().Message(), kFocalsError);
+}
+
 TEST(StereoPairRender, NineMatchesNeverSearch) {
   const auto scene = test::MakeSyntheticScene();
   RenderablePair nine(scene, 9);
