@@ -46,6 +46,9 @@ constexpr std::array kCommands = {
     CommandText{kManualMatching, "&Manual Matching\tCtrl+Alt+M",
                 "Insert matches by setting points in both cameras", "Manual Matching"},
     CommandText{kRender, "&Render\tCtrl+R", "Reconstruct the 3D model from the matches", "Render"},
+    CommandText{kRefineRender, "Re&fine Focal Lengths",
+                "Refine the focal lengths and the pose of camera 2 when rendering",
+                "Refine Focal Lengths"},
     CommandText{kRemoveRenderData, "Remove Render &Data\tCtrl+Alt+R",
                 "Remove the 3D reconstruction and keep the matches", "Remove Render Data"},
     // Image and texture panes

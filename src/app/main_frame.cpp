@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -126,7 +127,7 @@ void CMainFrame::CreateActions() {
   const int ids[] = {kNew, kOpen, kSave, kSaveAs, kExportModel, kExit, kUndo, kDelete, kSelectAll,
                      kInvertSelection, kViewToolbar, kViewStatusBar, kViewImage1, kViewImage2,
                      kViewTexture, kView3DModel, kViews, kSetImages, kAutomaticMatching,
-                     kManualMatching, kRender, kRemoveRenderData, kRoiFixedSize, kRoiWholeImage,
+                     kManualMatching, kRender, kRefineRender, kRemoveRenderData, kRoiFixedSize, kRoiWholeImage,
                      kFitToWindow, kZoomIn, kZoomOut, kFullColor, kGrayscale, kShowPoints,
                      kShowPointIds, kShowVectors, kToolArrow, kToolPan, kToolZoom, kToolRoi,
                      kThresholdMedian, kEraserTool, kBlur, kMedian, kSharpen, kSmoothOn,
@@ -187,6 +188,8 @@ void CMainFrame::CreateMenus() {
   project->addSeparator();
   AddCommand(project, kRender);
   AddCommand(project, kRemoveRenderData);
+  project->addSeparator();
+  AddCommand(project, kRefineRender);
 
   QMenu* image = bar->addMenu(QStringLiteral("&Image"));
   AddRegionOfInterestMenu(image);
@@ -504,6 +507,10 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     case kAutomaticMatching: state.enabled = doc_->ImagesLoaded(); return true;
     case kRender: state.enabled = doc_->ReadyToRender(); return true;
     case kRemoveRenderData: state.enabled = doc_->IsRendered(); return true;
+    case kRefineRender:
+      state.enabled = true;
+      state.checked = RefineRender();
+      return true;
     case kViewImage1:
     case kViewImage2:
       state.enabled = ViewSwitchAllowed();
@@ -532,6 +539,7 @@ bool CMainFrame::OnCommand(int id) {
     case kSetImages: OnSetImages(); return true;
     case kAutomaticMatching: OnAutomaticMatching(); return true;
     case kRender: OnRender(); return true;
+    case kRefineRender: SetRefineRender(!RefineRender()); return true;
     case kRemoveRenderData: doc_->RemoveRenderData(); return true;
     case kViewImage1: SwitchPaneView(ViewKind::Image1); return true;
     case kViewImage2: SwitchPaneView(ViewKind::Image2); return true;
@@ -632,9 +640,19 @@ void CMainFrame::OnAutomaticMatching() {
   if (result != 1) ShowFailure(errorsBefore);
 }
 
+bool CMainFrame::RefineRender() const {
+  return QSettings().value(QString::fromLatin1(kRefineRenderKey), false).toBool();
+}
+
+void CMainFrame::SetRefineRender(bool refine) {
+  QSettings().setValue(QString::fromLatin1(kRefineRenderKey), refine);
+}
+
 void CMainFrame::OnRender() {
   const int errorsBefore = ErrorCount();
-  if (doc_->Render() == 1) {
+  RenderOptions options;
+  options.refine = RefineRender();
+  if (doc_->Render(options) == 1) {
     ActivatePane(kRight);
     SwitchPaneView(ViewKind::Model3D);
     return;

@@ -77,6 +77,12 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   std::function<bool(const QString&)> openFile;
 
   const AutoMatchParams& LastAutoMatchParams() const { return autoMatchParams_; }
+
+  // Whether Render refines the focal lengths and the pose after the search: a setting,
+  // off until the user turns it on.
+  static constexpr const char* kRefineRenderKey = "Settings/RefineRender";
+  bool RefineRender() const;
+  void SetRefineRender(bool refine);
   HelpWindow* Help() const { return help_; }
 
   // CommandTarget: the frame's own commands.

@@ -75,4 +75,7 @@ constexpr int kGouraudShading = 32865;
 // Help.
 constexpr int kHelpContents = 32901;
 
+// Our own: render with the refinement of the focal lengths and pose (a setting).
+constexpr int kRefineRender = 32990;
+
 }  // namespace q3d::cmd

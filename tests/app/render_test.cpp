@@ -30,6 +30,33 @@ TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
   doc.SetModifiedFlag(false);
 }
 
+TEST(RenderCommand, RefineFocalLengthsIsAPersistentToggle) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CMainFrame* frame = app->Frame();
+  frame->SetRefineRender(false);
+  EXPECT_FALSE(frame->QueryCommand(cmd::kRefineRender).checked);
+  EXPECT_TRUE(frame->QueryCommand(cmd::kRefineRender).enabled);
+
+  frame->Dispatch(cmd::kRefineRender);
+  EXPECT_TRUE(frame->QueryCommand(cmd::kRefineRender).checked);
+  {
+    auto again = StartApp();  // a later session reads the setting back
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->Frame()->RefineRender());
+  }
+  CProjectDoc& doc = app->Document();
+  LoadMatchedFace(doc, 40);
+  frame->Dispatch(cmd::kRender);
+  EXPECT_TRUE(doc.IsRendered());
+  const double f1 = -doc.m_stereoPair.m_A1(0, 0);
+  EXPECT_GT(f1, 100);
+
+  frame->Dispatch(cmd::kRefineRender);
+  EXPECT_FALSE(frame->RefineRender());
+  doc.SetModifiedFlag(false);
+}
+
 TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   auto app = StartApp();
   ASSERT_NE(app, nullptr);
