@@ -33,7 +33,8 @@ Command InfoCommand() {
   spec.summary =
       "Shows the images, the point and match counts and whether the project is rendered; after a "
       "render also the focal lengths f1 and f2 in pixels, the rotation R and translation t of "
-      "camera 2 and the median reprojection error in pixels.";
+      "camera 2, how firmly the matches fix the focal lengths (their relative standard "
+      "deviations) and the median reprojection error in pixels.";
   return {spec, &RunInfo};
 }
 

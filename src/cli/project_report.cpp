@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "project/calibration_quality.h"
 #include "project/project_doc.h"
 #include "project/reprojection.h"
 
@@ -79,6 +80,18 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
   for (Eigen::Index r = 0; r < 3; ++r) report.text.push_back("  " + MatrixRowText(pair.m_Rcam, r));
   report.text.push_back("t:");
   report.text.push_back("  " + MatrixRowText(pair.m_t.transpose(), 0));
+
+  if (const auto quality = AssessCalibration(pair)) {
+    report.json.Set("f1_deviation", quality->f1_deviation);
+    report.json.Set("f2_deviation", quality->f2_deviation);
+    report.json.Set("principal_point_separation_px", quality->separation_px);
+    report.json.Set("epipolar_scatter_px", quality->scatter_px);
+    report.text.push_back(Format("Focal length deviation: f1 %.1f %%, ", 100 * quality->f1_deviation) +
+                          Format("f2 %.1f %% ", 100 * quality->f2_deviation) +
+                          Format("(principal points %.1f px off each other's epipolar lines, ",
+                                 quality->separation_px) +
+                          Format("matches %.3f px)", quality->scatter_px));
+  }
 
   if (pair.m_XW.rows() != pair.m_matches.Count()) pair.TriangulateMatches();
   const auto errors = ComputeReprojectionErrors(pair);

@@ -75,10 +75,17 @@ TEST_F(CliPipeline, RenderRecoversTheCamerasAndReportsThemAsInfoDoes) {
   ASSERT_EQ(render["t"].Items().size(), 3u);
   EXPECT_NEAR(std::abs(render["t"][2].Number()), 1.0, 1e-9);
   EXPECT_LT(render["reprojection_error_px"].Number(), 1.0);
+  // How firmly the matches fix the focal lengths: a few per cent, with the principal
+  // points well off each other's epipolar lines.
+  EXPECT_GT(render["f1_deviation"].Number(), 0.0);
+  EXPECT_LT(render["f1_deviation"].Number(), 0.5);
+  EXPECT_LT(render["f2_deviation"].Number(), 0.5);
+  EXPECT_GT(render["principal_point_separation_px"].Number(),
+            10 * render["epipolar_scatter_px"].Number());
 
   const Json info = RunJson({"info", rendered});
   EXPECT_TRUE(info["rendered"].Bool());
-  for (const char* key : {"f1", "f2", "reprojection_error_px"})
+  for (const char* key : {"f1", "f2", "reprojection_error_px", "f1_deviation", "f2_deviation"})
     EXPECT_DOUBLE_EQ(info[key].Number(), render[key].Number()) << key;
   EXPECT_EQ(ReadMatrix3(info["R"]), R);
 }
