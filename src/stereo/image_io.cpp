@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "project/error_stack.h"
+#include "stereo/image_header.h"
 
 namespace q3d {
 namespace {
@@ -232,6 +233,13 @@ int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std
 
 // PNG, JPEG, TIFF and the other formats of the codec library.
 int LoadWithCodec(Image& image, const std::string& path) {
+  // The declared size first: the codec would allocate for it before any check of ours.
+  if (const auto declared = DeclaredImageSize(path);
+      declared && declared->width > 0 && declared->height > 0 &&
+      !FitsColorImage(declared->width, declared->height)) {
+    PushFileError("The image is too large:", path);
+    return 0;
+  }
   cv::Mat decoded;
   try {
     decoded = cv::imread(path, cv::IMREAD_COLOR);

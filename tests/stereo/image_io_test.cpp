@@ -10,6 +10,7 @@
 #include <random>
 
 #include "project/error_stack.h"
+#include "stereo/image_header.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {
@@ -190,6 +191,45 @@ TEST_F(ImageIoTest, PngAndTiffLoadExactlyAndJpegClosely) {
       EXPECT_TRUE(SamePixels(image, expected)) << name;
     }
   }
+}
+
+// Small files whose headers declare a huge image: refused as too large before the codec
+// decodes anything (a truncated file the codec reached would read as unreadable instead).
+TEST_F(ImageIoTest, HugeDeclaredPngAndJpegSizesAreRefusedBeforeDecoding) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                              'I',  'H', 'D', 'R', 0,    0,    0x9C, 0x40, 0, 0, 0x9C, 0x40,
+                              8,    2,   0,   0,   0};  // 40000 x 40000, 8-bit RGB
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8,                                  // SOI
+                               0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F',        // APP0, skipped
+                               0xFF, 0xFF, 0xC0, 0, 11, 8, 0xFD, 0xE8,      // fill, SOF0 h 65000
+                               0xFD, 0xE8, 1, 1, 0x11, 0};                  // w 65000, 1 comp
+  for (const auto& [name, bytes] : {std::pair{"huge.png", png}, std::pair{"huge.jpg", jpeg}}) {
+    ClearErrors();
+    const std::string path = Write(name, bytes);
+    Image image;
+    EXPECT_EQ(LoadBitmapImage(image, path), 0) << name;
+    ASSERT_EQ(ErrorCount(), 1) << name;
+    const std::string message = PopError().Message();
+    EXPECT_NE(message.find("too large"), std::string::npos) << message;
+    EXPECT_NE(message.find(path), std::string::npos) << message;
+  }
+}
+
+TEST_F(ImageIoTest, DeclaredSizesOfRealPngAndJpegFiles) {
+  const cv::Mat picture = test::DrawDiscs(53, 29, {{10, 10, 4}}, 1.0);
+  for (const char* name : {"size.png", "size.jpg"}) {
+    const std::string path = dir_.File(name).string();
+    ASSERT_TRUE(cv::imwrite(path, picture));
+    const auto declared = DeclaredImageSize(path);
+    ASSERT_TRUE(declared) << name;
+    EXPECT_EQ(declared->width, 53);
+    EXPECT_EQ(declared->height, 29);
+  }
+  const std::string tif = dir_.File("size.tif").string();
+  ASSERT_TRUE(cv::imwrite(tif, picture));
+  EXPECT_FALSE(DeclaredImageSize(tif));  // left to the codec
+  EXPECT_FALSE(DeclaredImageSize(Write("cut.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 200})));
+  EXPECT_FALSE(DeclaredImageSize(Write("cut.png", {0x89, 'P', 'N', 'G'})));
 }
 
 // Random byte changes and truncations of valid bitmaps: every outcome is a clean success
