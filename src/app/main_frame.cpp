@@ -652,7 +652,12 @@ void CMainFrame::OnRender() {
   const int errorsBefore = ErrorCount();
   RenderOptions options;
   options.refine = RefineRender();
-  if (doc_->Render(options) == 1) {
+  int result = 0;
+  {
+    WaitCursor wait;  // the refinement runs after the progress window has closed
+    result = doc_->Render(options);
+  }
+  if (result == 1) {
     ActivatePane(kRight);
     SwitchPaneView(ViewKind::Model3D);
     return;
