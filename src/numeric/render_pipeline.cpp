@@ -32,19 +32,27 @@ std::string FormatDeviation(const FocalUncertainty& deviation) {
                 100 * deviation.f1, 100 * deviation.f2);
   return text;
 }
+
 // Refines the best few trials: a start can lead the refinement to adopt a wrong match
 // that another start leaves out. The results are compared by their squared reprojection
 // distances over all matches, each capped at a few times the smallest median, so that a
 // match one result explains and another rejects (or puts behind a camera) costs the
-// latter no more than the cap. Nothing when no trial could be refined.
+// latter no more than the cap. Nothing when no trial could be refined. Progress goes by
+// the trials refined.
 std::optional<RefinedCalibration> RefineBestTrials(const CentredPoints& points,
-                                                   const std::vector<ScoredTrial>& trials) {
+                                                   const std::vector<ScoredTrial>& trials,
+                                                   Progress* external_progress) {
+  ScopedProgress progress(external_progress);
+  progress->SetStep("Refining the focal lengths, please wait...");
+  progress->SetPos(0);
   std::vector<RefinedCalibration> candidates;
   std::vector<Vector> distances;
   double smallest_median = std::numeric_limits<double>::infinity();
-  for (const ScoredTrial& trial : trials) {
+  for (size_t k = 0; k < trials.size(); ++k) {
+    const ScoredTrial& trial = trials[k];
     RefinedCalibration refined = RefineMotionAndFocals(
         points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
+    progress->SetPos(static_cast<int>(100 * (k + 1) / trials.size()));
     if (!refined.refined) continue;
     distances.push_back(ExplainedDistances(points.m1, points.m2, refined.calibration));
     smallest_median = std::min(smallest_median, MedianOf(distances.back()));
@@ -117,7 +125,7 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
     }
     if (settings.refine) {
       const std::optional<RefinedCalibration> refined =
-          RefineBestTrials(points, search.best_trials);
+          RefineBestTrials(points, search.best_trials, progress);
       if (refined) {
         outcome.refined = true;
         calibration = refined->calibration;

@@ -78,9 +78,16 @@ TEST(RenderPipeline, NoiseFreeRenderWithAndWithoutRefinement) {
     RandomSource random(8);
     RenderSettings settings;
     settings.refine = refine;
-    const RenderOutcome outcome =
-        RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), settings, random);
+    test::RecordingProgress progress;
+    const RenderOutcome outcome = RenderMatches(scene.PixelMatches(), Size1(scene),
+                                                Size2(scene), settings, random, &progress);
     ASSERT_TRUE(outcome.ok);
+    // The search reports its trials; the refinement, when on, its own pass to 100 %.
+    EXPECT_EQ(progress.created, refine ? 2 : 1);
+    EXPECT_EQ(progress.destroyed, progress.created);
+    EXPECT_EQ(progress.positions.back(), 100);
+    EXPECT_EQ(progress.StepText(), refine ? "Refining the focal lengths, please wait..."
+                                          : "Rendering, please wait...");
     EXPECT_NEAR(-outcome.A1(0, 0), scene.f1, 1e-4 * scene.f1);
     EXPECT_NEAR(-outcome.A2(0, 0), scene.f2, 1e-4 * scene.f2);
     ASSERT_EQ(outcome.XW.rows(), scene.Count());
