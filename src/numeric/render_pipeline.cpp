@@ -1,9 +1,12 @@
 #include "numeric/render_pipeline.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <limits>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "numeric/focal_search.h"
@@ -17,6 +20,7 @@ namespace q3d {
 namespace {
 // Cap, in medians, on a match's reprojection distance when refined results are compared.
 constexpr double kCandidateCapMedians = 3.0;
+constexpr std::chrono::milliseconds kProgressPumpInterval{50};
 
 std::string FormatSeparation(const PrincipalPointSeparation& separation) {
   char text[128];
@@ -38,21 +42,35 @@ std::string FormatDeviation(const FocalUncertainty& deviation) {
 // distances over all matches, each capped at a few times the smallest median, so that a
 // match one result explains and another rejects (or puts behind a camera) costs the
 // latter no more than the cap. Nothing when no trial could be refined. Progress goes by
-// the trials refined.
+// the trials refined; a NumericError of any refinement ends the whole call.
 std::optional<RefinedCalibration> RefineBestTrials(const CentredPoints& points,
                                                    const std::vector<ScoredTrial>& trials,
                                                    Progress* external_progress) {
   ScopedProgress progress(external_progress);
   progress->SetStep("Refining the focal lengths, please wait...");
   progress->SetPos(0);
+  // The trials are refined side by side; each refinement is independent of the others.
+  std::vector<std::future<RefinedCalibration>> running;
+  for (const ScoredTrial& trial : trials) {
+    auto refine = [&points, &trial] {
+      return RefineMotionAndFocals(points.m1, points.m2,
+                                   Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
+    };
+    try {
+      running.push_back(std::async(std::launch::async, refine));
+    } catch (const std::system_error&) {  // no thread to be had: refine when collected
+      running.push_back(std::async(std::launch::deferred, refine));
+    }
+  }
   std::vector<RefinedCalibration> candidates;
   std::vector<Vector> distances;
   double smallest_median = std::numeric_limits<double>::infinity();
-  for (size_t k = 0; k < trials.size(); ++k) {
-    const ScoredTrial& trial = trials[k];
-    RefinedCalibration refined = RefineMotionAndFocals(
-        points.m1, points.m2, Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
-    progress->SetPos(static_cast<int>(100 * (k + 1) / trials.size()));
+  for (size_t k = 0; k < running.size(); ++k) {
+    // Keep the progress window alive while waiting.
+    while (running[k].wait_for(kProgressPumpInterval) == std::future_status::timeout)
+      progress->SetPos(progress->Pos());
+    RefinedCalibration refined = running[k].get();
+    progress->SetPos(static_cast<int>(100 * (k + 1) / running.size()));
     if (!refined.refined) continue;
     distances.push_back(ExplainedDistances(points.m1, points.m2, refined.calibration));
     smallest_median = std::min(smallest_median, MedianOf(distances.back()));

@@ -2,12 +2,20 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 namespace q3d {
 namespace {
 DiagnosticSink& TheSink() {
   static DiagnosticSink sink;
   return sink;
+}
+
+// Lines may come from several threads at once (refinements run side by side); the sink
+// gets them one at a time.
+std::mutex& SinkMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 }  // namespace
 
@@ -16,7 +24,9 @@ void SetDiagnosticSink(DiagnosticSink sink) { TheSink() = std::move(sink); }
 bool DiagnosticsEnabled() { return static_cast<bool>(TheSink()); }
 
 void Diag(const std::string& line) {
-  if (TheSink()) TheSink()(line);
+  if (!TheSink()) return;
+  const std::lock_guard<std::mutex> lock(SinkMutex());
+  TheSink()(line);
 }
 
 void Diagf(const char* format, ...) {
@@ -26,6 +36,7 @@ void Diagf(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
+  const std::lock_guard<std::mutex> lock(SinkMutex());
   TheSink()(buffer);
 }
 

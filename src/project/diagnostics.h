@@ -7,6 +7,8 @@
 namespace q3d {
 
 using DiagnosticSink = std::function<void(const std::string&)>;
+// Set the sink while no numeric work runs; lines from several threads reach it one at a
+// time.
 void SetDiagnosticSink(DiagnosticSink sink);
 bool DiagnosticsEnabled();
 void Diag(const std::string& line);

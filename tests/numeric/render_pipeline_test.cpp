@@ -79,15 +79,15 @@ TEST(RenderPipeline, NoiseFreeRenderWithAndWithoutRefinement) {
     RenderSettings settings;
     settings.refine = refine;
     test::RecordingProgress progress;
-    const RenderOutcome outcome = RenderMatches(scene.PixelMatches(), Size1(scene),
-                                                Size2(scene), settings, random, &progress);
+    const RenderOutcome outcome = RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene),
+                                                settings, random, &progress);
     ASSERT_TRUE(outcome.ok);
     // The search reports its trials; the refinement, when on, its own pass to 100 %.
     EXPECT_EQ(progress.created, refine ? 2 : 1);
     EXPECT_EQ(progress.destroyed, progress.created);
     EXPECT_EQ(progress.positions.back(), 100);
-    EXPECT_EQ(progress.StepText(), refine ? "Refining the focal lengths, please wait..."
-                                          : "Rendering, please wait...");
+    EXPECT_EQ(progress.StepText(),
+              refine ? "Refining the focal lengths, please wait..." : "Rendering, please wait...");
     EXPECT_NEAR(-outcome.A1(0, 0), scene.f1, 1e-4 * scene.f1);
     EXPECT_NEAR(-outcome.A2(0, 0), scene.f2, 1e-4 * scene.f2);
     ASSERT_EQ(outcome.XW.rows(), scene.Count());
@@ -147,6 +147,25 @@ TEST(RenderPipeline, MeetingOpticalAxesFailTheRender) {
       EXPECT_EQ(progress.created, progress.destroyed);
     }
   }
+}
+
+TEST(RenderPipeline, RefinedRenderWithDiagnosticsOnEndsWithTheFocalDeviation) {
+  // The trials are refined on threads of their own while the sink is set; the render's
+  // last line reports how firmly the matches fix the focal lengths.
+  test::SceneOptions options;
+  options.pixel_noise_sigma = 0.5;
+  options.outlier_share = 0.2;
+  const auto scene = test::MakeSyntheticScene(options);
+  test::DiagnosticCapture capture;
+  RandomSource random(4);
+  RenderSettings settings;
+  settings.refine = true;
+  const RenderOutcome outcome =
+      RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), settings, random);
+  ASSERT_TRUE(outcome.ok);
+  ASSERT_FALSE(capture.lines.empty());
+  EXPECT_NE(capture.lines.back().find("focal length deviation"), std::string::npos)
+      << capture.lines.back();
 }
 
 TEST(RenderPipeline, FocalDeviationIsReportedAndSmallOnAGoodPair) {
