@@ -22,6 +22,15 @@ namespace {
 ImageSize Size1(const test::SyntheticScene& s) { return {s.options.width1, s.options.height1}; }
 ImageSize Size2(const test::SyntheticScene& s) { return {s.options.width2, s.options.height2}; }
 
+RenderOutcome RenderScene(const test::SyntheticScene& scene, bool refine, uint64_t seed,
+                          Progress* progress = nullptr) {
+  RandomSource random(seed);
+  RenderSettings settings;
+  settings.refine = refine;
+  return RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), settings, random,
+                       progress);
+}
+
 TEST(RenderPipeline, CentredCoordinates) {
   Matrix matches(2, 4);
   matches << 321, 241, 1, 1,  // pixel (320, 240) of a 640 x 480 image 1
@@ -75,12 +84,8 @@ TEST(RenderPipeline, DegenerateMatchesFailCleanly) {
 TEST(RenderPipeline, NoiseFreeRenderWithAndWithoutRefinement) {
   for (const bool refine : {false, true}) {
     const auto scene = test::MakeSyntheticScene();
-    RandomSource random(8);
-    RenderSettings settings;
-    settings.refine = refine;
     test::RecordingProgress progress;
-    const RenderOutcome outcome = RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene),
-                                                settings, random, &progress);
+    const RenderOutcome outcome = RenderScene(scene, refine, 8, &progress);
     ASSERT_TRUE(outcome.ok);
     // The search reports its trials; the refinement, when on, its own pass to 100 %.
     EXPECT_EQ(progress.created, refine ? 2 : 1);
@@ -107,9 +112,7 @@ TEST(RenderPipeline, WrongMatchesNeverLeaveTheModelMirrored) {
     options.seed = scene_seed;
     const auto scene = test::MakeSyntheticScene(options);
     for (const uint64_t render_seed : {1, 3, 8}) {
-      RandomSource random(render_seed);
-      const RenderOutcome outcome =
-          RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), {}, random);
+      const RenderOutcome outcome = RenderScene(scene, false, render_seed);
       ASSERT_TRUE(outcome.ok);
       EXPECT_TRUE(outcome.t.isApprox(scene.t, 1e-3)) << scene_seed << " " << render_seed;
       for (const Eigen::Index i : scene.CorrectRows()) {
@@ -134,12 +137,8 @@ TEST(RenderPipeline, MeetingOpticalAxesFailTheRender) {
   for (const double noise : {0.0, 0.5}) {
     for (const bool refine : {false, true}) {
       const auto scene = test::MakeSyntheticScene(AxesMeeting(noise, 2));
-      RandomSource random(3);
-      RenderSettings settings;
-      settings.refine = refine;
       test::RecordingProgress progress;
-      const RenderOutcome outcome = RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene),
-                                                  settings, random, &progress);
+      const RenderOutcome outcome = RenderScene(scene, refine, 3, &progress);
       EXPECT_FALSE(outcome.ok) << noise << " " << refine;
       EXPECT_NE(outcome.failure.find("undetermined"), std::string::npos) << outcome.failure;
       EXPECT_EQ(outcome.XW.size(), 0);
@@ -157,11 +156,7 @@ TEST(RenderPipeline, RefinedRenderWithDiagnosticsOnEndsWithTheFocalDeviation) {
   options.outlier_share = 0.2;
   const auto scene = test::MakeSyntheticScene(options);
   test::DiagnosticCapture capture;
-  RandomSource random(4);
-  RenderSettings settings;
-  settings.refine = true;
-  const RenderOutcome outcome =
-      RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), settings, random);
+  const RenderOutcome outcome = RenderScene(scene, true, 4);
   ASSERT_TRUE(outcome.ok);
   ASSERT_FALSE(capture.lines.empty());
   EXPECT_NE(capture.lines.back().find("focal length deviation"), std::string::npos)
@@ -171,12 +166,7 @@ TEST(RenderPipeline, RefinedRenderWithDiagnosticsOnEndsWithTheFocalDeviation) {
 TEST(RenderPipeline, FocalDeviationIsReportedAndSmallOnAGoodPair) {
   test::SceneOptions options;
   options.pixel_noise_sigma = 0.5;
-  const auto scene = test::MakeSyntheticScene(options);
-  RandomSource random(2);
-  RenderSettings settings;
-  settings.refine = true;
-  const RenderOutcome outcome =
-      RenderMatches(scene.PixelMatches(), Size1(scene), Size2(scene), settings, random);
+  const RenderOutcome outcome = RenderScene(test::MakeSyntheticScene(options), true, 2);
   ASSERT_TRUE(outcome.ok);
   EXPECT_GT(outcome.f1_deviation, 0.01);
   EXPECT_LT(outcome.f1_deviation, 0.3);
