@@ -24,6 +24,22 @@ Vector ExplainedDistances(const Matrix& m1, const Matrix& m2, const Calibration&
   return dist;
 }
 
+std::vector<Eigen::Index> ExplainedRows(const Vector& dist, double median_factor) {
+  const double threshold = std::max(median_factor * MedianOf(dist), kInlierFloorPx);
+  std::vector<Eigen::Index> rows;
+  for (Eigen::Index i = 0; i < dist.size(); ++i) {
+    if (std::isfinite(dist(i)) && dist(i) <= threshold) rows.push_back(i);
+  }
+  return rows;
+}
+
+Matrix RowsOf(const Matrix& m, const std::vector<Eigen::Index>& rows) {
+  Matrix selected(static_cast<Eigen::Index>(rows.size()), m.cols());
+  for (size_t k = 0; k < rows.size(); ++k)
+    selected.row(static_cast<Eigen::Index>(k)) = m.row(rows[k]);
+  return selected;
+}
+
 Calibration FacingMatches(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   const Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);
   const Eigen::Index in_front = (points.Xw.row(2).array() > 0).count();
@@ -81,24 +97,15 @@ Vector MatchLeverages(const Matrix& m1, const Matrix& m2, const Calibration& c) 
 FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   FocalUncertainty result;
   const Vector dist = ExplainedDistances(m1, m2, c);
-  const double threshold = std::max(kInlierMedianFactor * MedianOf(dist), kInlierFloorPx);
-  std::vector<Eigen::Index> rows;
-  for (Eigen::Index i = 0; i < dist.size(); ++i) {
-    if (std::isfinite(dist(i)) && dist(i) <= threshold) rows.push_back(i);
-  }
+  const std::vector<Eigen::Index> rows = ExplainedRows(dist, kInlierMedianFactor);
   const auto n = static_cast<Eigen::Index>(rows.size());
   if (n <= 7) return result;
-  Matrix s1(n, 2), s2(n, 2);
   double sum_of_squares = 0;
-  for (Eigen::Index k = 0; k < n; ++k) {
-    s1.row(k) = m1.row(rows[static_cast<size_t>(k)]);
-    s2.row(k) = m2.row(rows[static_cast<size_t>(k)]);
-    sum_of_squares += dist(rows[static_cast<size_t>(k)]) * dist(rows[static_cast<size_t>(k)]);
-  }
-  const Matrix J = MotionJacobian(s1, s2, c);
+  for (const Eigen::Index i : rows) sum_of_squares += dist(i) * dist(i);
+  const Matrix J = MotionJacobian(RowsOf(m1, rows), RowsOf(m2, rows), c);
   if (J.size() == 0 || !J.allFinite()) return result;
-  const double scatter = std::max(std::sqrt(sum_of_squares / static_cast<double>(n - 7)),
-                                  kLocalisationFloorPx);
+  const double scatter =
+      std::max(std::sqrt(sum_of_squares / static_cast<double>(n - 7)), kLocalisationFloorPx);
   // Covariance = scatter^2 (J'J)^-1, from the SVD so that a free direction shows as such.
   const Eigen::JacobiSVD<Matrix> svd(J, Eigen::ComputeThinV);
   const Vector& s = svd.singularValues();

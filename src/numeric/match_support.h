@@ -3,6 +3,7 @@
 // on: reprojection distances that count a point behind a camera as unexplained, the
 // orientation of a calibration towards its points, and each match's leverage on the fit.
 #include <limits>
+#include <vector>
 
 #include "numeric/matrix.h"
 
@@ -20,6 +21,13 @@ struct Calibration {
 // cannot tell a point from its reflection through the camera, so without the depth test
 // a wrong match triangulated behind the cameras can reproject closely.
 Vector ExplainedDistances(const Matrix& m1, const Matrix& m2, const Calibration& c);
+
+// The rows whose distance is finite and at most median_factor times the median of all
+// distances, or kInlierFloorPx: the matches a calibration explains.
+std::vector<Eigen::Index> ExplainedRows(const Vector& dist, double median_factor);
+
+// The given rows of m, in that order.
+Matrix RowsOf(const Matrix& m, const std::vector<Eigen::Index>& rows);
 
 // The reprojection cost cannot tell (R, t) with points X from (R, -t) with points -X.
 // Gives the calibration of the pair that puts most of the matches in front of camera 1.

@@ -24,21 +24,9 @@ double PlainCost(const Matrix& m1, const Matrix& m2, const Calibration& c) {
 
 std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor,
                                      const std::vector<bool>& dropped) {
-  const double threshold = std::max(median_factor * MedianOf(dist), kInlierFloorPx);
-  std::vector<Eigen::Index> rows;
-  for (Eigen::Index i = 0; i < dist.size(); ++i) {
-    if (!dropped[static_cast<size_t>(i)] && std::isfinite(dist(i)) && dist(i) <= threshold) {
-      rows.push_back(i);
-    }
-  }
+  std::vector<Eigen::Index> rows = ExplainedRows(dist, median_factor);
+  std::erase_if(rows, [&](Eigen::Index i) { return dropped[static_cast<size_t>(i)]; });
   return rows;
-}
-
-Matrix Rows(const Matrix& m, const std::vector<Eigen::Index>& rows) {
-  Matrix selected(static_cast<Eigen::Index>(rows.size()), m.cols());
-  for (size_t k = 0; k < rows.size(); ++k)
-    selected.row(static_cast<Eigen::Index>(k)) = m.row(rows[k]);
-  return selected;
 }
 
 // One least-squares run from `from`; the end point, turned towards the matches.
@@ -76,7 +64,7 @@ std::vector<Eigen::Index> SelectAndRefine(const Matrix& m1, const Matrix& m2,
     if (rows == previous || rows.size() < static_cast<size_t>(numero_puntos)) break;
     previous = rows;
     const std::optional<Calibration> refined =
-        RefineOnMatches(Rows(m1, rows), Rows(m2, rows), result.calibration);
+        RefineOnMatches(RowsOf(m1, rows), RowsOf(m2, rows), result.calibration);
     if (refined) {
       result.calibration = *refined;
       result.refined = true;
@@ -98,7 +86,7 @@ struct UnsupportedMatch {
 std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Matrix& m2,
                                                      const std::vector<Eigen::Index>& rows,
                                                      const Calibration& c) {
-  const Vector leverage = MatchLeverages(Rows(m1, rows), Rows(m2, rows), c);
+  const Vector leverage = MatchLeverages(RowsOf(m1, rows), RowsOf(m2, rows), c);
   std::vector<size_t> order(rows.size());
   for (size_t k = 0; k < order.size(); ++k) order[k] = k;
   const size_t checks = std::min<size_t>(kLeverageChecks, order.size());
@@ -110,7 +98,7 @@ std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Mat
   for (size_t k = 0; k < checks; ++k) {
     std::vector<Eigen::Index> others = rows;
     others.erase(others.begin() + static_cast<std::ptrdiff_t>(order[k]));
-    const Calibration without = RefineFrom(Rows(m1, others), Rows(m2, others), c).value_or(c);
+    const Calibration without = RefineFrom(RowsOf(m1, others), RowsOf(m2, others), c).value_or(c);
     const Vector dist = ExplainedDistances(m1, m2, without);
     Vector others_dist(static_cast<Eigen::Index>(others.size()));
     for (size_t j = 0; j < others.size(); ++j)
