@@ -10,7 +10,7 @@
 #include "model/mesh_builder.h"
 #include "model/mesh_refiner.h"
 #include "project/project_doc.h"
-#include "support/synthetic_scene.h"
+#include "support/rendered_project.h"
 
 namespace q3d {
 namespace {
@@ -67,21 +67,8 @@ BENCHMARK(BM_RefineOnce)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 // mode 0: points; 1: one subdivision step; 2: the 50 x 50 cubic grid.
 void BM_BuildMesh(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  test::SceneOptions options;
-  options.num_points = static_cast<int>(state.range(1));
-  const test::SyntheticScene scene = test::MakeSyntheticScene(options);
   CProjectDoc doc;
-  CreateColorImage(doc.m_camera1.m_image, options.width1, options.height1);
-  CreateColorImage(doc.m_camera2.m_image, options.width2, options.height2);
-  const Matrix M = scene.PixelMatches();
-  for (int k = 0; k < M.rows(); ++k) doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1);
-  CStereoPair& pair = doc.m_stereoPair;
-  pair.m_F = scene.TrueF();
-  pair.m_A1 = scene.A1;
-  pair.m_A2 = scene.A2;
-  pair.m_Rcam = scene.R;
-  pair.m_t = scene.t;
-  pair.m_rendered = 1;
+  test::FillRenderedProject(doc, static_cast<int>(state.range(1)), 1);
   for (auto _ : state) {
     MeshBuilder mesh;
     if (doc.m_model.BuildMesh(mesh, mode == 2, 50, mode > 0) < 0) {

@@ -12,8 +12,8 @@
 #include "project/error_stack.h"
 #include "project/project_doc.h"
 #include "model/model_file.h"
+#include "support/rendered_project.h"
 #include "support/synthetic_images.h"
-#include "support/synthetic_scene.h"
 
 namespace q3d {
 namespace {
@@ -28,28 +28,6 @@ void PaintRamp(Image& image, int width, int height) {
       p[1] = static_cast<uint8_t>(y * 255 / (height - 1));
       p[2] = 90;
     }
-}
-
-// A document holding a synthetic scene's matches and its true calibration and pose as
-// render results.
-void RenderedScene(CProjectDoc& doc, int points, uint64_t seed = 3) {
-  test::SceneOptions options;
-  options.num_points = points;
-  options.seed = seed;
-  const test::SyntheticScene scene = test::MakeSyntheticScene(options);
-  PaintRamp(doc.m_camera1.m_image, options.width1, options.height1);
-  PaintRamp(doc.m_camera2.m_image, options.width2, options.height2);
-  const Matrix M = scene.PixelMatches();
-  for (int k = 0; k < M.rows(); ++k) {
-    ASSERT_EQ(doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1), 1);
-  }
-  CStereoPair& pair = doc.m_stereoPair;
-  pair.m_F = scene.TrueF();
-  pair.m_A1 = scene.A1;
-  pair.m_A2 = scene.A2;
-  pair.m_Rcam = scene.R;
-  pair.m_t = scene.t;
-  pair.m_rendered = 1;
 }
 
 int InteriorEdgeCount(const Matrix& F) {
@@ -145,7 +123,7 @@ TEST(C3DModelMesh, NoPointsGiveNoPolygonsAndAnEmptyMesh) {
 
 TEST(C3DModelMesh, PointMeshHasOneVertexPerMatchAndIsCentred) {
   CProjectDoc doc;
-  RenderedScene(doc, 60);
+  test::FillRenderedProject(doc, 60, 3);
   MeshBuilder mesh;
   ASSERT_EQ(doc.m_model.BuildMesh(mesh, 0, 50, 0), kMeshOk);
   EXPECT_EQ(mesh.VertexCount(), 60);
@@ -168,7 +146,7 @@ TEST(C3DModelMesh, PointMeshHasOneVertexPerMatchAndIsCentred) {
 
 TEST(C3DModelMesh, SubdivisionAddsAPointPerTriangleAndInteriorEdge) {
   CProjectDoc doc;
-  RenderedScene(doc, 50);
+  test::FillRenderedProject(doc, 50, 3);
   Matrix M;
   doc.m_stereoPair.m_matches.ToMatrix(M);
   const Matrix F = delaunay(M.col(0), -M.col(1));
@@ -180,7 +158,7 @@ TEST(C3DModelMesh, SubdivisionAddsAPointPerTriangleAndInteriorEdge) {
 
 TEST(C3DModelMesh, GridMeshStaysInsideTheHullOfThePoints) {
   CProjectDoc doc;
-  RenderedScene(doc, 80);
+  test::FillRenderedProject(doc, 80, 3);
   // A vertex of our own at the origin shows the centring translation the fill applies.
   MeshBuilder mesh;
   ASSERT_EQ(mesh.AddFaces(1, std::vector<float>{0, 0, 0}, 0, {}, std::vector<int32_t>{0}), kMeshOk);
@@ -201,7 +179,7 @@ TEST(C3DModelMesh, GridMeshStaysInsideTheHullOfThePoints) {
 
 TEST(C3DModelMesh, PointsOnALineGiveAClearError) {
   CProjectDoc doc;
-  RenderedScene(doc, 12);
+  test::FillRenderedProject(doc, 12, 3);
   // Move every image-1 point onto one line: the triangulation refuses them.
   int k = 0;
   for (auto& point : doc.m_camera1.m_points.m_list) {
@@ -220,7 +198,7 @@ TEST(C3DModelMesh, PointsOnALineGiveAClearError) {
 
 TEST(C3DModelExport, EveryFormatFromARenderedScene) {
   CProjectDoc doc;
-  RenderedScene(doc, 40);
+  test::FillRenderedProject(doc, 40, 3);
   test::TempDir dir;
   const std::pair<const char*, ModelExportOptions> cases[] = {
       {"points.glb", {0, 0, 50}}, {"subdivided.OBJ", {1, 0, 50}}, {"grid.ply", {1, 1, 50}},

@@ -15,7 +15,7 @@
 
 #include "model/model_file.h"
 #include "project/error_stack.h"
-#include "rendered_project.h"
+#include "support/rendered_project.h"
 #include "support/synthetic_images.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"

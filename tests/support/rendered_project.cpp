@@ -1,4 +1,4 @@
-#include "rendered_project.h"
+#include "support/rendered_project.h"
 
 #include <gtest/gtest.h>
 
