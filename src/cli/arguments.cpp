@@ -133,6 +133,17 @@ std::string FormatCommandHelp(const CommandSpec& spec) {
   return text;
 }
 
+namespace {
+// Whether min <= value <= max; otherwise the error names the option and the range.
+template <typename T>
+bool WithinRange(const std::string& option, const std::string& text, T value, T min, T max,
+                 std::string& error) {
+  if (value >= min && value <= max) return true;
+  error = option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
+  return false;
+}
+}  // namespace
+
 std::optional<int64_t> ParseInteger(const std::string& option, const std::string& text, int64_t min,
                                     int64_t max, std::string& error) {
   errno = 0;
@@ -142,11 +153,7 @@ std::optional<int64_t> ParseInteger(const std::string& option, const std::string
     error = option + ": '" + text + "' is not a whole number";
     return std::nullopt;
   }
-  if (value < min || value > max) {
-    error =
-        option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
-    return std::nullopt;
-  }
+  if (!WithinRange<int64_t>(option, text, value, min, max, error)) return std::nullopt;
   return value;
 }
 
@@ -174,11 +181,7 @@ std::optional<double> ParseReal(const std::string& option, const std::string& te
     error = option + ": '" + text + "' is not a finite number";
     return std::nullopt;
   }
-  if (value < min || value > max) {
-    error =
-        option + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max);
-    return std::nullopt;
-  }
+  if (!WithinRange(option, text, value, min, max, error)) return std::nullopt;
   return value;
 }
 
