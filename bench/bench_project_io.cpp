@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "project/archive.h"
+#include "base/archive.h"
 #include "project/project_doc.h"
 
 namespace q3d {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "project/archive.h"
-#include "project/error_stack.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

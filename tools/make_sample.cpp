@@ -10,7 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "matching/automatic_matching.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
 

@@ -16,7 +16,7 @@
 #include "app/splash.h"
 #include "views/wait_cursor.h"
 #include "project/commands_file.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "views/command_ids.h"
 
 namespace q3d {

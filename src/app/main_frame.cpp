@@ -31,7 +31,7 @@
 #include "app/tool_icons.h"
 #include "views/wait_cursor.h"
 #include "project/commands_auto_match.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "app/view_context_menu.h"
 #include "views/command_ids.h"
 #include "views/view_factory.h"

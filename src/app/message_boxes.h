@@ -2,7 +2,7 @@
 // Error records shown as message boxes owned by the main window.
 #include <QWidget>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "project/progress.h"
+#include "base/progress.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,6 +1,6 @@
 #include "cli/command.h"
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d::cli {
 

@@ -7,7 +7,7 @@
 #include "cli/project_files.h"
 #include "model/mesh_builder.h"
 #include "model/model_file.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

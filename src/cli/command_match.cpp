@@ -8,7 +8,7 @@
 #include "cli/project_report.h"
 #include "matching/auto_match_params.h"
 #include "matching/automatic_matching.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

@@ -6,7 +6,7 @@
 #include "cli/match_csv.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

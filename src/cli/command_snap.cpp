@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/project_files.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

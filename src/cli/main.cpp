@@ -7,9 +7,9 @@
 
 #include "cli/command.h"
 #include "cli/terminal_progress.h"
-#include "project/diagnostics.h"
-#include "project/error_stack.h"
-#include "project/progress.h"
+#include "base/diagnostics.h"
+#include "base/error_stack.h"
+#include "base/progress.h"
 
 namespace {
 

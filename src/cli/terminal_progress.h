@@ -3,7 +3,7 @@
 // logs and pipes stay clean.
 #include <memory>
 
-#include "project/progress.h"
+#include "base/progress.h"
 
 namespace q3d::cli {
 

@@ -11,8 +11,8 @@
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
 #include "matching/subpixel_refinement.h"
-#include "project/error_stack.h"
-#include "project/progress.h"
+#include "base/error_stack.h"
+#include "base/progress.h"
 
 namespace q3d {
 namespace {

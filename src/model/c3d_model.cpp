@@ -1,6 +1,6 @@
 #include "model/c3d_model.h"
 
-#include "project/archive.h"
+#include "base/archive.h"
 #include "stereo/image_record.h"
 #include "stereo/stereo_pair.h"
 

@@ -10,7 +10,7 @@
 #include "model/griddata.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_refiner.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {

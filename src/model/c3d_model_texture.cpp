@@ -4,7 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "model/c3d_model.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {

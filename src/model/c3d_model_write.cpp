@@ -1,6 +1,6 @@
 // The model's block of the 3D model file.
 #include "model/c3d_model.h"
-#include "project/archive.h"
+#include "base/archive.h"
 #include "stereo/image_record.h"
 
 namespace q3d {

@@ -7,8 +7,8 @@
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_export.h"
-#include "project/archive.h"
-#include "project/error_stack.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {

@@ -5,7 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 namespace {

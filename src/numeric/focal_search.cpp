@@ -8,7 +8,7 @@
 #include "numeric/euclidean_reconstruction.h"
 #include "numeric/fundamental_matrix.h"
 #include "numeric/motion_cost.h"
-#include "project/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace q3d {
 

@@ -8,7 +8,7 @@
 
 #include "numeric/matrix.h"
 #include "numeric/random_source.h"
-#include "project/progress.h"
+#include "base/progress.h"
 
 namespace q3d {
 

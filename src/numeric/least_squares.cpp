@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "numeric/line_search.h"
-#include "project/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace q3d {
 

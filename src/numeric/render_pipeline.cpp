@@ -13,7 +13,7 @@
 #include "numeric/match_support.h"
 #include "numeric/motion_refinement.h"
 #include "numeric/view_degeneracy.h"
-#include "project/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace q3d {
 

@@ -7,7 +7,7 @@
 #include "numeric/fundamental_matrix.h"
 #include "numeric/matrix.h"
 #include "numeric/random_source.h"
-#include "project/progress.h"
+#include "base/progress.h"
 
 namespace q3d {
 

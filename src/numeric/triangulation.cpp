@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "project/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace q3d {
 

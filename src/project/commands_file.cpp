@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "project/archive.h"
-#include "project/error_stack.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 

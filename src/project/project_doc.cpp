@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "model/model_file.h"
-#include "project/archive.h"
-#include "project/error_stack.h"
-#include "project/progress.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
+#include "base/progress.h"
 
 namespace q3d {
 

@@ -1,6 +1,6 @@
 #include "stereo/camera.h"
 
-#include "project/archive.h"
+#include "base/archive.h"
 #include "stereo/image_record.h"
 
 namespace q3d {

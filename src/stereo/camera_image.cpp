@@ -4,7 +4,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/camera.h"
 #include "stereo/image_io.h"
 #include "stereo/marker_detector.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 namespace {

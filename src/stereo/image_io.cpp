@@ -10,7 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/image_header.h"
 
 namespace q3d {

@@ -2,7 +2,7 @@
 // The image record shared by the project file and the 3D model file: nine int32 header
 // fields (channels, alpha, depth, colour model, channel sequence, alignment, width,
 // height, has-pixels) followed by the padded pixel rows.
-#include "project/archive.h"
+#include "base/archive.h"
 #include "stereo/image.h"
 
 namespace q3d {

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 

@@ -1,6 +1,6 @@
 #include "stereo/stereo_pair.h"
 
-#include "project/archive.h"
+#include "base/archive.h"
 
 namespace q3d {
 

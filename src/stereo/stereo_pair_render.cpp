@@ -2,8 +2,8 @@
 // 3D points, and the re-triangulation of the matches from the stored calibration.
 #include "numeric/render_pipeline.h"
 #include "numeric/triangulation.h"
-#include "project/diagnostics.h"
-#include "project/error_stack.h"
+#include "base/diagnostics.h"
+#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {

@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "views/command_ids.h"
 #include "views/fixed_roi_dialog.h"
 #include "views/manual_matching_state.h"

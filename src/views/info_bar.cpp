@@ -3,7 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 namespace q3d {
 

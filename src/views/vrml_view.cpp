@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "model/mesh_export.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
 #include "views/wait_cursor.h"

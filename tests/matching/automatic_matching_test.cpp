@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "support/synthetic_face.h"
 
 namespace q3d {

@@ -8,8 +8,8 @@
 
 #include "model/delaunay.h"
 #include "model/mesh_builder.h"
-#include "project/archive.h"
-#include "project/error_stack.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 #include "model/model_file.h"
 #include "support/rendered_project.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "project/archive.h"
+#include "base/archive.h"
 #include "project/project_doc.h"
 #include "support/synthetic_images.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "numeric/rotation.h"
-#include "numeric_test_support.h"
+#include "support/numeric_test_support.h"
 #include "support/synthetic_scene.h"
 
 namespace q3d {

@@ -5,7 +5,7 @@
 
 #include "numeric/rotation.h"
 #include "numeric/triangulation.h"
-#include "numeric_test_support.h"
+#include "support/numeric_test_support.h"
 
 namespace q3d {
 namespace {

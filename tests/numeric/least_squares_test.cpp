@@ -8,7 +8,7 @@
 #include "numeric/fundamental_matrix.h"
 #include "numeric/motion_cost.h"
 #include "numeric/motion_refinement.h"
-#include "numeric_test_support.h"
+#include "support/numeric_test_support.h"
 #include "support/synthetic_scene.h"
 
 namespace q3d {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "numeric/motion_refinement.h"
-#include "numeric_test_support.h"
+#include "support/numeric_test_support.h"
 #include "support/synthetic_scene.h"
 
 namespace q3d {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "project/archive.h"
+#include "base/archive.h"
 #include "project/project_doc.h"
 
 namespace q3d::test {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "project/archive.h"
-#include "project/error_stack.h"
-#include "project/progress.h"
+#include "base/archive.h"
+#include "base/error_stack.h"
+#include "base/progress.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
 

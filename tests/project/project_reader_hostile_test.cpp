@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
 

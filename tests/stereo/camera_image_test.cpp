@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <opencv2/imgproc.hpp>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/camera.h"
 #include "support/synthetic_images.h"
 

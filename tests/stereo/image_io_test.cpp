@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 #include <random>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/image_header.h"
 #include "support/synthetic_images.h"
 

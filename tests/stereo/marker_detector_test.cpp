@@ -5,7 +5,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {

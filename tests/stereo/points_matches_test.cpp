@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "stereo/match.h"
 #include "stereo/sp_point.h"
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "numeric_test_support.h"
-#include "project/error_stack.h"
+#include "support/numeric_test_support.h"
+#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 #include "support/synthetic_scene.h"
 

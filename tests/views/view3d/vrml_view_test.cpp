@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "model/model_file.h"
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 #include "support/rendered_project.h"
 #include "support/synthetic_images.h"
 #include "views/command_ids.h"

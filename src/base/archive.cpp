@@ -1,4 +1,4 @@
-#include "project/archive.h"
+#include "base/archive.h"
 
 #include <bit>
 #include <cerrno>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "numeric/random_source.h"
-#include "project/diagnostics.h"
-#include "project/progress.h"
+#include "base/diagnostics.h"
+#include "base/progress.h"
 
 namespace q3d::test {
 

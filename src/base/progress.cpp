@@ -1,4 +1,4 @@
-#include "project/progress.h"
+#include "base/progress.h"
 
 #include <cstdio>
 

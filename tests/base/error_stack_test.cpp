@@ -1,8 +1,8 @@
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 #include <gtest/gtest.h>
 
-#include "project/progress.h"
+#include "base/progress.h"
 
 namespace q3d {
 namespace {

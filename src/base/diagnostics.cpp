@@ -1,4 +1,4 @@
-#include "project/diagnostics.h"
+#include "base/diagnostics.h"
 
 #include <cstdarg>
 #include <cstdio>

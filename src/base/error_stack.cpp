@@ -1,4 +1,4 @@
-#include "project/error_stack.h"
+#include "base/error_stack.h"
 
 #include <cstdio>
 #include <cstring>
