@@ -14,6 +14,7 @@ struct CommandResult {
   std::string error;                     // one line, when not ok
   JsonValue json = JsonValue::Object{};  // printed with --json
   std::vector<std::string> text;         // printed otherwise, one entry per line
+  std::vector<std::string> warnings;     // printed on stderr in either case
 };
 
 CommandResult Failure(const std::string& message);

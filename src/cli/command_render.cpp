@@ -1,4 +1,10 @@
 // render: the Render command on a project, saved over it or to another file.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
@@ -14,6 +20,21 @@ constexpr int kMinimumMatches = 10;
 constexpr const char* kFocalsMessage =
     "Error: Focals estimation. Please, try other positions to take the photographs.";
 
+// Entered focal lengths outside this range are typing errors, not lenses.
+constexpr double kSmallestFocalPx = 1.0;
+constexpr double kLargestFocalPx = 1e6;
+
+std::string AssumedFocalWarning(const CProjectDoc& doc, int c) {
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "the matches do not determine the focal length of camera %d; the render assumes "
+                "%.0f px (a 26 mm-equivalent phone lens). Give the real one with --focal%d "
+                "(the photograph's properties or the camera's specifications give it).",
+                c + 1, std::abs(c == 0 ? doc.m_stereoPair.m_A1(0, 0) : doc.m_stereoPair.m_A2(0, 0)),
+                c + 1);
+  return text;
+}
+
 bool HasCalibration(const CStereoPair& pair) {
   return pair.m_A1.rows() == 3 && pair.m_A1.cols() == 3 && pair.m_A1(0, 0) != 0.0 &&
          pair.m_A2.rows() == 3 && pair.m_A2.cols() == 3 && pair.m_A2(0, 0) != 0.0 &&
@@ -24,7 +45,20 @@ CommandResult RunRender(const ParsedArguments& arguments) {
   const std::string& path = arguments.Positionals()[0];
   const std::string output = OutputPathOr(arguments, path);
   RenderOptions options;
-  options.refine = arguments.Has("--refine");
+  if (arguments.Has("--refine") && arguments.Has("--no-refine"))
+    return Failure("--refine and --no-refine exclude each other");
+  options.refine = !arguments.Has("--no-refine");
+  std::optional<double> entered[2];
+  for (const auto& [option, cameras] :
+       {std::pair{"--focal", 3}, std::pair{"--focal1", 1}, std::pair{"--focal2", 2}}) {
+    const auto text = arguments.Value(option);
+    if (!text) continue;
+    std::string error;
+    const auto focal = ParseReal(option, *text, kSmallestFocalPx, kLargestFocalPx, error);
+    if (!focal) return Failure(error);
+    for (int c = 0; c < 2; ++c)
+      if (cameras & (1 << c)) entered[c] = *focal;
+  }
   if (const auto seedText = arguments.Value("--seed")) {
     std::string error;
     const auto seed = ParseUnsigned("--seed", *seedText, error);
@@ -44,8 +78,14 @@ CommandResult RunRender(const ParsedArguments& arguments) {
     return Failure(path + ": a render needs at least " + std::to_string(kMinimumMatches) +
                    " matches; the project has " + std::to_string(matchCount));
   if (!doc.ImagesLoaded()) return Failure(path + ": a render needs both images");
+  for (int c = 0; c < 2; ++c)
+    if (entered[c]) doc.Camera(c).m_focal.entered_px = *entered[c];
 
-  if (const Status rendered = doc.Render(options); !rendered) return Failure(rendered.Reason());
+  // The reconstruction's own time: search and fit, no file input or output.
+  const auto start = std::chrono::steady_clock::now();
+  const Status rendered = doc.Render(options);
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  if (!rendered) return Failure(rendered.Reason());
   if (!HasCalibration(doc.m_stereoPair)) return Failure(kFocalsMessage);
 
   if (const auto error = SaveProjectSafely(doc, output)) return Failure(*error);
@@ -57,7 +97,11 @@ CommandResult RunRender(const ParsedArguments& arguments) {
   result.json.Set("output", output);
   if (options.seed) result.json.Set("seed", *options.seed);
   result.json.Set("refine", options.refine);
+  result.json.Set("render_seconds", seconds.count());
   result.json.Merge(report.json);
+  for (int c = 0; c < 2; ++c)
+    if (doc.m_stereoPair.m_focalSource[c] == FocalSource::kAssumed)
+      result.warnings.push_back(AssumedFocalWarning(doc, c));
   result.text.push_back("Rendered " + path + " into " + output);
   result.text.insert(result.text.end(), report.text.begin(), report.text.end());
   return result;
@@ -71,13 +115,19 @@ Command RenderCommand() {
   spec.positionals = "P.qvp";
   spec.positionalCount = 1;
   spec.summary =
-      "Runs the Render command: epipolar geometry, the robust focal-length search, the pose of "
-      "camera 2 and the 3D points of all matches (at least 10). The project is saved over "
+      "Runs the Render command: epipolar geometry, the robust focal-length search, the "
+      "maximum-likelihood fit of the pose of camera 2, the focal lengths and the 3D points of "
+      "all matches (at least 10). Known focal lengths (entered, or from the photographs) are "
+      "used; one the matches leave undetermined is assumed, with a warning. The project is saved over "
       "itself (safely, through a temporary file) unless -o names another file.";
   spec.options = {
       kOutputProjectOption,
       {"--seed", "", "N", "seed of the focal search's random samples (repeatable renders)"},
-      {"--refine", "", "", "refine the winning trial's motion and focal lengths"},
+      {"--refine", "", "", "end with the maximum-likelihood fit (the default)"},
+      {"--no-refine", "", "", "the robust search alone, without the fit"},
+      {"--focal", "", "PX", "focal length of both photographs in pixels (kept in the project)"},
+      {"--focal1", "", "PX", "focal length of photograph 1 in pixels"},
+      {"--focal2", "", "PX", "focal length of photograph 2 in pixels"},
       {"--force", "", "", "discard an earlier render and render again"},
   };
   return {spec, &RunRender};

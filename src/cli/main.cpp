@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
     return Fail(std::string("internal error: ") + e.what());
   }
   if (!result.ok) return Fail(result.error);
+  for (const std::string& warning : result.warnings)
+    std::fprintf(stderr, "%s: warning: %s\n", kToolName, warning.c_str());
   Print(result, arguments->Has(q3d::cli::kJsonOption));
   return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the result to stdout");
 }

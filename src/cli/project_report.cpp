@@ -43,6 +43,13 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
     image.Set("width", camera.Width());
     image.Set("height", camera.Height());
     image.Set("points", camera.m_points.Count());
+    const CameraFocal& focal = camera.m_focal;
+    if (focal.exif_px > 0) image.Set("focal_exif_px", focal.exif_px);
+    if (focal.entered_px > 0) image.Set("focal_entered_px", focal.entered_px);
+    if (!focal.make.empty()) image.Set("camera_make", focal.make);
+    if (!focal.model.empty()) image.Set("camera_model", focal.model);
+    if (doc.IsRendered())
+      image.Set("focal_source", FocalSourceName(doc.m_stereoPair.m_focalSource[i]));
     images.push_back(std::move(image));
     const std::string label = "Image " + std::to_string(i + 1) + ": ";
     report.text.push_back(label +
@@ -74,8 +81,8 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
   report.json.Set("f2", *f2);
   report.json.Set("R", JsonValue::FromMatrix(pair.m_Rcam));
   report.json.Set("t", JsonValue::FromMatrix(pair.m_t));
-  report.text.push_back(Format("f1: %.3f px", *f1));
-  report.text.push_back(Format("f2: %.3f px", *f2));
+  report.text.push_back(Format("f1: %.3f px (", *f1) + FocalSourceName(pair.m_focalSource[0]) + ")");
+  report.text.push_back(Format("f2: %.3f px (", *f2) + FocalSourceName(pair.m_focalSource[1]) + ")");
   report.text.push_back("R:");
   for (Eigen::Index r = 0; r < 3; ++r) report.text.push_back("  " + MatrixRowText(pair.m_Rcam, r));
   report.text.push_back("t:");

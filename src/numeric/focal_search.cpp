@@ -41,7 +41,7 @@ std::array<Eigen::Index, numero_puntos> DrawSample(RandomSource& random, Eigen::
       if (++draws > kMaxDrawsPerIndex) throw NumericError("The random source repeats itself.");
       const double u = random.Uniform();
       if (!(u >= 0 && u < 1)) continue;
-      const auto j = static_cast<Eigen::Index>(std::floor(u * static_cast<double>(n - 1)));
+      const auto j = static_cast<Eigen::Index>(std::floor(u * static_cast<double>(n)));
       if (std::find(selected.begin(), selected.begin() + i, j) == selected.begin() + i) {
         selected[i] = j;
         break;

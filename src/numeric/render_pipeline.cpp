@@ -1,34 +1,22 @@
 #include "numeric/render_pipeline.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <future>
 #include <limits>
-#include <optional>
-#include <system_error>
 #include <vector>
 
+#include "base/diagnostics.h"
+#include "numeric/essential_starts.h"
 #include "numeric/focal_search.h"
 #include "numeric/match_support.h"
-#include "numeric/motion_refinement.h"
-#include "numeric/view_degeneracy.h"
-#include "base/diagnostics.h"
+#include "numeric/triangulation.h"
 
 namespace q3d {
 
 namespace {
-// Cap, in medians, on a match's reprojection distance when refined results are compared.
+// Cap, in medians, on a match's reprojection distance when calibrations are compared.
 constexpr double kCandidateCapMedians = 3.0;
-constexpr std::chrono::milliseconds kProgressPumpInterval{50};
-
-std::string FormatSeparation(const PrincipalPointSeparation& separation) {
-  char text[128];
-  std::snprintf(text, sizeof text,
-                "principal points %.3g px off each other's epipolar lines, match scatter %.3g px",
-                separation.distance_px, separation.scatter_px);
-  return text;
-}
 
 std::string FormatDeviation(const FocalUncertainty& deviation) {
   char text[96];
@@ -37,58 +25,121 @@ std::string FormatDeviation(const FocalUncertainty& deviation) {
   return text;
 }
 
-// Refines the best few trials: a start can lead the refinement to adopt a wrong match
-// that another start leaves out. The results are compared by their squared reprojection
-// distances over all matches, each capped at a few times the smallest median, so that a
-// match one result explains and another rejects (or puts behind a camera) costs the
-// latter no more than the cap. Nothing when no trial could be refined. Progress goes by
-// the trials refined; a NumericError of any refinement ends the whole call.
-std::optional<RefinedCalibration> RefineBestTrials(const CentredPoints& points,
-                                                   const std::vector<ScoredTrial>& trials,
-                                                   Progress* external_progress) {
-  ScopedProgress progress(external_progress);
-  progress->SetStep("Refining the focal lengths, please wait...");
-  progress->SetPos(0);
-  // The trials are refined side by side; each refinement is independent of the others.
-  std::vector<std::future<RefinedCalibration>> running;
-  for (const ScoredTrial& trial : trials) {
-    auto refine = [&points, &trial] {
-      return RefineMotionAndFocals(points.m1, points.m2,
-                                   Calibration{trial.Rcam, trial.t, trial.A1, trial.A2});
-    };
-    try {
-      running.push_back(std::async(std::launch::async, refine));
-    } catch (const std::system_error&) {  // no thread to be had: refine when collected
-      running.push_back(std::async(std::launch::deferred, refine));
-    }
-  }
-  std::vector<RefinedCalibration> candidates;
+double SigmaOf(FocalSource source) {
+  return source == FocalSource::kExif ? kExifFocalSigma : kEnteredFocalSigma;
+}
+
+FocalPriors PriorsOf(const std::array<std::optional<KnownFocal>, 2>& known) {
+  FocalPriors priors;
+  for (int c = 0; c < 2; ++c)
+    if (known[c]) priors[c] = FocalPrior{known[c]->f_px, SigmaOf(known[c]->source)};
+  return priors;
+}
+
+struct Solution {
+  Calibration calibration;
+  Matrix XW;  // 3 x n
+  bool fitted = false;
+};
+
+// Index of the calibration that explains the matches best: squared reprojection distances
+// over all matches, each capped at a few times the smallest median, so that a match one
+// calibration explains and another rejects (or puts behind a camera) costs the latter no
+// more than the cap. The fitted cost is not comparable: each fit chose its own matches.
+std::optional<size_t> BestExplaining(const CentredPoints& points,
+                                     const std::vector<Calibration>& calibrations) {
   std::vector<Vector> distances;
   double smallest_median = std::numeric_limits<double>::infinity();
-  for (size_t k = 0; k < running.size(); ++k) {
-    // Keep the progress window alive while waiting.
-    while (running[k].wait_for(kProgressPumpInterval) == std::future_status::timeout)
-      progress->SetPos(progress->Pos());
-    RefinedCalibration refined = running[k].get();
-    progress->SetPos(static_cast<int>(100 * (k + 1) / running.size()));
-    if (!refined.refined) continue;
-    distances.push_back(ExplainedDistances(points.m1, points.m2, refined.calibration));
-    smallest_median = std::min(smallest_median, MedianOf(distances.back()));
-    candidates.push_back(std::move(refined));
+  for (const Calibration& c : calibrations) {
+    distances.push_back(ExplainedDistances(points.m1, points.m2, c));
+    const double median = MedianOf(distances.back());
+    if (median < smallest_median) smallest_median = median;
   }
   const double cap = kCandidateCapMedians * smallest_median;
-  std::optional<RefinedCalibration> best;
+  std::optional<size_t> best;
   double best_score = std::numeric_limits<double>::infinity();
-  for (size_t k = 0; k < candidates.size(); ++k) {
+  for (size_t k = 0; k < distances.size(); ++k) {
     const double score = distances[k].array().min(cap).square().sum();
     if (score < best_score) {
       best_score = score;
-      best = std::move(candidates[k]);
+      best = k;
     }
   }
   return best;
 }
+
+// The starts of a render: the search's best trials when no focal length is known;
+// otherwise the essential-matrix decompositions of every candidate fundamental matrix
+// (that of all matches and those of the best trials) under the known focal lengths, a
+// focal length still unknown taken from each trial.
+std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearchResult& search,
+                                  const FocalPriors& priors, double assumed_f) {
+  std::vector<Calibration> starts;
+  if (!priors[0] && !priors[1]) {
+    for (const ScoredTrial& trial : search.best_trials)
+      starts.push_back(FacingMatches(points.m1, points.m2,
+                                     Calibration{trial.Rcam, trial.t, trial.A1, trial.A2}));
+    return starts;
+  }
+  const auto focal = [&](int c, double own) { return priors[c] ? priors[c]->f_px : own; };
+  const Matrix3 all_matches = calc_fmat3(points.m1, points.m2).F;
+  for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches},
+                                       focal(0, assumed_f), focal(1, assumed_f)))
+    starts.push_back(s);
+  for (const ScoredTrial& trial : search.best_trials) {
+    const Calibration c{trial.Rcam, trial.t, trial.A1, trial.A2};
+    for (const auto& s : EssentialStarts(points.m1, points.m2, {FundamentalOf(c)},
+                                         focal(0, std::abs(trial.A1(0, 0))),
+                                         focal(1, std::abs(trial.A2(0, 0)))))
+      starts.push_back(s);
+  }
+  return starts;
+}
+
+// The fit from every start, the one explaining the matches best kept; without the fit,
+// the best start itself.
+std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Calibration>& starts,
+                              const FocalPriors& priors, bool refine, Progress& progress) {
+  std::vector<Calibration> ends;
+  std::vector<Matrix> XWs;
+  bool fitted = false;
+  for (size_t k = 0; k < starts.size(); ++k) {
+    progress.SetPos(static_cast<int>(100 * (k + 1) / starts.size()));
+    if (!refine) {
+      ends.push_back(starts[k]);
+      continue;
+    }
+    if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, starts[k], priors)) {
+      ends.push_back(fit->calibration);
+      XWs.push_back(std::move(fit->XW));
+      fitted = true;
+    }
+  }
+  if (!fitted) ends = starts;  // no start could be fitted: the starts as they are
+  const std::optional<size_t> best = BestExplaining(points, ends);
+  if (!best) return std::nullopt;
+  Solution solution;
+  solution.calibration = ends[*best];
+  solution.fitted = fitted;
+  if (fitted) {
+    solution.XW = std::move(XWs[*best]);
+  } else {
+    const Calibration& c = solution.calibration;
+    solution.XW = recons_ptos(points.m1, points.m2, points.m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
+  }
+  return solution;
+}
 }  // namespace
+
+const char* FocalSourceName(FocalSource source) {
+  switch (source) {
+    case FocalSource::kMeasured: return "measured";
+    case FocalSource::kExif: return "exif";
+    case FocalSource::kEntered: return "entered";
+    case FocalSource::kAssumed: return "assumed";
+  }
+  return "measured";
+}
 
 CentredPoints CentreMatches(const Matrix& matches, ImageSize image1, ImageSize image2) {
   if (matches.cols() != 4) throw NumericError("The match matrix must have four columns.");
@@ -110,7 +161,7 @@ FundamentalEstimate EpipolarGeometryOfMatches(const Matrix& matches) {
 
 Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
                                     const RenderSettings& settings, RandomSource& random,
-                                    Progress* progress) {
+                                    Progress* external_progress) {
   const auto fail = [](const std::string& reason) {
     Diag(reason);
     return Status::Fail(reason);
@@ -118,52 +169,74 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
   if (matches.rows() < kMinimumRenderMatches || matches.cols() != 4)
     return fail("A render needs at least " + std::to_string(kMinimumRenderMatches) + " matches.");
   if (!matches.allFinite()) return fail("Some matched points have no valid coordinates.");
+  for (const auto& known : settings.known)
+    if (known && !(known->f_px > 0 && std::isfinite(known->f_px)))
+      return fail("A focal length must be a positive number of pixels.");
   try {
     RenderOutcome outcome;
     FundamentalEstimate epipolar = EpipolarGeometryOfMatches(matches);
     const CentredPoints points = CentreMatches(matches, image1, image2);
-    FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, progress);
-    if (search.best_trial < 0) return fail("No sample of the matches gave a camera calibration.");
+    ScopedProgress progress(external_progress);
+    const FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, &*progress);
+    FocalPriors priors = PriorsOf(settings.known);
+    const bool any_known = priors[0] || priors[1];
+    if (search.best_trial < 0 && !any_known)
+      return fail("No sample of the matches gave a camera calibration.");
     outcome.F = std::move(epipolar.F);
     outcome.e1 = std::move(epipolar.e1);
     outcome.e2 = std::move(epipolar.e2);
     outcome.best_median = search.best_median;
     outcome.best_trial = search.best_trial;
-    Calibration calibration{search.Rcam, search.t, search.A1, search.A2};
-    Matrix XW = std::move(search.XW);
-    // The search's score cannot tell a motion from its mirror image (t negated, every
-    // point reflected through camera 1's centre, behind both cameras), and a wrong match
-    // can decide the sign of t; the mirror is turned back towards the matches.
-    const Calibration facing = FacingMatches(points.m1, points.m2, calibration);
-    if (facing.t != calibration.t) {
-      calibration = facing;
-      XW = -XW;
+    for (int c = 0; c < 2; ++c)
+      if (settings.known[c]) outcome.focal_source[c] = settings.known[c]->source;
+    const ImageSize sizes[2] = {image1, image2};
+    const auto assumed = [&](int c) {
+      return kAssumedFocalPerShortSide * std::min(sizes[c].width, sizes[c].height);
+    };
+
+    progress->SetStep("Fitting the cameras to the matches, please wait...");
+    std::optional<Solution> solution;
+    if (!any_known && !settings.refine) {
+      Calibration winner{search.Rcam, search.t, search.A1, search.A2};
+      Matrix XW = search.XW;
+      // The search's score cannot tell a motion from its mirror image (t negated, every
+      // point reflected through camera 1's centre); the mirror is turned back.
+      const Calibration facing = FacingMatches(points.m1, points.m2, winner);
+      if (facing.t != winner.t) XW = -XW;
+      solution = Solution{facing, XW, false};
+    } else {
+      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
+                       settings.refine, *progress);
     }
-    if (settings.refine) {
-      const std::optional<RefinedCalibration> refined =
-          RefineBestTrials(points, search.best_trials, progress);
-      if (refined) {
-        outcome.refined = true;
-        calibration = refined->calibration;
-        XW = refined->XW;
-      }
+    if (!solution) return fail("No sample of the matches gave a camera calibration.");
+
+    // A focal length the matches leave undetermined is never shown as measured: the
+    // render is redone with the assumed one, and says so.
+    FocalUncertainty deviation =
+        FocalLengthUncertainty(points.m1, points.m2, solution->calibration);
+    Diag(FormatDeviation(deviation));
+    const double deviations[2] = {deviation.f1, deviation.f2};
+    bool assumed_any = false;
+    for (int c = 0; c < 2; ++c) {
+      if (priors[c] || deviations[c] <= kDeterminedFocalDeviation) continue;
+      priors[c] = FocalPrior{assumed(c), kEnteredFocalSigma};
+      outcome.focal_source[c] = FocalSource::kAssumed;
+      assumed_any = true;
     }
-    const PrincipalPointSeparation separation = SeparationOf(points.m1, points.m2, calibration);
-    const FocalUncertainty deviation = FocalLengthUncertainty(points.m1, points.m2, calibration);
-    Diag(FormatSeparation(separation) + "; " + FormatDeviation(deviation));
-    if (OpticalAxesMeet(separation)) {
-      Diag("optical axes meet: " + FormatSeparation(separation));
-      return fail(
-          "The two photographs were aimed at the same point (their optical axes meet), so the "
-          "matches leave the focal lengths undetermined.");
+    if (assumed_any) {
+      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
+                       settings.refine, *progress);
+      if (!solution) return fail("No camera geometry fits the matches with the assumed focal lengths.");
     }
+    outcome.refined = solution->fitted;
     outcome.f1_deviation = deviation.f1;
     outcome.f2_deviation = deviation.f2;
+    Calibration& calibration = solution->calibration;
     outcome.A1 = std::move(calibration.A1);
     outcome.Rcam = std::move(calibration.Rcam);
     outcome.t = std::move(calibration.t);
     outcome.A2 = std::move(calibration.A2);
-    outcome.XW = XW.transpose();
+    outcome.XW = solution->XW.transpose();
     return outcome;
   } catch (const NumericError& error) {
     return fail(std::string("The matches fix no camera geometry: ") + error.what());

@@ -6,6 +6,7 @@
 #include "base/archive.h"
 #include "base/error_stack.h"
 #include "base/progress.h"
+#include "stereo/focal_record.h"
 
 namespace q3d {
 namespace {
@@ -138,6 +139,7 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
+  SerializeFocalRecord(ar, m_camera1, m_camera2, m_stereoPair);
   progress->SetPos(100);
 }
 

@@ -7,6 +7,7 @@ namespace q3d {
 
 void CCamera::Clear() {
   m_points.RemoveAll();
+  m_focal = CameraFocal{};
   if (m_image.HasData()) FreeImage(m_image);
   if (m_gray.HasData()) FreeImage(m_gray);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/result.h"
+#include "stereo/camera_focal.h"
 #include "stereo/image.h"
 #include "stereo/sp_point.h"
 
@@ -38,6 +39,7 @@ class CCamera {
   Image m_gray;
   CSpPointSet m_points;
   IplROI m_roi;
+  CameraFocal m_focal;
 };
 
 }  // namespace q3d

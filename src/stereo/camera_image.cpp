@@ -6,6 +6,7 @@
 
 #include "base/error_stack.h"
 #include "stereo/camera.h"
+#include "stereo/exif_focal.h"
 #include "stereo/image_io.h"
 #include "stereo/marker_detector.h"
 
@@ -54,6 +55,8 @@ Status CCamera::Load(const std::string& path) {
     return grey;
   }
   m_roi = MakeRoi(0, 0, 0, m_image.Width(), m_image.Height());
+  // A new photograph: what was known of the old one's lens no longer holds.
+  m_focal = ReadExifFocal(path, m_image.Width(), m_image.Height());
   return Status::Ok();
 }
 

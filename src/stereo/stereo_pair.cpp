@@ -25,6 +25,7 @@ void CStereoPair::ResetResults() {
   m_t = Matrix::Zero(3, 1);
   m_A2 = Matrix::Zero(3, 3);
   m_XW = Matrix::Zero(1, 3);
+  m_focalSource = {FocalSource::kMeasured, FocalSource::kMeasured};
 }
 
 void CStereoPair::ResetAll() {

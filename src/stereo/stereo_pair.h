@@ -1,11 +1,13 @@
 #pragma once
 // The two cameras of a project joined: the matches between their points and every
 // result of the reconstruction.
+#include <array>
 #include <cstdint>
 #include <optional>
 
 #include "base/result.h"
 #include "numeric/matrix.h"
+#include "numeric/render_pipeline.h"
 #include "stereo/camera.h"
 #include "stereo/match.h"
 
@@ -16,7 +18,7 @@ class Progress;
 
 struct RenderOptions {
   std::optional<uint64_t> seed;  // unseeded (a fresh random sequence) when absent
-  bool refine = false;           // refine the winning trial's motion and focal lengths
+  bool refine = true;            // end with the maximum-likelihood fit (false: the search alone)
 };
 
 class CStereoPair {
@@ -59,6 +61,8 @@ class CStereoPair {
   Matrix m_t;
   Matrix m_A2;
   Matrix m_XW;
+  // Where the rendered focal lengths came from; kept with the project (see focal_record.h).
+  std::array<FocalSource, 2> m_focalSource{FocalSource::kMeasured, FocalSource::kMeasured};
 };
 
 // Writes rows x cols doubles row by row; entries outside M (a matrix of another shape)

@@ -51,6 +51,7 @@ Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress
   RandomSource random(options.seed);
   RenderSettings settings;
   settings.refine = options.refine;
+  settings.known = {m_camera1->m_focal.Known(), m_camera2->m_focal.Known()};
   Result<RenderOutcome> rendered = RenderMatches(MatchMatrix(m_matches), SizeOf(*m_camera1),
                                                  SizeOf(*m_camera2), settings, random, progress);
   if (!rendered) {
@@ -66,6 +67,7 @@ Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress
   m_t = std::move(outcome.t);
   m_A2 = std::move(outcome.A2);
   m_XW = std::move(outcome.XW);
+  m_focalSource = outcome.focal_source;
   m_rendered = 1;
   return Status::Ok();
 }

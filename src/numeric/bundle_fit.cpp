@@ -1,0 +1,167 @@
+#include "numeric/bundle_fit.h"
+
+#include <ceres/ceres.h>
+#include <ceres/rotation.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "numeric/focal_search.h"
+#include "numeric/motion_refinement.h"
+#include "numeric/triangulation.h"
+
+namespace q3d {
+
+namespace {
+constexpr int kMaxIterations = 100;
+
+// Reprojection of one match: camera 1 at the origin looking down its z axis, camera 2
+// with centre c and world-to-camera rotation r (angle-axis); both with x = -f X / Z.
+struct MatchResidual {
+  MatchResidual(const Vector2& p1, const Vector2& p2) : p1(p1), p2(p2) {}
+
+  template <typename T>
+  bool operator()(const T* point, const T* rotation, const T* centre, const T* log_focal,
+                  T* residual) const {
+    const T f1 = ceres::exp(log_focal[0]);
+    const T f2 = ceres::exp(log_focal[1]);
+    residual[0] = -f1 * point[0] / point[2] - T(p1(0));
+    residual[1] = -f1 * point[1] / point[2] - T(p1(1));
+    const T relative[3] = {point[0] - centre[0], point[1] - centre[1], point[2] - centre[2]};
+    T in_camera[3];
+    ceres::AngleAxisRotatePoint(rotation, relative, in_camera);
+    residual[2] = -f2 * in_camera[0] / in_camera[2] - T(p2(0));
+    residual[3] = -f2 * in_camera[1] / in_camera[2] - T(p2(1));
+    return true;
+  }
+
+  Vector2 p1, p2;
+};
+
+// weight * (log f - log f_prior): the prior's share of the cost in squared pixels.
+struct FocalPriorResidual {
+  template <typename T>
+  bool operator()(const T* log_focal, T* residual) const {
+    residual[0] = T(weight) * (log_focal[camera] - T(log_prior));
+    return true;
+  }
+  int camera = 0;
+  double log_prior = 0;
+  double weight = 0;
+};
+
+struct Fitted {
+  Calibration calibration;
+  double cost = 0;
+  double reprojection = 0;  // the squared reprojection errors alone
+};
+
+std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
+                              const std::vector<Eigen::Index>& rows, const Calibration& start,
+                              const FocalPriors& priors, double noise_px) {
+  const Eigen::Index n = m1.rows();
+  const Triangulation points = recons_ptos(m1, m2, n, start.A1, start.A2, start.Rcam, start.t);
+  const Matrix3 to_camera2 = Matrix3(start.Rcam).transpose();
+  const Eigen::AngleAxisd angle_axis(to_camera2);
+  Vector3 rotation = angle_axis.angle() * angle_axis.axis();
+  Vector3 centre = start.t;
+  const double scale = centre.norm();
+  if (!(scale > 0) || !rotation.allFinite()) return std::nullopt;
+  Eigen::Vector2d log_focal(std::log(std::abs(start.A1(0, 0))), std::log(std::abs(start.A2(0, 0))));
+  if (!log_focal.allFinite()) return std::nullopt;
+  std::vector<Vector3> X(rows.size());
+
+  ceres::Problem::Options problem_options;
+  problem_options.manifold_ownership = ceres::TAKE_OWNERSHIP;
+  ceres::Problem problem(problem_options);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    X[k] = points.Xw.col(rows[k]);
+    auto* cost = new ceres::AutoDiffCostFunction<MatchResidual, 4, 3, 3, 3, 2>(
+        new MatchResidual(m1.row(rows[k]).transpose(), m2.row(rows[k]).transpose()));
+    problem.AddResidualBlock(cost, nullptr, X[k].data(), rotation.data(), centre.data(),
+                             log_focal.data());
+  }
+  // The scale of the scene is free: the baseline keeps its length.
+  problem.SetManifold(centre.data(), new ceres::SphereManifold<3>());
+  for (int c = 0; c < 2; ++c) {
+    if (!priors[c]) continue;
+    auto* prior = new FocalPriorResidual{c, std::log(priors[c]->f_px),
+                                         noise_px / priors[c]->relative_sigma};
+    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FocalPriorResidual, 1, 2>(prior),
+                             nullptr, log_focal.data());
+  }
+  ceres::Solver::Options options;
+  options.linear_solver_type = ceres::DENSE_SCHUR;
+  options.max_num_iterations = kMaxIterations;
+  options.num_threads = 1;
+  options.logging_type = ceres::SILENT;
+  ceres::Solver::Summary summary;
+  ceres::Solve(options, &problem, &summary);
+  if (!summary.IsSolutionUsable() || !log_focal.allFinite() || !centre.allFinite())
+    return std::nullopt;
+
+  Fitted fitted;
+  fitted.cost = 2 * summary.final_cost;
+  fitted.reprojection = fitted.cost;
+  for (int c = 0; c < 2; ++c) {
+    if (!priors[c]) continue;
+    const double d = noise_px / priors[c]->relative_sigma * (log_focal(c) - std::log(priors[c]->f_px));
+    fitted.reprojection -= d * d;
+  }
+  // Back to the reconstruction's conventions: camera-to-world rotation, |t(3)| = 1.
+  const double angle = rotation.norm();
+  const Matrix3 R = angle > 0 ? Eigen::AngleAxisd(angle, rotation / angle).toRotationMatrix()
+                              : Matrix3::Identity();
+  const double t3 = std::abs(centre(2));
+  Calibration& c = fitted.calibration;
+  c.Rcam = R.transpose();
+  c.t = t3 > 0 ? Vector3(centre / t3) : centre;
+  c.A1 = start.A1;
+  c.A2 = start.A2;
+  c.A1(0, 0) = c.A1(1, 1) = -std::exp(log_focal(0));
+  c.A2(0, 0) = c.A2(1, 1) = -std::exp(log_focal(1));
+  return fitted;
+}
+
+double NoiseOf(double squared_errors, size_t matches) {
+  // Each match leaves one degree of freedom after its point; the cameras take seven.
+  const double dof = std::max(1.0, static_cast<double>(matches) - 7);
+  return std::max(kLocalisationFloorPx, std::sqrt(squared_errors / dof));
+}
+}  // namespace
+
+std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
+                                   const FocalPriors& priors) {
+  Calibration from = FacingMatches(m1, m2, start);
+  Vector dist = ExplainedDistances(m1, m2, from);
+  std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
+  // Half the summed distance of the two images approximates one coordinate's scatter.
+  double noise = std::max(kLocalisationFloorPx, MedianOf(dist) / 2);
+  std::optional<Fitted> fitted;
+  size_t fitted_rows = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (rows.size() < static_cast<size_t>(numero_puntos)) break;
+    std::optional<Fitted> next = FitRows(m1, m2, rows, from, priors, noise);
+    if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
+    fitted = std::move(next);
+    fitted_rows = rows.size();
+    from = fitted->calibration;
+    noise = NoiseOf(fitted->reprojection, fitted_rows);
+    dist = ExplainedDistances(m1, m2, from);
+    std::vector<Eigen::Index> explained = ExplainedRows(dist, kInlierMedianFactor);
+    if (explained == rows) break;
+    rows = std::move(explained);
+  }
+  if (!fitted) return std::nullopt;
+  BundleFit result;
+  result.calibration = fitted->calibration;
+  result.cost = fitted->cost;
+  result.noise_px = NoiseOf(fitted->reprojection, fitted_rows);
+  result.matches_fitted = static_cast<int>(fitted_rows);
+  const Calibration& c = result.calibration;
+  result.XW = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
+  return result;
+}
+
+}  // namespace q3d

@@ -1,0 +1,34 @@
+#pragma once
+// The maximum-likelihood end of a render: the pose of camera 2, one 3D point per match and
+// both focal lengths fitted to the reprojection error of the matches a start calibration
+// explains, with a log-focal prior for each focal length known beforehand.
+#include <array>
+#include <optional>
+
+#include "numeric/match_support.h"
+#include "numeric/matrix.h"
+
+namespace q3d {
+
+// A focal length known before the render, in pixels, and its relative standard deviation.
+struct FocalPrior {
+  double f_px = 0;
+  double relative_sigma = 0.05;
+};
+using FocalPriors = std::array<std::optional<FocalPrior>, 2>;
+
+struct BundleFit {
+  Calibration calibration;  // |t(3)| = 1 when t(3) is not zero
+  Matrix XW;                // 3 x n points of all matches, triangulated from the fit
+  double cost = 0;          // squared reprojection errors of the fitted matches plus priors
+  double noise_px = 0;      // per-coordinate scatter of the fitted matches
+  int matches_fitted = 0;
+};
+
+// m1, m2: n x 2 centred points. Fits the matches `start` explains, then once more on the
+// matches the first fit explains. Nothing when too few matches are explained or the fit
+// leaves the cameras' sign convention.
+std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
+                                   const FocalPriors& priors);
+
+}  // namespace q3d
