@@ -24,6 +24,8 @@ struct MatchResidual {
   template <typename T>
   bool operator()(const T* point, const T* rotation, const T* centre, const T* log_focal,
                   T* residual) const {
+    // A point on a camera's focal plane has no image: an invalid step for the solver.
+    if (!(point[2] > T(0))) return false;
     const T f1 = ceres::exp(log_focal[0]);
     const T f2 = ceres::exp(log_focal[1]);
     residual[0] = -f1 * point[0] / point[2] - T(p1(0));
@@ -31,6 +33,7 @@ struct MatchResidual {
     const T relative[3] = {point[0] - centre[0], point[1] - centre[1], point[2] - centre[2]};
     T in_camera[3];
     ceres::AngleAxisRotatePoint(rotation, relative, in_camera);
+    if (!(in_camera[2] > T(0))) return false;
     residual[2] = -f2 * in_camera[0] / in_camera[2] - T(p2(0));
     residual[3] = -f2 * in_camera[1] / in_camera[2] - T(p2(1));
     return true;
@@ -77,6 +80,8 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   ceres::Problem problem(problem_options);
   for (size_t k = 0; k < rows.size(); ++k) {
     X[k] = points.Xw.col(rows[k]);
+    // A pair of rays the triangulation rejected has no point to start from.
+    if (!X[k].allFinite() || !(X[k](2) > 0)) continue;
     auto* cost = new ceres::AutoDiffCostFunction<MatchResidual, 4, 3, 3, 3, 2>(
         new MatchResidual(m1.row(rows[k]).transpose(), m2.row(rows[k]).transpose()));
     problem.AddResidualBlock(cost, nullptr, X[k].data(), rotation.data(), centre.data(),

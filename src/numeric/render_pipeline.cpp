@@ -176,8 +176,7 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
     RenderOutcome outcome;
     FundamentalEstimate epipolar = EpipolarGeometryOfMatches(matches);
     const CentredPoints points = CentreMatches(matches, image1, image2);
-    ScopedProgress progress(external_progress);
-    const FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, &*progress);
+    const FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, external_progress);
     FocalPriors priors = PriorsOf(settings.known);
     const bool any_known = priors[0] || priors[1];
     if (search.best_trial < 0 && !any_known)
@@ -194,8 +193,16 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
       return kAssumedFocalPerShortSide * std::min(sizes[c].width, sizes[c].height);
     };
 
-    progress->SetStep("Fitting the cameras to the matches, please wait...");
     std::optional<Solution> solution;
+    // The fit reports its own pass to 100 %, after the search's.
+    std::optional<ScopedProgress> progress;
+    const auto fitting = [&]() -> Progress& {
+      if (!progress) {
+        progress.emplace(external_progress);
+        (*progress)->SetStep("Fitting the cameras to the matches, please wait...");
+      }
+      return **progress;
+    };
     if (!any_known && !settings.refine) {
       Calibration winner{search.Rcam, search.t, search.A1, search.A2};
       Matrix XW = search.XW;
@@ -206,31 +213,35 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
       solution = Solution{facing, XW, false};
     } else {
       solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
-                       settings.refine, *progress);
+                       settings.refine, fitting());
     }
     if (!solution) return fail("No sample of the matches gave a camera calibration.");
 
     // A focal length the matches leave undetermined is never shown as measured: the
-    // render is redone with the assumed one, and says so.
+    // render is redone with the assumed one, and says so. Assuming one can leave the
+    // other undetermined in turn (a nearly affine view), so the check is repeated.
     FocalUncertainty deviation =
         FocalLengthUncertainty(points.m1, points.m2, solution->calibration);
     Diag(FormatDeviation(deviation));
-    const double deviations[2] = {deviation.f1, deviation.f2};
-    bool assumed_any = false;
-    for (int c = 0; c < 2; ++c) {
-      if (priors[c] || deviations[c] <= kDeterminedFocalDeviation) continue;
-      priors[c] = FocalPrior{assumed(c), kEnteredFocalSigma};
-      outcome.focal_source[c] = FocalSource::kAssumed;
-      assumed_any = true;
-    }
-    if (assumed_any) {
-      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
-                       settings.refine, *progress);
-      if (!solution) return fail("No camera geometry fits the matches with the assumed focal lengths.");
-    }
-    outcome.refined = solution->fitted;
     outcome.f1_deviation = deviation.f1;
     outcome.f2_deviation = deviation.f2;
+    for (int round = 0; round < 2; ++round) {
+      const double deviations[2] = {deviation.f1, deviation.f2};
+      bool assumed_any = false;
+      for (int c = 0; c < 2; ++c) {
+        if (priors[c] || deviations[c] <= kDeterminedFocalDeviation) continue;
+        priors[c] = FocalPrior{assumed(c), kEnteredFocalSigma};
+        outcome.focal_source[c] = FocalSource::kAssumed;
+        assumed_any = true;
+      }
+      if (!assumed_any) break;
+      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
+                       settings.refine, fitting());
+      if (!solution)
+        return fail("No camera geometry fits the matches with the assumed focal lengths.");
+      deviation = FocalLengthUncertainty(points.m1, points.m2, solution->calibration);
+    }
+    outcome.refined = solution->fitted;
     Calibration& calibration = solution->calibration;
     outcome.A1 = std::move(calibration.A1);
     outcome.Rcam = std::move(calibration.Rcam);

@@ -49,8 +49,8 @@ TEST(StereoPairRender, ReconstructStoresTheWinnerAndTriangulatesAgain) {
   test::RecordingProgress progress;
   ASSERT_TRUE(test::Succeeded(pair.Reconstruct(options, &progress)));
   EXPECT_EQ(pair.m_rendered, 1);
-  EXPECT_EQ(progress.created, 1);
-  EXPECT_EQ(progress.destroyed, 1);
+  EXPECT_EQ(progress.created, 2);  // the search, then the fit
+  EXPECT_EQ(progress.destroyed, 2);
   EXPECT_NEAR(-pair.m_A1(0, 0), scene.f1, 1e-3 * scene.f1);
   EXPECT_NEAR(-pair.m_A2(0, 0), scene.f2, 1e-3 * scene.f2);
   EXPECT_TRUE(pair.m_Rcam.isApprox(scene.R, 1e-6));
@@ -88,9 +88,8 @@ TEST(StereoPairRender, FailedRenderResetsAndReports) {
   EXPECT_EQ(full.pair.m_t, Matrix::Zero(3, 1));
 }
 
-TEST(StereoPairRender, CamerasAimedAtOnePointAreRefused) {
-  // Both optical axes through one point: any focal lengths fit, and the render says so
-  // instead of storing arbitrary ones.
+TEST(StereoPairRender, CamerasAimedAtOnePointUseTheKnownFocalLengthOrSayAssumed) {
+  // Both optical axes through one point: any focal lengths fit the matches.
   test::SceneOptions options;
   options.camera2_target = Eigen::Vector3d(0, 0, 20);
   options.pixel_noise_sigma = 0.3;
@@ -98,8 +97,17 @@ TEST(StereoPairRender, CamerasAimedAtOnePointAreRefused) {
   RenderablePair aimed(scene);
   RenderOptions render;
   render.seed = 5;
-  ExpectFocalsError(aimed.pair.Reconstruct(render), "aimed at the same point");
-  EXPECT_EQ(aimed.pair.m_rendered, 0);
+  ASSERT_TRUE(test::Succeeded(aimed.pair.Reconstruct(render)));
+  EXPECT_EQ(aimed.pair.m_focalSource[0], FocalSource::kAssumed);
+  EXPECT_EQ(aimed.pair.m_focalSource[1], FocalSource::kAssumed);
+  aimed.camera1.m_focal.exif_px = 1.03 * scene.f1;
+  aimed.camera2.m_focal.exif_px = 0.97 * scene.f2;
+  aimed.camera2.m_focal.entered_px = scene.f2;  // the entered value wins
+  ASSERT_TRUE(test::Succeeded(aimed.pair.Reconstruct(render)));
+  EXPECT_EQ(aimed.pair.m_focalSource[0], FocalSource::kExif);
+  EXPECT_EQ(aimed.pair.m_focalSource[1], FocalSource::kEntered);
+  EXPECT_NEAR(-aimed.pair.m_A1(0, 0), scene.f1, 0.05 * scene.f1);
+  EXPECT_NEAR(-aimed.pair.m_A2(0, 0), scene.f2, 0.02 * scene.f2);
 }
 
 TEST(StereoPairRender, NineMatchesNeverSearch) {
