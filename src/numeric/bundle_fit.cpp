@@ -137,7 +137,7 @@ double NoiseOf(double squared_errors, size_t matches) {
 }  // namespace
 
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors) {
+                                   const FocalPriors& priors, int passes) {
   Calibration from = FacingMatches(m1, m2, start);
   Vector dist = ExplainedDistances(m1, m2, from);
   std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
@@ -145,7 +145,7 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   double noise = std::max(kLocalisationFloorPx, MedianOf(dist) / 2);
   std::optional<Fitted> fitted;
   size_t fitted_rows = 0;
-  for (int pass = 0; pass < 2; ++pass) {
+  for (int pass = 0; pass < passes; ++pass) {
     if (rows.size() < static_cast<size_t>(numero_puntos)) break;
     std::optional<Fitted> next = FitRows(m1, m2, rows, from, priors, noise);
     if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;

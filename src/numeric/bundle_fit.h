@@ -25,10 +25,10 @@ struct BundleFit {
   int matches_fitted = 0;
 };
 
-// m1, m2: n x 2 centred points. Fits the matches `start` explains, then once more on the
-// matches the first fit explains. Nothing when too few matches are explained or the fit
-// leaves the cameras' sign convention.
+// m1, m2: n x 2 centred points. Fits the matches `start` explains, then (up to `passes`
+// times in all) once more on the matches the last fit explains. Nothing when too few
+// matches are explained or the fit leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors);
+                                   const FocalPriors& priors, int passes = 2);
 
 }  // namespace q3d

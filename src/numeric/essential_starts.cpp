@@ -1,5 +1,7 @@
 #include "numeric/essential_starts.h"
 
+#include <limits>
+
 #include "numeric/euclidean_reconstruction.h"
 #include "numeric/rotation.h"
 
@@ -31,8 +33,13 @@ std::vector<Calibration> EssentialStarts(const Matrix& m1, const Matrix& m2,
     const EuclideanReconstruction r =
         ReconstruccionEuclidea(m1, m2, m1.rows(), Matrix(F), f1, f2, 1, 1);
     if (r.ret < 0 || !r.Rcam2.allFinite() || !r.t2.allFinite()) continue;
-    for (const Calibration& c : Decompositions(Calibration{r.Rcam2, r.t2, r.A1, r.A2}))
-      starts.push_back(c);
+    // A decomposition that puts most matches behind a camera is no start: the fit could
+    // not bring them round without passing them through a camera's focal plane.
+    for (const Calibration& c : Decompositions(Calibration{r.Rcam2, r.t2, r.A1, r.A2})) {
+      const Vector dist = ExplainedDistances(m1, m2, c);
+      if (2 * (dist.array() < std::numeric_limits<double>::infinity()).count() >= dist.size())
+        starts.push_back(c);
+    }
   }
   return starts;
 }

@@ -19,7 +19,8 @@ Matrix3 FundamentalOf(const Calibration& c);
 std::array<Calibration, 4> Decompositions(const Calibration& c);
 
 // For each candidate F (centred coordinates), the reconstruction with focal lengths f1, f2
-// and its four decompositions. Candidates that give no reconstruction are skipped.
+// and those of its four decompositions that put at least half the matches in front of
+// both cameras. Candidates that give no reconstruction are skipped.
 std::vector<Calibration> EssentialStarts(const Matrix& m1, const Matrix& m2,
                                          const std::vector<Matrix3>& candidates, double f1,
                                          double f2);

@@ -96,38 +96,55 @@ std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearch
   return starts;
 }
 
-// The fit from every start, the one explaining the matches best kept; without the fit,
-// the best start itself.
+// Every start is fitted on at most this many matches, spread over the list; only the
+// best end is fitted on all of them. Which start leads where shows on a sample as well.
+constexpr Eigen::Index kStartSelectionMatches = 100;
+
+CentredPoints SampleOf(const CentredPoints& points) {
+  const Eigen::Index n = points.m1.rows();
+  if (n <= kStartSelectionMatches) return points;
+  std::vector<Eigen::Index> rows;
+  for (Eigen::Index k = 0; k < kStartSelectionMatches; ++k)
+    rows.push_back(k * n / kStartSelectionMatches);
+  return {RowsOf(points.m1, rows), RowsOf(points.m2, rows)};
+}
+
+// The fit from every start, the one explaining the matches best kept and fitted on all
+// matches; without the fit, the best start itself.
 std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Calibration>& starts,
                               const FocalPriors& priors, bool refine, Progress& progress) {
   std::vector<Calibration> ends;
-  std::vector<Matrix> XWs;
-  bool fitted = false;
-  for (size_t k = 0; k < starts.size(); ++k) {
+  const CentredPoints sample = SampleOf(points);
+  for (size_t k = 0; k < starts.size() && refine; ++k) {
     progress.SetPos(static_cast<int>(100 * (k + 1) / starts.size()));
-    if (!refine) {
-      ends.push_back(starts[k]);
-      continue;
-    }
-    if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, starts[k], priors)) {
+    // Choosing among the starts needs one pass; the chosen one gets all of them below.
+    if (std::optional<BundleFit> fit = FitBundle(sample.m1, sample.m2, starts[k], priors, 1))
       ends.push_back(fit->calibration);
-      XWs.push_back(std::move(fit->XW));
-      fitted = true;
-    }
   }
-  if (!fitted) ends = starts;  // no start could be fitted: the starts as they are
+  const bool fitted = !ends.empty();
+  if (!fitted) ends = starts;  // no fit, or no start could be fitted: the starts as they are
   const std::optional<size_t> best = BestExplaining(points, ends);
   if (!best) return std::nullopt;
   Solution solution;
   solution.calibration = ends[*best];
   solution.fitted = fitted;
   if (fitted) {
-    solution.XW = std::move(XWs[*best]);
-  } else {
-    const Calibration& c = solution.calibration;
-    solution.XW = recons_ptos(points.m1, points.m2, points.m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
+    if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, ends[*best], priors))
+      solution.calibration = fit->calibration;
   }
+  const Calibration& c = solution.calibration;
+  solution.XW = recons_ptos(points.m1, points.m2, points.m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
   return solution;
+}
+
+// The starts once a focal length is assumed: the solution so far with the assumed focal
+// lengths, and the fundamental matrix of all matches, each in its decompositions.
+std::vector<Calibration> AssumedStarts(const CentredPoints& points, const Calibration& solved,
+                                       const FocalPriors& priors) {
+  const auto focal = [&](int c, const Matrix& A) { return priors[c] ? priors[c]->f_px : std::abs(A(0, 0)); };
+  const double f1 = focal(0, solved.A1), f2 = focal(1, solved.A2);
+  return EssentialStarts(points.m1, points.m2,
+                         {FundamentalOf(solved), calc_fmat3(points.m1, points.m2).F}, f1, f2);
 }
 }  // namespace
 
@@ -235,7 +252,7 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
         assumed_any = true;
       }
       if (!assumed_any) break;
-      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
+      solution = Solve(points, AssumedStarts(points, solution->calibration, priors), priors,
                        settings.refine, fitting());
       if (!solution)
         return fail("No camera geometry fits the matches with the assumed focal lengths.");
