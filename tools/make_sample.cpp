@@ -1,6 +1,7 @@
 // Renders the synthetic face pair, matches it automatically and writes the bundled sample:
 // the two images, the ground truth and a project file holding the matches.
-//   make_sample [output directory] [width height]
+//   make_sample [output directory] [width height] [--aimed]
+// --aimed points both cameras at one point of the face, as people take photographs.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,12 +25,15 @@ int Fail(const std::string& what) {
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
+  const bool aimed = argc > 1 && std::string(argv[argc - 1]) == "--aimed";
+  if (aimed) --argc;
   const fs::path directory = argc > 1 ? argv[1] : "samples/face";
   q3d::test::FaceSceneOptions options;
   options.width = argc > 3 ? std::atoi(argv[2]) : 640;
   options.height = argc > 3 ? std::atoi(argv[3]) : 480;
   options.noiseSigma = 1.5;
   options.brightness2 = 0.95;
+  options.aimAtOnePoint = aimed;
   if (options.width < 64 || options.height < 48) return Fail("the image size is too small");
 
   const q3d::test::FaceStereoPair pair = q3d::test::RenderFaceStereoPair(options);

@@ -642,7 +642,7 @@ void CMainFrame::OnAutomaticMatching() {
 }
 
 bool CMainFrame::RefineRender() const {
-  return QSettings().value(QString::fromLatin1(kRefineRenderKey), false).toBool();
+  return QSettings().value(QString::fromLatin1(kRefineRenderKey), true).toBool();
 }
 
 void CMainFrame::SetRefineRender(bool refine) {

@@ -5,10 +5,10 @@
 #include <optional>
 #include <utility>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -118,7 +118,8 @@ Command RenderCommand() {
       "Runs the Render command: epipolar geometry, the robust focal-length search, the "
       "maximum-likelihood fit of the pose of camera 2, the focal lengths and the 3D points of "
       "all matches (at least 10). Known focal lengths (entered, or from the photographs) are "
-      "used; one the matches leave undetermined is assumed, with a warning. The project is saved over "
+      "used; one the matches leave undetermined is assumed, with a warning. The project is saved "
+      "over "
       "itself (safely, through a temporary file) unless -o names another file.";
   spec.options = {
       kOutputProjectOption,

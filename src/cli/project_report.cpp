@@ -81,8 +81,10 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
   report.json.Set("f2", *f2);
   report.json.Set("R", JsonValue::FromMatrix(pair.m_Rcam));
   report.json.Set("t", JsonValue::FromMatrix(pair.m_t));
-  report.text.push_back(Format("f1: %.3f px (", *f1) + FocalSourceName(pair.m_focalSource[0]) + ")");
-  report.text.push_back(Format("f2: %.3f px (", *f2) + FocalSourceName(pair.m_focalSource[1]) + ")");
+  report.text.push_back(Format("f1: %.3f px (", *f1) + FocalSourceName(pair.m_focalSource[0]) +
+                        ")");
+  report.text.push_back(Format("f2: %.3f px (", *f2) + FocalSourceName(pair.m_focalSource[1]) +
+                        ")");
   report.text.push_back("R:");
   for (Eigen::Index r = 0; r < 3; ++r) report.text.push_back("  " + MatrixRowText(pair.m_Rcam, r));
   report.text.push_back("t:");

@@ -91,8 +91,8 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   problem.SetManifold(centre.data(), new ceres::SphereManifold<3>());
   for (int c = 0; c < 2; ++c) {
     if (!priors[c]) continue;
-    auto* prior = new FocalPriorResidual{c, std::log(priors[c]->f_px),
-                                         noise_px / priors[c]->relative_sigma};
+    auto* prior =
+        new FocalPriorResidual{c, std::log(priors[c]->f_px), noise_px / priors[c]->relative_sigma};
     problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FocalPriorResidual, 1, 2>(prior),
                              nullptr, log_focal.data());
   }
@@ -111,7 +111,8 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   fitted.reprojection = fitted.cost;
   for (int c = 0; c < 2; ++c) {
     if (!priors[c]) continue;
-    const double d = noise_px / priors[c]->relative_sigma * (log_focal(c) - std::log(priors[c]->f_px));
+    const double d =
+        noise_px / priors[c]->relative_sigma * (log_focal(c) - std::log(priors[c]->f_px));
     fitted.reprojection -= d * d;
   }
   // Back to the reconstruction's conventions: camera-to-world rotation, |t(3)| = 1.

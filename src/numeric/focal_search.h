@@ -57,7 +57,8 @@ struct FocalSearchResult {
 FocalSearchResult LMedSFocales(const Matrix& m1, const Matrix& m2, RandomSource& random,
                                Progress* progress = nullptr);
 
-// Nine distinct match rows (0-based) drawn uniformly from all n matches. Raises NumericError when the source keeps failing to give a new row.
+// Nine distinct match rows (0-based) drawn uniformly from all n matches. Raises NumericError when
+// the source keeps failing to give a new row.
 std::array<Eigen::Index, numero_puntos> DrawSample(RandomSource& random, Eigen::Index n);
 
 // Median of the values; NaN when any value is NaN, the mean of the middle two for an even

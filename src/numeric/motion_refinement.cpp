@@ -13,20 +13,11 @@
 namespace q3d {
 
 namespace {
-constexpr int kMaxRounds = 4;
-
 double SignOrOne(double x) { return x < 0 ? -1.0 : 1.0; }
 
 double PlainCost(const Matrix& m1, const Matrix& m2, const Calibration& c) {
   const Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);
   return ReprojectionDistances(m1, m2, points.Xw, c.A1, c.A2, c.Rcam, c.t).squaredNorm();
-}
-
-std::vector<Eigen::Index> InlierRows(const Vector& dist, double median_factor,
-                                     const std::vector<bool>& dropped) {
-  std::vector<Eigen::Index> rows = ExplainedRows(dist, median_factor);
-  std::erase_if(rows, [&](Eigen::Index i) { return dropped[static_cast<size_t>(i)]; });
-  return rows;
 }
 
 // One least-squares run from `from`; the end point, turned towards the matches.
@@ -52,63 +43,6 @@ std::optional<Calibration> RefineFrom(const Matrix& m1, const Matrix& m2, const 
   return FacingMatches(m1, m2, refined);
 }
 
-// Rounds of selection and refinement while the selection changes. Gives the last selection.
-std::vector<Eigen::Index> SelectAndRefine(const Matrix& m1, const Matrix& m2,
-                                          const std::vector<bool>& dropped,
-                                          double first_round_factor, RefinedCalibration& result) {
-  std::vector<Eigen::Index> previous;
-  for (int round = 0; round < kMaxRounds; ++round) {
-    const double factor = round == 0 ? first_round_factor : kInlierMedianFactor;
-    const std::vector<Eigen::Index> rows =
-        InlierRows(ExplainedDistances(m1, m2, result.calibration), factor, dropped);
-    if (rows == previous || rows.size() < static_cast<size_t>(numero_puntos)) break;
-    previous = rows;
-    const std::optional<Calibration> refined =
-        RefineOnMatches(RowsOf(m1, rows), RowsOf(m2, rows), result.calibration);
-    if (refined) {
-      result.calibration = *refined;
-      result.refined = true;
-      result.inliers = static_cast<int>(rows.size());
-    } else if (round > 0) {
-      break;
-    }
-  }
-  return previous;
-}
-
-struct UnsupportedMatch {
-  Eigen::Index row = -1;
-  Calibration fit_without;
-};
-
-// Leaves out each of the selected matches with the highest leverage in turn; the first
-// one the fit without it would not select.
-std::optional<UnsupportedMatch> FindUnsupportedMatch(const Matrix& m1, const Matrix& m2,
-                                                     const std::vector<Eigen::Index>& rows,
-                                                     const Calibration& c) {
-  const Vector leverage = MatchLeverages(RowsOf(m1, rows), RowsOf(m2, rows), c);
-  std::vector<size_t> order(rows.size());
-  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
-  const size_t checks = std::min<size_t>(kLeverageChecks, order.size());
-  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(checks), order.end(),
-                    [&](size_t a, size_t b) {
-                      return leverage(static_cast<Eigen::Index>(a)) >
-                             leverage(static_cast<Eigen::Index>(b));
-                    });
-  for (size_t k = 0; k < checks; ++k) {
-    std::vector<Eigen::Index> others = rows;
-    others.erase(others.begin() + static_cast<std::ptrdiff_t>(order[k]));
-    const Calibration without = RefineFrom(RowsOf(m1, others), RowsOf(m2, others), c).value_or(c);
-    const Vector dist = ExplainedDistances(m1, m2, without);
-    Vector others_dist(static_cast<Eigen::Index>(others.size()));
-    for (size_t j = 0; j < others.size(); ++j)
-      others_dist(static_cast<Eigen::Index>(j)) = dist(others[j]);
-    const Eigen::Index row = rows[order[k]];
-    const double limit = std::max(kInlierMedianFactor * MedianOf(others_dist), kInlierFloorPx);
-    if (!(dist(row) <= limit)) return UnsupportedMatch{row, without};
-  }
-  return std::nullopt;
-}
 }  // namespace
 
 MotionParameters PackMotion(const Calibration& c) {
@@ -162,30 +96,6 @@ std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
     }
   }
   return best;
-}
-
-RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
-                                         const Calibration& start) {
-  RefinedCalibration result;
-  result.calibration = FacingMatches(m1, m2, start);
-  std::vector<bool> dropped(static_cast<size_t>(m1.rows()), false);
-  double first_round_factor = kFirstRoundMedianFactor;
-  for (int pass = 0; pass <= kLeverageChecks; ++pass) {
-    const std::vector<Eigen::Index> rows =
-        SelectAndRefine(m1, m2, dropped, first_round_factor, result);
-    if (!result.refined || rows.size() <= static_cast<size_t>(numero_puntos)) break;
-    const std::optional<UnsupportedMatch> unsupported =
-        FindUnsupportedMatch(m1, m2, rows, result.calibration);
-    if (!unsupported) break;
-    dropped[static_cast<size_t>(unsupported->row)] = true;
-    result.calibration = unsupported->fit_without;
-    first_round_factor = kInlierMedianFactor;  // the next start is itself a refined fit
-  }
-  const Calibration& c = result.calibration;
-  Triangulation points = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t);
-  result.XW = std::move(points.Xw);
-  result.E_rayos = std::move(points.e_rayos);
-  return result;
 }
 
 }  // namespace q3d

@@ -1,7 +1,7 @@
 #pragma once
-// Optional polish of a focal search result: the motion of camera 2 and both focal lengths
-// are refined together by least squares on the reprojection cost (travolen_back_motion)
-// over the matches the result explains, then every match is triangulated again.
+// The motion of camera 2 and both focal lengths refined together by least squares on the
+// reprojection cost with triangulated points (travolen_back_motion), and the thresholds by
+// which a calibration's explained matches are chosen for a fit.
 #include <optional>
 
 #include "numeric/match_support.h"
@@ -9,15 +9,7 @@
 
 namespace q3d {
 
-struct RefinedCalibration {
-  Calibration calibration;  // the refined one, or the start when nothing improved
-  Matrix XW;                // 3 x n points of all matches
-  Matrix E_rayos;           // n x 1
-  bool refined = false;
-  int inliers = 0;          // matches the last refinement ran on
-};
-
-// A match takes part in a refinement when its point lies in front of both cameras and its
+// A match takes part in a fit when its point lies in front of both cameras and its
 // reprojection distance (both images summed) is at most this many times the median, or
 // kInlierFloorPx. The first round starts from the search's winner, whose errors can hide
 // a wrong match, and is strict; later rounds start from a refined calibration and are
@@ -26,15 +18,6 @@ struct RefinedCalibration {
 constexpr double kFirstRoundMedianFactor = 3.0;
 constexpr double kInlierMedianFactor = 10.0;
 constexpr double kInlierFloorPx = 1.0;
-
-// Focal lengths are weakly determined, so a wrong match can pull the fit to a nearby
-// geometry that explains it and the other matches almost as well. Such a match carries
-// a large share of the fit (high leverage): the kLeverageChecks matches with the highest
-// leverage are each left out in turn, and a match is dropped when the fit without it
-// would not select it (farther than kInlierMedianFactor times that fit's median, or
-// behind a camera). A correct match's distance grows by about 1 / (1 - leverage) when it
-// is left out, far less than this.
-constexpr int kLeverageChecks = 3;
 
 // The 7 parameters and their fixed signs for travolen_back_motion. ok is false when the
 // calibration cannot be expressed (rotation axis with zero third component, t(3) = 0).
@@ -52,11 +35,5 @@ Calibration UnpackMotion(const Matrix& vAo, double sign_t, double sign_v, const 
 // calibration; nothing when it cannot be improved.
 std::optional<Calibration> RefineOnMatches(const Matrix& m1, const Matrix& m2,
                                            const Calibration& start);
-
-// Selects the matches the calibration explains, refines, and repeats while the selection
-// changes (a few rounds); then checks the matches with the highest leverage, and after a
-// drop selects and refines again. Ends by re-triangulating all matches.
-RefinedCalibration RefineMotionAndFocals(const Matrix& m1, const Matrix& m2,
-                                         const Calibration& start);
 
 }  // namespace q3d

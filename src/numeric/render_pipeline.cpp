@@ -83,14 +83,14 @@ std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearch
   }
   const auto focal = [&](int c, double own) { return priors[c] ? priors[c]->f_px : own; };
   const Matrix3 all_matches = calc_fmat3(points.m1, points.m2).F;
-  for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches},
-                                       focal(0, assumed_f), focal(1, assumed_f)))
+  for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches}, focal(0, assumed_f),
+                                       focal(1, assumed_f)))
     starts.push_back(s);
   for (const ScoredTrial& trial : search.best_trials) {
     const Calibration c{trial.Rcam, trial.t, trial.A1, trial.A2};
-    for (const auto& s : EssentialStarts(points.m1, points.m2, {FundamentalOf(c)},
-                                         focal(0, std::abs(trial.A1(0, 0))),
-                                         focal(1, std::abs(trial.A2(0, 0)))))
+    for (const auto& s :
+         EssentialStarts(points.m1, points.m2, {FundamentalOf(c)},
+                         focal(0, std::abs(trial.A1(0, 0))), focal(1, std::abs(trial.A2(0, 0)))))
       starts.push_back(s);
   }
   return starts;
@@ -141,7 +141,9 @@ std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Cal
 // lengths, and the fundamental matrix of all matches, each in its decompositions.
 std::vector<Calibration> AssumedStarts(const CentredPoints& points, const Calibration& solved,
                                        const FocalPriors& priors) {
-  const auto focal = [&](int c, const Matrix& A) { return priors[c] ? priors[c]->f_px : std::abs(A(0, 0)); };
+  const auto focal = [&](int c, const Matrix& A) {
+    return priors[c] ? priors[c]->f_px : std::abs(A(0, 0));
+  };
   const double f1 = focal(0, solved.A1), f2 = focal(1, solved.A2);
   return EssentialStarts(points.m1, points.m2,
                          {FundamentalOf(solved), calc_fmat3(points.m1, points.m2).F}, f1, f2);
@@ -150,10 +152,14 @@ std::vector<Calibration> AssumedStarts(const CentredPoints& points, const Calibr
 
 const char* FocalSourceName(FocalSource source) {
   switch (source) {
-    case FocalSource::kMeasured: return "measured";
-    case FocalSource::kExif: return "exif";
-    case FocalSource::kEntered: return "entered";
-    case FocalSource::kAssumed: return "assumed";
+    case FocalSource::kMeasured:
+      return "measured";
+    case FocalSource::kExif:
+      return "exif";
+    case FocalSource::kEntered:
+      return "entered";
+    case FocalSource::kAssumed:
+      return "assumed";
   }
   return "measured";
 }

@@ -47,9 +47,12 @@ double NumberOf(ExifData* data, ExifTag tag) {
       const ExifRational r = exif_get_rational(entry->data, order);
       return r.denominator ? static_cast<double>(r.numerator) / r.denominator : std::nan("");
     }
-    case EXIF_FORMAT_SHORT: return exif_get_short(entry->data, order);
-    case EXIF_FORMAT_LONG: return exif_get_long(entry->data, order);
-    default: return std::nan("");
+    case EXIF_FORMAT_SHORT:
+      return exif_get_short(entry->data, order);
+    case EXIF_FORMAT_LONG:
+      return exif_get_long(entry->data, order);
+    default:
+      return std::nan("");
   }
 }
 

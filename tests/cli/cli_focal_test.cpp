@@ -18,7 +18,8 @@ TEST_F(CliFocal, AimedPhotographsRenderAssumedWithAWarningOrWithTheGivenFocalLen
                  "--matches", files.matches.string(), "-o", project})
                 .status,
             0);
-  const CliRun assumed = Run({"render", project, "-o", File("assumed.qvp"), "--seed", "2", "--json"});
+  const CliRun assumed =
+      Run({"render", project, "-o", File("assumed.qvp"), "--seed", "2", "--json"});
   ASSERT_EQ(assumed.status, 0) << assumed.err;
   EXPECT_NE(assumed.err.find("warning: the matches do not determine the focal length of camera 1"),
             std::string::npos)
@@ -30,12 +31,13 @@ TEST_F(CliFocal, AimedPhotographsRenderAssumedWithAWarningOrWithTheGivenFocalLen
   EXPECT_EQ(info["images"][0]["focal_source"].String(), "assumed");
   EXPECT_EQ(info["images"][1]["focal_source"].String(), "assumed");
 
-  const Json given = RunJson({"render", project, "-o", File("given.qvp"), "--seed", "2",
-                              "--focal", std::to_string(aimed.focal_px)});
+  const Json given = RunJson({"render", project, "-o", File("given.qvp"), "--seed", "2", "--focal",
+                              std::to_string(aimed.focal_px)});
   EXPECT_NEAR(given["f1"].Number(), aimed.focal_px, 0.02 * aimed.focal_px);
   const Json kept = RunJson({"info", File("given.qvp")});
   EXPECT_EQ(kept["images"][0]["focal_source"].String(), "entered");
-  EXPECT_NEAR(kept["images"][1]["focal_entered_px"].Number(), aimed.focal_px, 1e-6 * aimed.focal_px);
+  EXPECT_NEAR(kept["images"][1]["focal_entered_px"].Number(), aimed.focal_px,
+              1e-6 * aimed.focal_px);
 }
 
 }  // namespace

@@ -161,10 +161,14 @@ TEST(RenderPipeline, AimedCamerasRenderAssumedOrWithTheKnownFocalLength) {
         EXPECT_NEAR(-known->A1(0, 0), scene.f1, 0.02 * scene.f1);
         // Noisy matches: the fit's business (the essential matrix alone is a few times worse).
         if (noise > 0 && !refine) continue;
-        const double width = (scene.points.rowwise().maxCoeff() - scene.points.rowwise().minCoeff()).maxCoeff();
-        const double shape = test::SimilarityAlignedError(known->XW.transpose(), scene.points) / width;
-        std::printf("[ figures  ] aimed, noise %.1f px, seed %d: rotation %.3f deg, worst point %.3f %% of width\n",
-                    noise, static_cast<int>(seed), RotationErrorDeg(known->Rcam, scene.R), 100 * shape);
+        const double width =
+            (scene.points.rowwise().maxCoeff() - scene.points.rowwise().minCoeff()).maxCoeff();
+        const double shape =
+            test::SimilarityAlignedError(known->XW.transpose(), scene.points) / width;
+        std::printf(
+            "[ figures  ] aimed, noise %.1f px, seed %d: rotation %.3f deg, worst point %.3f %% of "
+            "width\n",
+            noise, static_cast<int>(seed), RotationErrorDeg(known->Rcam, scene.R), 100 * shape);
         EXPECT_LT(RotationErrorDeg(known->Rcam, scene.R), noise > 0 ? 1.0 : 1e-3);
         EXPECT_LT(shape, noise > 0 ? 0.03 : 1e-6);
       }
@@ -260,7 +264,8 @@ TEST(RenderPipeline, RealPairsAssumeTheFocalLengthOrUseTheKnownOne) {
       ASSERT_TRUE(unknown.ok()) << unknown.Reason();
       EXPECT_EQ(unknown->focal_source[0], FocalSource::kAssumed) << name << " " << seed;
       ASSERT_FALSE(f.empty());
-      settings.known = {KnownFocal{f[0], FocalSource::kEntered}, KnownFocal{f[0], FocalSource::kEntered}};
+      settings.known = {KnownFocal{f[0], FocalSource::kEntered},
+                        KnownFocal{f[0], FocalSource::kEntered}};
       const Result<RenderOutcome> known = RenderMatches(matches, size, size, settings, random);
       ASSERT_TRUE(known.ok()) << known.Reason();
       const double error = RotationErrorDeg(known->Rcam, truth);
@@ -332,7 +337,8 @@ int MeasureNoisyScenes(double wrong_share, double wrong_min_px = 10, uint64_t fi
     if (!a.ok() || !b.ok()) continue;
     const FocalPair s{-a->A1(0, 0), -a->A2(0, 0)}, r{-b->A1(0, 0), -b->A2(0, 0)};
     // A seed whose matches leave a focal length undetermined must say so instead.
-    if (b->focal_source[0] != FocalSource::kMeasured || b->focal_source[1] != FocalSource::kMeasured) {
+    if (b->focal_source[0] != FocalSource::kMeasured ||
+        b->focal_source[1] != FocalSource::kMeasured) {
       ++assumed;
       continue;
     }

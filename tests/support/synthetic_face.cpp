@@ -281,8 +281,10 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
   // Camera 2 stands higher, nearer and aims elsewhere, so the optical axes are skew.
   const RigCamera camera1 = LookAt({-0.065, 0.0, 0.45}, {0.0, 0.0, 0.03}, 0.0, pair.f1,
                                    options.width, options.height);
-  const RigCamera camera2 = LookAt({0.065, 0.035, 0.43}, {0.015, -0.02, 0.02}, 0.035, pair.f2,
-                                   options.width, options.height);
+  const RigCamera camera2 =
+      LookAt({0.065, 0.035, 0.43},
+             options.aimAtOnePoint ? Vector3(0.0, 0.0, 0.03) : Vector3(0.015, -0.02, 0.02), 0.035,
+             pair.f2, options.width, options.height);
   const Mesh mesh = BuildMesh();
   const Raster raster1 = Rasterise(mesh, camera1);
   const Raster raster2 = Rasterise(mesh, camera2);

@@ -26,6 +26,8 @@ struct FaceSceneOptions {
   double noiseSigma = 0.0;        // grey levels, the same value added to all three channels
   double brightness2 = 1.0;       // image 2's intensity relative to image 1
   uint64_t seed = 1;              // dot layout, skin texture and noise
+  // Both cameras aimed at the same point of the face, as people take photographs.
+  bool aimAtOnePoint = false;
 };
 
 struct FaceStereoPair {
