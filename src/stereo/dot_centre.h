@@ -17,11 +17,11 @@ class CMarkerDetector;
 enum class DotCentring { kPlain, kPrecise };
 
 // The darkness centroid of the dot the detector found in window (the 8-bit one-channel
-// image it grew its region in), in window coordinates. The darkness of a pixel is how far
-// it lies below a level a quarter of the way from the surroundings' grey (the median of a
-// ring around the dot) to the region's mean; a circular aperture centred on the estimate,
-// a few pixels wider than the region, keeps other dark things out. The centroid is
-// recomputed with the aperture on it until it moves less than a thousandth of a pixel.
+// image it grew its region in), in window coordinates. Darkness: how far a pixel lies below
+// a level a third of the way from the surroundings' grey (median of a ring around the dot)
+// to the region's mean; an aperture centred on the estimate, 1.5 pixels wider than the
+// region, keeps other dark things out. The centroid is recomputed with the aperture on it
+// until it moves less than a thousandth of a pixel.
 // Empty, and the detector's centre stands, when the detector has no finite centre, the
 // aperture does not fit in the window, the dot is too faint against its surroundings, the
 // iteration does not settle, or the centroid ends farther from the detector's centre than
