@@ -18,7 +18,7 @@ enum class DotCentring { kPlain, kPrecise };
 
 // The darkness centroid of the dot the detector found in window (the 8-bit one-channel
 // image it grew its region in), in window coordinates. Darkness: how far a pixel lies below
-// a level a third of the way from the surroundings' grey (median of a ring around the dot)
+// a level 30 % of the way from the surroundings (a plane fitted to a ring around the dot)
 // to the region's mean; an aperture centred on the estimate, 1.5 pixels wider than the
 // region, keeps other dark things out. The centroid is recomputed with the aperture on it
 // until it moves less than a thousandth of a pixel.
