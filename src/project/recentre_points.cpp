@@ -4,6 +4,13 @@
 #include <optional>
 
 namespace q3d {
+namespace {
+
+// The centre found from another pixel of the same dot may differ by the precise step's
+// convergence limit; a point that near is already centred.
+constexpr double kCentredTolerance = 0.01;  // pixels
+
+}  // namespace
 
 int RecentrePointsOnDots(CProjectDoc& doc, DotCentring centring, RecentreReport* report) {
   RecentreReport local;
@@ -21,7 +28,7 @@ int RecentrePointsOnDots(CProjectDoc& doc, DotCentring centring, RecentreReport*
         break;
       }
       const double shift = centre ? std::hypot(centre->x - point->m_x, centre->y - point->m_y) : 0.0;
-      if (!centre || shift == 0.0 || shift > kMaxRecentreShift) {
+      if (!centre || shift < kCentredTolerance || shift > kMaxRecentreShift) {
         ++r.unchanged;
         continue;
       }
