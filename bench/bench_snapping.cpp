@@ -4,9 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <vector>
-
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "stereo/camera.h"
 #include "stereo/dot_centre.h"
@@ -41,9 +40,9 @@ const DotImage& FaceImage() {
 }
 
 void SetTimePerPoint(benchmark::State& state, size_t points) {
-  state.counters["time_per_point"] =
-      benchmark::Counter(static_cast<double>(points),
-                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["time_per_point"] = benchmark::Counter(
+      static_cast<double>(points),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_SnapPoint(benchmark::State& state) {

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 #include "project/recentre_points.h"
 
@@ -67,8 +67,8 @@ CommandResult SnapOne(CProjectDoc& doc, const SnapTarget& target, DotCentring ce
   const std::string imageName = "image " + std::to_string(target.cameraNumber);
   if (!camera.HasImage()) return Failure(path + ": " + imageName + " is not loaded");
   if (at.x < 0 || at.y < 0 || at.x >= camera.Width() || at.y >= camera.Height())
-    return Failure("--at " + std::to_string(at.x) + "," + std::to_string(at.y) +
-                   " lies outside " + imageName + " (" + std::to_string(camera.Width()) + " x " +
+    return Failure("--at " + std::to_string(at.x) + "," + std::to_string(at.y) + " lies outside " +
+                   imageName + " (" + std::to_string(camera.Width()) + " x " +
                    std::to_string(camera.Height()) + " pixels)");
 
   ClearErrors();
@@ -109,7 +109,8 @@ CommandResult RunSnap(const ParsedArguments& arguments) {
     return Failure("'snap' takes --plain or --precise, not both");
   if (arguments.Has("--all") && (arguments.Has("--camera") || arguments.Has("--at")))
     return Failure("'snap --all' re-centres every point and takes no --camera or --at");
-  const DotCentring centring = arguments.Has("--plain") ? DotCentring::kPlain : DotCentring::kPrecise;
+  const DotCentring centring =
+      arguments.Has("--plain") ? DotCentring::kPlain : DotCentring::kPrecise;
 
   std::optional<SnapTarget> target;
   if (!arguments.Has("--all")) {

@@ -19,7 +19,8 @@ struct DotOptions {
   uint8_t meanMargin = 30;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
-  DotCentring centring = DotCentring::kPrecise;  // as a hand-placed point is centred
+  // The centres are found as a hand-placed point's are.
+  DotCentring centring = DotCentring::kPrecise;
 };
 
 // Dots whose centre lies inside area of the 8-bit grey image, darkest contrast first. A

@@ -27,7 +27,8 @@ int RecentrePointsOnDots(CProjectDoc& doc, DotCentring centring, RecentreReport*
         result = 0;
         break;
       }
-      const double shift = centre ? std::hypot(centre->x - point->m_x, centre->y - point->m_y) : 0.0;
+      const double shift =
+          centre ? std::hypot(centre->x - point->m_x, centre->y - point->m_y) : 0.0;
       if (!centre || shift < kCentredTolerance || shift > kMaxRecentreShift) {
         ++r.unchanged;
         continue;

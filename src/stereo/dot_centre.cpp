@@ -55,7 +55,8 @@ struct RingPixel {
   double dx = 0.0, dy = 0.0, grey = 0.0;
 };
 
-std::optional<cv::Vec3d> FitPlane(const std::vector<RingPixel>& ring, const std::vector<char>& use) {
+std::optional<cv::Vec3d> FitPlane(const std::vector<RingPixel>& ring,
+                                  const std::vector<char>& use) {
   cv::Matx33d normal = cv::Matx33d::zeros();
   cv::Vec3d rhs(0.0, 0.0, 0.0);
   for (size_t i = 0; i < ring.size(); ++i) {
@@ -99,7 +100,8 @@ std::optional<Surroundings> FitSurroundings(const cv::Mat& window, cv::Point2d c
   // keeps a noise-free ring from rejecting all but its exact pixels.
   const double limit = kRingOutlierDeviations * 1.4826 * *middle + 1.0;
   for (size_t i = 0; i < ring.size(); ++i) use[i] = residuals[i] <= limit;
-  if (static_cast<size_t>(std::count(use.begin(), use.end(), 1)) < kMinRingPixels) return std::nullopt;
+  if (static_cast<size_t>(std::count(use.begin(), use.end(), 1)) < kMinRingPixels)
+    return std::nullopt;
   abc = FitPlane(ring, use);
   if (!abc) return std::nullopt;
   return Surroundings{*abc, centre};
@@ -136,7 +138,8 @@ std::optional<cv::Point2d> DarknessCentroid(const cv::Mat& window, cv::Point2d c
 
 }  // namespace
 
-std::optional<cv::Point2d> PreciseDotCentre(const cv::Mat& window, const CMarkerDetector& detector) {
+std::optional<cv::Point2d> PreciseDotCentre(const cv::Mat& window,
+                                            const CMarkerDetector& detector) {
   const cv::Point2d start(detector.CentreX(), detector.CentreY());
   if (window.type() != CV_8UC1 || !std::isfinite(start.x) || !std::isfinite(start.y))
     return std::nullopt;

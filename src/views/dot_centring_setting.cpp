@@ -16,7 +16,8 @@ DotCentring DotCentringSetting() {
 }
 
 void SetDotCentringSetting(DotCentring centring) {
-  QSettings().setValue(QString::fromLatin1(kPreciseDotCentresKey), centring == DotCentring::kPrecise);
+  QSettings().setValue(QString::fromLatin1(kPreciseDotCentresKey),
+                       centring == DotCentring::kPrecise);
 }
 
 }  // namespace q3d

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "gui_helpers.h"

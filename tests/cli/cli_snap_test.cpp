@@ -63,8 +63,8 @@ TEST_F(CliSnap, PreciseCentresByDefaultPlainOnRequestAndAllPointsReCentred) {
   const std::string project = NewProject("p.qvp");
   for (int k = 0; k < 4; ++k) {
     const ScenePoint& truth = scene_.points[static_cast<size_t>(k)];
-    const std::string at = std::to_string(std::lround(truth.x1) + 1) + "," +
-                           std::to_string(std::lround(truth.y1));
+    const std::string at =
+        std::to_string(std::lround(truth.x1) + 1) + "," + std::to_string(std::lround(truth.y1));
     const Json plain = RunJson({"snap", project, "--camera", "1", "--at", at, "--plain"});
     const Json precise = RunJson({"snap", File("p.qvp"), "--camera", "1", "--at", at, "--precise",
                                   "-o", File("precise.qvp")});

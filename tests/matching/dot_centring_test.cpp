@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
 #include <opencv2/imgproc.hpp>
 
 #include "matching/marker_dots.h"

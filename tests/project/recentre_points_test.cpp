@@ -1,8 +1,9 @@
+#include "project/recentre_points.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "project/recentre_points.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {

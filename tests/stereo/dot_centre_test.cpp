@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <random>
 #include <opencv2/imgproc.hpp>
+#include <random>
 
 #include "stereo/camera.h"
 #include "stereo/marker_detector.h"
