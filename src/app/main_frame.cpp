@@ -22,6 +22,7 @@
 #include "app/accelerators.h"
 #include "app/auto_match_dialog.h"
 #include "app/command_table.h"
+#include "app/dot_centring_menu.h"
 #include "app/help_window.h"
 #include "app/message_boxes.h"
 #include "app/pane.h"
@@ -29,6 +30,7 @@
 #include "app/recent_files.h"
 #include "app/set_images_dialog.h"
 #include "app/tool_icons.h"
+#include "views/dot_centring_setting.h"
 #include "views/wait_cursor.h"
 #include "project/commands_auto_match.h"
 #include "base/error_stack.h"
@@ -190,6 +192,7 @@ void CMainFrame::CreateMenus() {
   AddCommand(project, kRemoveRenderData);
   project->addSeparator();
   AddCommand(project, kRefineRender);
+  AddDotCentringEntries(project, doc_, statusBar());
 
   QMenu* image = bar->addMenu(QStringLiteral("&Image"));
   AddRegionOfInterestMenu(image);
@@ -625,6 +628,7 @@ void CMainFrame::OnAutomaticMatching() {
   AutoMatchDialog dialog(autoMatchParams_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   autoMatchParams_ = dialog.Params();
+  autoMatchParams_.dotCentring = DotCentringSetting();
   if (AutoMatchingReplacesWork(*doc_)) {
     const auto answer = QMessageBox::warning(
         this, QString::fromLatin1(kAppTitle),

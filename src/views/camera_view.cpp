@@ -8,6 +8,7 @@
 
 #include "base/error_stack.h"
 #include "views/command_ids.h"
+#include "views/dot_centring_setting.h"
 #include "views/fixed_roi_dialog.h"
 #include "views/manual_matching_state.h"
 #include "views/point_markers.h"
@@ -315,7 +316,7 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
     int found = 0;
     // A failure places no point and is not shown; its record must not linger for the
     // next command that reports an error.
-    if (!camera.AddPointAt(p.x(), p.y(), found)) PopError(true);
+    if (!camera.AddPointAt(p.x(), p.y(), found, DotCentringSetting())) PopError(true);
     added = found == 1;
   } else {
     added = camera.m_points.Add(std::make_unique<CSpPoint>(Pixel{p.x(), p.y()})) == 1;

@@ -46,8 +46,8 @@ int InteriorEdgeCount(const Matrix& F) {
 TEST(C3DModelTexture, ResampledFromTheRegionAndKeptWhileTheRegionStays) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 400, 300);
-  doc.AddMatch(100, 50, 0, 0);
-  doc.AddMatch(299, 249, 0, 0);
+  ASSERT_TRUE(doc.AddMatch(100, 50, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(299, 249, 0, 0));
   C3DModel& model = doc.m_model;
   model.UpdateTexture();
   const Image& texture = model.m_texture;
@@ -84,8 +84,8 @@ TEST(C3DModelTexture, ResampledFromTheRegionAndKeptWhileTheRegionStays) {
 TEST(C3DModelTexture, ProjectSavedBeforeAnyBuildGetsItsTextureAfterLoading) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 400, 300);
-  doc.AddMatch(100, 50, 0, 0);
-  doc.AddMatch(299, 249, 0, 0);
+  ASSERT_TRUE(doc.AddMatch(100, 50, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(299, 249, 0, 0));
   Archive out = Archive::ForStoring();
   doc.Serialize(out);  // no texture pixels yet
   const std::vector<uint8_t> bytes = out.TakeBuffer();
@@ -101,8 +101,8 @@ TEST(C3DModelTexture, ProjectSavedBeforeAnyBuildGetsItsTextureAfterLoading) {
 TEST(C3DModelTexture, RegionBeyondTheImageIsPaddedNotStretched) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 100, 100);
-  doc.AddMatch(50, 0, 0, 0);
-  doc.AddMatch(149, 99, 0, 0);  // half the region lies right of the image
+  ASSERT_TRUE(doc.AddMatch(50, 0, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(149, 99, 0, 0));  // half the region lies right of the image
   doc.m_model.UpdateTexture();
   const Image& texture = doc.m_model.m_texture;
   EXPECT_EQ(texture.Row(256)[3 * 500 + 2], 0);   // padding
