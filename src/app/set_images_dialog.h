@@ -25,7 +25,6 @@ class SetImagesDialog : public QDialog {
 
   QLineEdit* NameEdit(int index) const { return edits_[index]; }
   QLabel* Preview(int index) const { return previews_[index]; }
-  QPushButton* BrowseButton(int index) const { return browse_[index]; }
 
  private:
   QWidget* MakeGroup(int index);

@@ -47,7 +47,7 @@ void CInfoView::paintEvent(QPaintEvent*) {
     // Report once: the message box itself would trigger the next repaint.
     if (!m_errorShown) {
       m_errorShown = true;
-      PushError(MakeErrorRecord(-2, 1, "Error: GDI operation unsupported"));
+      PushError(MakeErrorRecord(-2, 1, "Error: The pane caption could not be drawn on this display."));
       ShowError(PopError(true));
     }
     return;

@@ -40,11 +40,9 @@ class MainFrameTest : public ::testing::Test {
   // Puts a fake view into the active pane in place of its view.
   FakeView* PutFake(ViewKind kind) {
     Pane* pane = frame_->PaneAt(frame_->ActivePaneIndex());
-    auto old = pane->TakeView();
     auto fake = std::make_unique<FakeView>(kind);
     FakeView* raw = fake.get();
-    pane->SetView(std::move(fake));
-    graveyard_.push_back(std::move(old));
+    graveyard_.push_back(pane->ReplaceView(std::move(fake)));
     return raw;
   }
 

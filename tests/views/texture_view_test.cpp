@@ -214,7 +214,7 @@ TEST_F(TextureViewTest, BrushStrokeClonesWithTheSourceFollowing) {
 }
 
 TEST_F(TextureViewTest, RoiCommandsAndCaption) {
-  EXPECT_EQ(view.Caption(), "Texture  - 512 x 512 - [100%]");
+  EXPECT_EQ(view.Caption(), "Texture - 512 x 512 - [100%]");
   WhenDialogShows<CFixedRoiDialog>([](CFixedRoiDialog* dialog) {
     EXPECT_FALSE(dialog->SameAsOtherBox()->isVisible());
     dialog->WidthEdit()->setValue(600);

@@ -140,7 +140,7 @@ TEST_F(VrmlViewTest, ShowsTheBuiltModelWithItsPolygonCount) {
   ASSERT_GT(polygons, kMatches);
   EXPECT_EQ(view_->Mesh().FaceCount(), polygons);
   EXPECT_EQ(view_->Mesh().VertexCount(), kMatches);
-  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons -").arg(polygons));
+  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons").arg(polygons));
   const QImage image = Grab();
   // The face covers a good part of the view and leaves a black border.
   EXPECT_GT(CountNonBackground(image), image.width() * image.height() / 10);
@@ -207,7 +207,7 @@ TEST_F(VrmlViewTest, MeshMenuRulesAndRebuilds) {
   const int gridVertices = view_->Mesh().VertexCount();
   EXPECT_LE(gridVertices, 2500);
   EXPECT_GT(gridVertices, 1000);
-  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons -").arg(doc_.m_model.PolygonCount()));
+  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons").arg(doc_.m_model.PolygonCount()));
 
   // Smoothing off: both disabled, the radio mark stays on the chosen method.
   ASSERT_TRUE(view_->OnCommand(cmd::kSmoothOn));
@@ -347,7 +347,7 @@ TEST_F(VrmlViewTest, CaptionFollowsEveryUpdate) {
   const int before = stateChanges_;
   doc_.m_model.m_polygonCount = 7;
   doc_.UpdateAllViews(nullptr, kHintPointsChanged);
-  EXPECT_EQ(view_->Caption(), "3D Model - 7 Polygons -");
+  EXPECT_EQ(view_->Caption(), "3D Model - 7 Polygons");
   EXPECT_GT(stateChanges_, before);
   EXPECT_EQ(view_->Mesh().Positions(), mesh);  // not rebuilt by other hints
 }
@@ -445,7 +445,7 @@ TEST(VrmlViewUnrendered, ShowsNothingAndCountsNoPolygons) {
   view.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   view.AttachDocument(&doc);
-  EXPECT_EQ(view.Caption(), "3D Model - 0 Polygons -");
+  EXPECT_EQ(view.Caption(), "3D Model - 0 Polygons");
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
   EXPECT_EQ(CountNonBackground(view.grabFramebuffer().convertToFormat(QImage::Format_RGB32)), 0);
   // Nothing to export before a render: reported, no file.
@@ -489,7 +489,7 @@ TEST(VrmlViewBrokenRenderTest, ReportsAfterTheUpdateAndStaysEmpty) {
   QTest::qWait(50);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
-  EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons -"));
+  EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons"));
   view.DetachDocument();
   SetErrorPresenter(nullptr);
 }
