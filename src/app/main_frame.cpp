@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -261,3 +262,5 @@ void CMainFrame::dropEvent(QDropEvent* event) {
   });
 }
 
+
+}  // namespace q3d

@@ -252,4 +252,5 @@ void CMainFrame::RebuildRecentFileMenu() {
   }
   recentPlaceholder_->setVisible(entries.isEmpty());
 }
+
 }  // namespace q3d

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 
 #include "app/auto_match_dialog.h"
 #include "app/main_frame.h"
@@ -22,7 +23,7 @@ void CMainFrame::OnSetImages() {
   if (doc_->HasAnyImage()) {
     const auto answer = QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
                                              QStringLiteral("The project will be destroyed. Are you sure?"),
-                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
   const int errorsBefore = ErrorCount();
@@ -43,7 +44,7 @@ void CMainFrame::OnAutomaticMatching() {
     const auto answer = QMessageBox::warning(
         this, QString::fromLatin1(kAppTitle),
         QStringLiteral("The points and matches of the project will be replaced. Are you sure?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
   const int errorsBefore = ErrorCount();
@@ -52,7 +53,13 @@ void CMainFrame::OnAutomaticMatching() {
     WaitCursor wait;
     result = RunAutomaticMatching(*doc_, autoMatchParams_);
   }
-  if (result != 1) ShowFailure(errorsBefore);
+  if (result != 1) {
+    ShowFailure(errorsBefore);
+    return;
+  }
+  const int matches = doc_->m_stereoPair.m_matches.Count();
+  statusBar()->showMessage(matches == 1 ? QStringLiteral("Automatic matching found 1 match.")
+                                        : QStringLiteral("Automatic matching found %1 matches.").arg(matches));
 }
 
 bool CMainFrame::RefineRender() const {
@@ -142,4 +149,5 @@ bool CMainFrame::SaveDocumentTo(const QString& path) {
   UpdateTitle();
   return true;
 }
+
 }  // namespace q3d

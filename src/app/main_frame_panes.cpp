@@ -169,4 +169,5 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
   leftSplitter_->setSizes({top, std::max(1, leftSplitter_->height() - top)});
   laidOut_ = true;
 }
+
 }  // namespace q3d
