@@ -121,7 +121,7 @@ bool CMainFrame::IsCameraViewInManualMatching(ContentView* view) {
 }
 
 bool CMainFrame::ViewSwitchAllowed() {
-  return !infoBarActive_ && !IsCameraViewInManualMatching(ActiveView());
+  return !IsCameraViewInManualMatching(ActiveView());
 }
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
@@ -219,9 +219,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress) {
     // Views that take no focus still become active when clicked.
     if (auto* widget = qobject_cast<QWidget*>(watched)) {
-      bool infoBar = false;
-      const int index = PaneOfWidget(widget, &infoBar);
-      if (index >= 0 && (index != activePane_ || infoBar != infoBarActive_)) ActivatePane(index, infoBar);
+      // A click on a pane's caption activates the pane's view, as a click on the view does.
+      const int index = PaneOfWidget(widget);
+      if (index >= 0 && index != activePane_) ActivatePane(index);
     }
     return false;
   }

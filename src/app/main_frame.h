@@ -40,10 +40,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   // Panes and the active view.
   Pane* PaneAt(int index) const { return panes_[index]; }
   int ActivePaneIndex() const { return activePane_; }
-  bool InfoBarActive() const { return infoBarActive_; }
-  // The active content view; null when an info bar is the active view.
+  // The content view of the active pane.
   ContentView* ActiveView() const;
-  void ActivatePane(int index, bool infoBar = false);
+  void ActivatePane(int index);
   void SwitchPaneView(ViewKind kind);
   void ResetPanes();
   // Set once the frame has been laid out at full screen width; panes reset only then.
@@ -121,7 +120,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   void FitPanesToDocument();
   void Bury(std::unique_ptr<ContentView> view);
   void OnFocusChanged(QWidget* now);
-  int PaneOfWidget(const QWidget* w, bool* inInfoBar) const;
+  int PaneOfWidget(const QWidget* w) const;
   bool IsCameraViewInManualMatching(ContentView* view);
   bool ViewSwitchAllowed();
   bool HandleAccelerator(QEvent* event);
@@ -140,7 +139,6 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QSplitter* leftSplitter_ = nullptr;
   Pane* panes_[kPaneCount] = {};
   int activePane_ = kRight;
-  bool infoBarActive_ = false;
   bool laidOut_ = false;
   bool switchingView_ = false;
 

@@ -46,7 +46,6 @@ void CMainFrame::CreatePanes() {
 }
 
 ContentView* CMainFrame::ActiveView() const {
-  if (infoBarActive_) return nullptr;
   return panes_[activePane_] ? panes_[activePane_]->View() : nullptr;
 }
 
@@ -76,28 +75,19 @@ void CMainFrame::Bury(std::unique_ptr<ContentView> view) {
   QTimer::singleShot(0, this, [this] { graveyard_.clear(); });
 }
 
-void CMainFrame::ActivatePane(int index, bool infoBar) {
+void CMainFrame::ActivatePane(int index) {
   if (index < 0 || index >= kPaneCount) return;
   activePane_ = index;
-  infoBarActive_ = infoBar;
-  for (int i = 0; i < kPaneCount; ++i) panes_[i]->SetActive(i == index && !infoBar);
-  QWidget* focus = infoBar ? static_cast<QWidget*>(panes_[index]->InfoBar())
-                           : (panes_[index]->View() ? panes_[index]->View()->Widget() : nullptr);
+  for (int i = 0; i < kPaneCount; ++i) panes_[i]->SetActive(i == index);
+  QWidget* focus = panes_[index]->View() ? panes_[index]->View()->Widget() : nullptr;
   if (focus && !focus->hasFocus()) focus->setFocus(Qt::OtherFocusReason);
   UpdateCommandStates();
 }
 
-int CMainFrame::PaneOfWidget(const QWidget* w, bool* inInfoBar) const {
+int CMainFrame::PaneOfWidget(const QWidget* w) const {
   for (; w; w = w->parentWidget()) {
     for (int i = 0; i < kPaneCount; ++i) {
-      if (w == panes_[i]->InfoBar()) {
-        *inInfoBar = true;
-        return i;
-      }
-      if (panes_[i]->View() && w == panes_[i]->View()->Widget()) {
-        *inInfoBar = false;
-        return i;
-      }
+      if (w == panes_[i]->InfoBar() || (panes_[i]->View() && w == panes_[i]->View()->Widget())) return i;
     }
   }
   return -1;
@@ -105,14 +95,13 @@ int CMainFrame::PaneOfWidget(const QWidget* w, bool* inInfoBar) const {
 
 void CMainFrame::OnFocusChanged(QWidget* now) {
   if (switchingView_) return;
-  bool infoBar = false;
-  const int index = PaneOfWidget(now, &infoBar);
-  if (index < 0 || (index == activePane_ && infoBar == infoBarActive_)) return;
-  ActivatePane(index, infoBar);
+  const int index = PaneOfWidget(now);
+  if (index < 0 || index == activePane_) return;
+  ActivatePane(index);
 }
 
 void CMainFrame::SwitchPaneView(ViewKind kind) {
-  if (infoBarActive_ || !panes_[activePane_]->View()) return;
+  if (!panes_[activePane_]->View()) return;
   const int target = activePane_;
   ShowViewIn(target, kind);
   ActivatePane(target);
@@ -151,7 +140,7 @@ void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   // The window manager activates the window after it is shown, and Qt would then focus
   // the first pane: the focus goes to the active pane instead.
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) ActivatePane(activePane_, infoBarActive_);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) ActivatePane(activePane_);
 }
 
 void CMainFrame::ActivateNeighbourPane(int step) {

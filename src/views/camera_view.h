@@ -44,6 +44,7 @@ class CCameraView : public CImageView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void DrawFirstStepHint(QPainter& painter, const QRect& area);
   CCamera& ThisCamera() const;
   CCamera& OtherCamera() const;
   int RoiHint() const { return m_cameraIndex == 0 ? kHintImage1Settings : kHintImage2Settings; }

@@ -12,7 +12,8 @@ CInfoView::CInfoView(QWidget* parent) : QWidget(parent) {
   // Painting covers the whole bar: no background erase.
   setAttribute(Qt::WA_OpaquePaintEvent);
   // A click on the bar makes it the focus widget, as the frame tracks the active view.
-  setFocusPolicy(Qt::ClickFocus);
+  // A click on the caption activates the pane's view, which takes the focus.
+  setFocusPolicy(Qt::NoFocus);
   PickColours();
 }
 

@@ -99,7 +99,7 @@ ViewKind KindAt(CMainFrame& frame, int pane) { return frame.PaneAt(pane)->View()
       if (i != frame.ActivePaneIndex()) return fail() << "shown active but not the active pane";
     }
   }
-  if (activeBars != 1 && !frame.InfoBarActive()) return ::testing::AssertionFailure() << activeBars << " active panes";
+  if (activeBars != 1) return ::testing::AssertionFailure() << activeBars << " active panes";
   return ::testing::AssertionSuccess();
 }
 

@@ -156,22 +156,20 @@ TEST_F(MainFrameTest, ManualMatchingLocksThePaneViewCommands) {
   EXPECT_EQ(frame_->ActiveView(), fake);
 }
 
-TEST_F(MainFrameTest, AnActiveInfoBarDisablesPaneSwitching) {
+TEST_F(MainFrameTest, ClickingACaptionActivatesItsPaneAndKeepsTheViewCommands) {
   doc_->m_stereoPair.m_rendered = 1;
-  CInfoView* bar = frame_->PaneAt(CMainFrame::kBottomLeft)->InfoBar();
-  QTest::mouseClick(bar, Qt::LeftButton);
+  QTest::mouseClick(frame_->PaneAt(CMainFrame::kBottomLeft)->InfoBar(), Qt::LeftButton);
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kBottomLeft);
-  EXPECT_TRUE(frame_->InfoBarActive());
-  EXPECT_EQ(frame_->ActiveView(), nullptr);
-  for (int id : {kViewImage1, kViewImage2, kViewTexture, kView3DModel}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_EQ(frame_->ActiveView(), frame_->PaneAt(CMainFrame::kBottomLeft)->View());
+  EXPECT_TRUE(SoundLayout(*frame_, {ViewKind::Image1, ViewKind::Image2, ViewKind::Image1}));
+  EXPECT_TRUE(frame_->Action(kToolArrow)->isEnabled()) << "the view tool bar stays usable";
+  for (int id : {kViewImage1, kViewImage2, kViewTexture, kView3DModel}) EXPECT_TRUE(Enabled(id)) << id;
   frame_->SwitchPaneView(ViewKind::Image1);
-  EXPECT_EQ(KindAt(*frame_, CMainFrame::kBottomLeft), ViewKind::Image2);
-  for (int i = 0; i < CMainFrame::kPaneCount; ++i) EXPECT_FALSE(frame_->PaneAt(i)->InfoBar()->IsActive());
+  EXPECT_EQ(KindAt(*frame_, CMainFrame::kBottomLeft), ViewKind::Image1);
 
   // Clicking a content view makes its pane active with its bar in the active colours.
   QTest::mouseClick(frame_->PaneAt(CMainFrame::kTopLeft)->View()->Widget(), Qt::LeftButton);
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kTopLeft);
-  EXPECT_FALSE(frame_->InfoBarActive());
   EXPECT_TRUE(frame_->PaneAt(CMainFrame::kTopLeft)->InfoBar()->IsActive());
   EXPECT_NE(frame_->PaneAt(CMainFrame::kTopLeft)->InfoBar()->BackColour(),
             frame_->PaneAt(CMainFrame::kRight)->InfoBar()->BackColour());
