@@ -140,9 +140,9 @@ bool MakeupCleaner::UpdateSkinLevel(int window) {
   skinWindow_ = window;
   return Guarded([&] {
     // Closing fills the dots with the skin around them and keeps the edges of larger
-    // areas such as a shadow. Its window is four medians wide: the median must cover most
-    // of a dot to replace it, so this one covers a whole dot with room to spare.
-    const int wide = 4 * window + 1;
+    // areas such as a shadow. Its window is two medians wide: the median must cover most
+    // of a dot to replace it, so twice that covers a whole dot.
+    const int wide = 2 * window + 1;
     const cv::Mat disc = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(wide, wide));
     cv::morphologyEx(gray_, skin_, cv::MORPH_CLOSE, disc, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
     std::vector<uint8_t> levels(skin_.begin<uint8_t>(), skin_.end<uint8_t>());

@@ -35,7 +35,7 @@ class MakeupCleaner {
   // window, and the marked pixels replaced by the median of the unmarked pixels of their
   // median x median window (a wider window where that holds none).
   // The threshold is for skin of the region's median brightness; elsewhere it is scaled
-  // by the brightness of the skin around the pixel (the grey closed over four times the
+  // by the brightness of the skin around the pixel (the grey closed over twice the
   // median's window), so dots are found in shadow and bright skin alike.
   // A failing step pushes the image-library error record and ends the run (false),
   // leaving the target partly processed.
