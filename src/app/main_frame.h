@@ -129,6 +129,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   void OnSetImages();
   void OnAutomaticMatching();
   void OnRender();
+  // The newest record of a failed render, with advice and a button to its help page.
+  void ShowRenderFailure(int errorsBefore);
   void ShowHelpContents();
   void ActivateNeighbourPane(int step);
 

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 
@@ -84,7 +85,27 @@ void CMainFrame::OnRender() {
     SwitchPaneView(ViewKind::Model3D);
     return;
   }
-  ShowFailure(errorsBefore);
+  ShowRenderFailure(errorsBefore);
+}
+
+void CMainFrame::ShowRenderFailure(int errorsBefore) {
+  if (ErrorCount() == errorsBefore || ErrorCount() == 0) return;
+  const ErrorRecord record = PopError(true);
+  while (ErrorCount() > errorsBefore) PopError(true);
+  // The reason, then what the user can do about it, with the page that explains it.
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                  QString::fromUtf8(record.Message().c_str()) +
+                      QStringLiteral("\n\nCheck that there are enough matches, spread over the whole face, "
+                                     "or take the photographs from other positions. Help explains what "
+                                     "makes a render fail."),
+                  QMessageBox::Ok, this);
+  QPushButton* help = box.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  if (box.clickedButton() == help) {
+    ShowHelpContents();
+    help_->ShowPage(QStringLiteral("render.html"));
+  }
 }
 
 void CMainFrame::ShowHelpContents() {

@@ -159,6 +159,32 @@ TEST_F(PaneReset, NewOpenSetImagesAndRemoveRenderDataEndManualMatching) {
   EXPECT_TRUE(answers.AllAnswered());
 }
 
+// The sequence of the manual-matching fault, a screenshot at each step (for review).
+TEST_F(PaneReset, ManualMatchingThenNewThenEachPaneViewKey) {
+  const auto shot = [this](const char* name) {
+    QApplication::processEvents();
+    EXPECT_TRUE(frame_->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/matching_new_%1.png").arg(name)));
+  };
+  shot("1_start");
+  EnterManualMatching();
+  EXPECT_FALSE(frame_->QueryCommand(kViewImage1).enabled);
+  shot("2_manual_matching");
+  doc_->SetModifiedFlag(false);
+  PressKey(Qt::Key_N, Qt::ControlModifier);
+  ExpectModeOffAndViewsFree();
+  EXPECT_FALSE(frame_->QueryCommand(kManualMatching).enabled) << "no images to match";
+  shot("3_new");
+  const std::pair<Qt::Key, ViewKind> keys[] = {{Qt::Key_F1, ViewKind::Image1},
+                                               {Qt::Key_F2, ViewKind::Image2},
+                                               {Qt::Key_F3, ViewKind::Image2},  // needs a render
+                                               {Qt::Key_F4, ViewKind::Image2}};
+  for (const auto& [key, kind] : keys) {
+    PressKey(key);
+    EXPECT_TRUE(SoundLayout(*frame_, {ViewKind::Image1, ViewKind::Image2, kind})) << key;
+    shot(QStringLiteral("4_F%1").arg(key - Qt::Key_F1 + 1).toLatin1().constData());
+  }
+}
+
 TEST(StartUpFocus, TheRightPaneIsActiveAndHoldsTheFocus) {
   auto app = StartApp();
   ASSERT_NE(app, nullptr);
