@@ -26,7 +26,6 @@ TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
   EXPECT_TRUE(frame->isEnabled()) << "the progress window gives the window back";
   EXPECT_FALSE(frame->QueryCommand(cmd::kRender).enabled);
 
-  QTest::qWait(200);
   const QString shot = QStringLiteral(Q3D_SCREENSHOT_DIR "/main_window.png");
   EXPECT_TRUE(frame->grab().save(shot));
   doc.SetModifiedFlag(false);

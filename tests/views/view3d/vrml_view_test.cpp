@@ -530,7 +530,7 @@ TEST(VrmlViewBrokenRenderTest, ReportsAfterTheUpdateAndStaysEmpty) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   view.AttachDocument(&doc);
   EXPECT_TRUE(shown.empty());  // not during the update
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([&shown] { return !shown.empty(); }, 2000));
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
   EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons"));
