@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QPainter>
 #include <memory>
-#include <random>
-
+#include <new>
 #include <opencv2/core.hpp>
+#include <random>
 
 #include "project/project_doc.h"
 #include "views/camera_view.h"
@@ -40,7 +40,10 @@ struct Scene {
     std::uniform_real_distribution<double> x(0, 4000), y(0, 3000), d(-40, 40);
     for (int i = 0; i < 300; ++i) {
       const double px = x(rng), py = y(rng);
-      doc.AddMatch(px, py, std::clamp(px + d(rng), 0.0, 3999.0), std::clamp(py + d(rng), 0.0, 2999.0));
+      // Adding a match fails only when memory runs short.
+      if (!doc.AddMatch(px, py, std::clamp(px + d(rng), 0.0, 3999.0),
+                        std::clamp(py + d(rng), 0.0, 2999.0)))
+        throw std::bad_alloc();
     }
     view = std::make_unique<q3d::CCameraView>(0);
     view->resize(1280, 800);
@@ -75,6 +78,12 @@ void BM_PaintCameraPane(benchmark::State& state) {
   }
   state.SetLabel("zoom " + std::to_string(view.Zoom()));
 }
-BENCHMARK(BM_PaintCameraPane)->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Arg(800)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintCameraPane)
+    ->Arg(25)
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(200)
+    ->Arg(800)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

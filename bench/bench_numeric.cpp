@@ -29,16 +29,24 @@ void Render(benchmark::State& state, bool refine) {
   settings.refine = refine;
   q3d::RandomSource random(1);
   for (auto _ : state) {
-    const q3d::RenderOutcome outcome =
+    const q3d::Result<q3d::RenderOutcome> outcome =
         q3d::RenderMatches(matches, size1, size2, settings, random);
-    if (!outcome.ok) state.SkipWithError("render failed");
-    benchmark::DoNotOptimize(outcome.XW.data());
+    if (!outcome) {
+      state.SkipWithError("render failed");
+      break;
+    }
+    benchmark::DoNotOptimize(outcome->XW.data());
   }
   state.SetComplexityN(state.range(0));
 }
 
 void BM_Render(benchmark::State& state) { Render(state, false); }
-BENCHMARK(BM_Render)->Arg(20)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Render)
+    ->Arg(20)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
 // The refinement runs its trials on threads of their own: wall-clock time is the measure.

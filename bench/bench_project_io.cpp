@@ -9,19 +9,25 @@
 namespace q3d {
 namespace {
 
-void FillProject(CProjectDoc& doc) {
+// False when memory runs short: the benchmark then reports an error instead of a time.
+bool FillProject(CProjectDoc& doc) {
   for (int i = 0; i < 2; ++i) {
     CCamera& camera = doc.Camera(i);
-    CreateColorImage(camera.m_image, 4000, 3000);
+    if (!CreateColorImage(camera.m_image, 4000, 3000)) return false;
     cv::randu(camera.m_image.Mat(), 0, 255);
-    camera.MakeGray();
+    if (!camera.MakeGray()) return false;
   }
-  for (int i = 0; i < 200; ++i) doc.AddMatch(i * 10.5, i * 7.25, i * 9.0, i * 6.5);
+  for (int i = 0; i < 200; ++i)
+    if (!doc.AddMatch(i * 10.5, i * 7.25, i * 9.0, i * 6.5)) return false;
+  return true;
 }
 
 void BM_SaveToMemory(benchmark::State& state) {
   CProjectDoc doc;
-  FillProject(doc);
+  if (!FillProject(doc)) {
+    state.SkipWithError("out of memory");
+    return;
+  }
   size_t bytes = 0;
   for (auto _ : state) {
     Archive ar = Archive::ForStoring();
@@ -35,12 +41,18 @@ BENCHMARK(BM_SaveToMemory)->Unit(benchmark::kMillisecond);
 
 void BM_SaveAndLoadFile(benchmark::State& state) {
   CProjectDoc doc;
-  FillProject(doc);
-  const std::string path = (std::filesystem::temp_directory_path() / "q3d_bench_project.qvp").string();
+  if (!FillProject(doc)) {
+    state.SkipWithError("out of memory");
+    return;
+  }
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "q3d_bench_project.qvp").string();
   CProjectDoc back;
   for (auto _ : state) {
-    doc.SaveProject(path);
-    back.LoadProject(path);
+    if (!doc.SaveProject(path) || !back.LoadProject(path)) {
+      state.SkipWithError("the project could not be saved and loaded");
+      break;
+    }
   }
   const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
   state.SetBytesProcessed(2 * size * state.iterations());
@@ -50,12 +62,20 @@ BENCHMARK(BM_SaveAndLoadFile)->Unit(benchmark::kMillisecond);
 
 void BM_LoadFromMemory(benchmark::State& state) {
   CProjectDoc doc;
-  FillProject(doc);
+  if (!FillProject(doc)) {
+    state.SkipWithError("out of memory");
+    return;
+  }
   Archive ar = Archive::ForStoring();
   doc.Serialize(ar);
   const std::vector<uint8_t> bytes = ar.TakeBuffer();
   CProjectDoc back;
-  for (auto _ : state) back.LoadProjectBytes(bytes);
+  for (auto _ : state) {
+    if (!back.LoadProjectBytes(bytes)) {
+      state.SkipWithError("the project could not be loaded");
+      break;
+    }
+  }
   state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) * state.iterations());
 }
 BENCHMARK(BM_LoadFromMemory)->Unit(benchmark::kMillisecond);

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <memory>
+#include <new>
 
 #include "project/project_doc.h"
 #include "support/synthetic_scene.h"
@@ -43,8 +44,8 @@ void FillProject(q3d::CProjectDoc& doc, int points) {
       }
   }
   const q3d::Matrix M = scene.PixelMatches();
-  for (int k = 0; k < M.rows(); ++k)
-    doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1);
+  for (int k = 0; k < M.rows(); ++k)  // adding fails only when memory runs short
+    if (!doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1)) throw std::bad_alloc();
   q3d::CStereoPair& pair = doc.m_stereoPair;
   pair.m_F = scene.TrueF();
   pair.m_A1 = scene.A1;

@@ -5,12 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <string>
 
-#include <opencv2/imgcodecs.hpp>
-
-#include "matching/automatic_matching.h"
 #include "base/error_stack.h"
+#include "matching/automatic_matching.h"
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
 
@@ -47,22 +46,23 @@ int main(int argc, char** argv) {
   std::ofstream(directory / "truth.json") << q3d::test::FaceTruthJson(pair, "face");
 
   q3d::CProjectDoc doc;
-  if (!doc.SetImages(image1.string(), image2.string()))
-    return Fail(q3d::PopError().Message());
+  if (const q3d::Status loaded = doc.SetImages(image1.string(), image2.string()); !loaded)
+    return Fail(loaded.Reason());
   q3d::AutoMatchReport report;
   q3d::AutoMatchParams params;
   params.points = 400;
-  if (!q3d::AutomaticMatching(doc.m_stereoPair, params, nullptr, &report))
-    return Fail(q3d::PopError().Message());
+  if (const q3d::Status matched = q3d::AutomaticMatching(doc.m_stereoPair, params, nullptr, &report); !matched)
+    return Fail(matched.Reason());
 
   int within = 0;
   for (const auto& match : doc.m_stereoPair.m_matches.Matches()) {
     const auto truth = pair.TrueCorrespondence(match->m_point1->m_x, match->m_point1->m_y);
-    if (truth && std::hypot(truth->x() - match->m_point2->m_x, truth->y() - match->m_point2->m_y) <= 1.5)
+    if (truth &&
+        std::hypot(truth->x() - match->m_point2->m_x, truth->y() - match->m_point2->m_y) <= 1.5)
       ++within;
   }
-  std::string message;
-  if (!doc.SaveProject((directory / "sample.qvp").string(), &message)) return Fail(message);
+  if (const q3d::Status saved = doc.SaveProject((directory / "sample.qvp").string()); !saved)
+    return Fail(saved.Reason());
   std::printf("%d dots and %d corners in image 1, %d dots and %d corners in image 2\n",
               report.dots1, report.corners1, report.dots2, report.corners2);
   std::printf("%d candidates, %d matches (%d on dots), %d within 1.5 px of the truth\n",

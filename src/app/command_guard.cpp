@@ -79,7 +79,7 @@ bool CommandGuard::Restore(const std::vector<uint8_t>& snapshot, bool modified) 
   doc_->m_resetPanes = nullptr;
   bool restored = false;
   try {
-    restored = doc_->LoadProjectBytes(snapshot, nullptr, &silent);
+    restored = doc_->LoadProjectBytes(snapshot, &silent).ok();
   } catch (...) {
     doc_->DeleteContents();
   }

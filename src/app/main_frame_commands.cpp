@@ -31,7 +31,8 @@ void CMainFrame::OnSetImages() {
   int result = 1;
   {
     WaitCursor wait;
-    result = doc_->SetImages(dialog.FileName(0).toStdString(), dialog.FileName(1).toStdString());
+    result =
+        doc_->SetImages(dialog.FileName(0).toStdString(), dialog.FileName(1).toStdString()) ? 1 : 0;
   }
   // A file that cannot be loaded is reported rather than leaving an empty pane unexplained.
   if (result != 1) ShowFailure(errorsBefore);
@@ -52,7 +53,7 @@ void CMainFrame::OnAutomaticMatching() {
   int result = 0;
   {
     WaitCursor wait;
-    result = RunAutomaticMatching(*doc_, autoMatchParams_);
+    result = RunAutomaticMatching(*doc_, autoMatchParams_) ? 1 : 0;
   }
   if (result != 1) {
     ShowFailure(errorsBefore);
@@ -78,7 +79,7 @@ void CMainFrame::OnRender() {
   int result = 0;
   {
     WaitCursor wait;  // the refinement runs after the progress window has closed
-    result = doc_->Render(options);
+    result = doc_->Render(options) ? 1 : 0;
   }
   if (result == 1) {
     ActivatePane(kRight);
@@ -160,7 +161,7 @@ bool CMainFrame::SaveDocumentTo(const QString& path) {
   bool saved = false;
   {
     WaitCursor wait;
-    saved = doc_->SaveProject(path.toStdString());
+    saved = doc_->SaveProject(path.toStdString()).ok();
   }
   if (!saved) {
     ShowFailure(errorsBefore);

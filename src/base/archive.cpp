@@ -1,5 +1,7 @@
 #include "base/archive.h"
 
+#include <unistd.h>
+
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -7,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <unistd.h>
 
-static_assert(std::endian::native == std::endian::little, "the archive assumes a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "the archive assumes a little-endian host");
 
 namespace q3d {
 namespace {
@@ -118,7 +120,8 @@ std::string Archive::ReadObjectTag() {
       throw ArchiveError("The file names a class that does not exist.");
     std::string name(length, '\0');
     ReadBytes(name.data(), length);
-    if (schema != 0) throw ArchiveError("The file holds a class of an unknown version (" + name + ").");
+    if (schema != 0)
+      throw ArchiveError("The file holds a class of an unknown version (" + name + ").");
     const uint32_t number = NextObjectNumber();
     class_numbers_[name] = number;
     class_names_[number] = name;
@@ -141,42 +144,43 @@ std::string Archive::ReadObjectTag() {
   return it->second;
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string temp = path + ".tmp-" + std::to_string(::getpid());
   {
     std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return "Cannot create the file " + path + ": " + std::strerror(errno);
+    if (!f) return Status::Fail("Cannot create the file " + path + ": " + std::strerror(errno));
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
       std::remove(temp.c_str());
-      return "Cannot write the file " + path + ": the disk may be full.";
+      return Status::Fail("Cannot write the file " + path + ": the disk may be full.");
     }
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
     const std::string reason = std::strerror(errno);
     std::remove(temp.c_str());
-    return "Cannot replace the file " + path + ": " + reason;
+    return Status::Fail("Cannot replace the file " + path + ": " + reason);
   }
-  return {};
+  return Status::Ok();
 }
 
-std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return "Cannot open the file " + path + ": it is not a file.";
+  if (!std::filesystem::is_regular_file(path, ec))
+    return Status::Fail("Cannot open the file " + path + ": it is not a file.");
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return "Cannot open the file " + path + ".";
+  if (!in) return Status::Fail("Cannot open the file " + path + ".");
   const std::streamoff size = in.tellg();
-  if (size < 0) return "Cannot read the file " + path + ".";
+  if (size < 0) return Status::Fail("Cannot read the file " + path + ".");
   try {
     bytes.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
-    return "Not enough memory to read the file " + path + ".";
+    return Status::Fail("Not enough memory to read the file " + path + ".");
   }
   in.seekg(0);
   if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-    return "Cannot read the file " + path + ".";
-  return {};
+    return Status::Fail("Cannot read the file " + path + ".");
+  return Status::Ok();
 }
 
 }  // namespace q3d

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace q3d {
 
 // A file that ends early, an unknown class, a schema other than 0, a count the file
@@ -74,8 +76,8 @@ class Archive {
 // Writes the bytes to a temporary file beside the path, then renames it over the path,
 // so a failure never destroys the previous file. Returns an empty string on success,
 // otherwise a message.
-std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
+Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 // Reads a whole file; an empty optional-like result is signalled by the message.
-std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
+Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 
 }  // namespace q3d

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/result.h"
+
 namespace q3d {
 namespace {
 
@@ -60,10 +62,10 @@ int ErrorCount() { return TheStack().newest + 1; }
 
 void ClearErrors() { TheStack().newest = -1; }
 
-void PushOutOfMemory() { PushError(MakeErrorRecord(-1, 2, "Error: Out of memory")); }
+void PushOutOfMemory() { PushError(MakeErrorRecord(kOutOfMemoryCode, 2, kOutOfMemoryMessage)); }
 
 void PushImageLibraryError() {
-  PushError(MakeErrorRecord(-8, 2, "Error: IPL operation failure."));
+  PushError(MakeErrorRecord(kImageLibraryCode, 2, "Error: The image operation failed."));
 }
 
 void PushErrorText(const std::string& message, int32_t code, int32_t severity) {

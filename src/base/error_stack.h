@@ -31,8 +31,8 @@ int ErrorCount();
 void ClearErrors();
 
 // The common records.
-void PushOutOfMemory();       // -1, 2, "Error: Out of memory"
-void PushImageLibraryError(); // -8, 2, "Error: IPL operation failure."
+void PushOutOfMemory();        // -1, 2, "Error: Out of memory"
+void PushImageLibraryError();  // -8, 2, "Error: The image operation failed."
 void PushErrorText(const std::string& message, int32_t code = 0, int32_t severity = 2);
 
 // Showing a record is the front end's business: the GUI installs a message box, the

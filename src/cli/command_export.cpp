@@ -50,9 +50,8 @@ CommandResult RunExport(const ParsedArguments& arguments) {
   ModelExportOptions options;
   options.smooth = mesh->smooth;
   options.cubic = mesh->cubic;
-  ClearErrors();
-  const std::string error = ExportModel3D(output, doc.m_stereoPair, doc.m_model, options);
-  if (!error.empty()) return Failure(error);
+  const Status exported = ExportModel3D(output, doc.m_stereoPair, doc.m_model, options);
+  if (!exported) return Failure(exported.Reason());
 
   const std::string format = LowerExtension(output);
   CommandResult result;

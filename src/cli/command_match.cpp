@@ -152,10 +152,10 @@ CommandResult RunMatch(const ParsedArguments& arguments) {
                    "them (use --replace)");
   if (doc.IsRendered()) doc.RemoveRenderData();
 
-  ClearErrors();
   AutoMatchReport matchReport;
-  if (AutomaticMatching(doc.m_stereoPair, *params, nullptr, &matchReport) != 1)
-    return Failure(PopErrorMessage("Error: automatic matching failed"));
+  if (const Status matched = AutomaticMatching(doc.m_stereoPair, *params, nullptr, &matchReport);
+      !matched)
+    return Failure(matched.Reason());
   doc.SetModifiedFlag();
   if (const auto saveError = SaveProjectSafely(doc, output)) return Failure(*saveError);
 

@@ -12,17 +12,6 @@
 namespace q3d::cli {
 namespace {
 
-// Both images may fail to load; the first failure is the one to report, and it is the
-// oldest record on the stack.
-std::string OldestErrorMessage(const std::string& fallback) {
-  std::string message = fallback;
-  while (ErrorCount() > 0) {
-    const std::string text = PopError(true).Message();
-    if (!text.empty()) message = text;
-  }
-  return message;
-}
-
 bool Inside(double x, double y, const CCamera& camera) {
   return x < camera.Width() && y < camera.Height();
 }
@@ -54,18 +43,17 @@ CommandResult RunNew(const ParsedArguments& arguments) {
   }
 
   CProjectDoc doc;
-  ClearErrors();
-  if (!doc.SetImages(image1, image2) || !doc.ImagesLoaded())
-    return Failure(OldestErrorMessage("the images could not be loaded"));
+  if (const Status loaded = doc.SetImages(image1, image2); !loaded) return Failure(loaded.Reason());
+  if (!doc.ImagesLoaded()) return Failure("the images could not be loaded");
 
   for (const CsvMatch& match : matches) {
     if (!Inside(match.x1, match.y1, doc.m_camera1))
       return Failure(OutsideMessage(*csvPath, match, 1, doc.m_camera1));
     if (!Inside(match.x2, match.y2, doc.m_camera2))
       return Failure(OutsideMessage(*csvPath, match, 2, doc.m_camera2));
-    if (!doc.AddMatch(match.x1, match.y1, match.x2, match.y2))
-      return Failure(PopErrorMessage("the match of line " + std::to_string(match.line) +
-                                     " could not be added"));
+    if (const Status added = doc.AddMatch(match.x1, match.y1, match.x2, match.y2); !added)
+      return Failure("the match of line " + std::to_string(match.line) +
+                     " could not be added: " + added.Reason());
   }
 
   if (const auto error = SaveProjectSafely(doc, output)) return Failure(*error);

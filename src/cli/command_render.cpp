@@ -45,8 +45,7 @@ CommandResult RunRender(const ParsedArguments& arguments) {
                    " matches; the project has " + std::to_string(matchCount));
   if (!doc.ImagesLoaded()) return Failure(path + ": a render needs both images");
 
-  ClearErrors();
-  if (doc.Render(options) != 1) return Failure(PopErrorMessage("Error: the render failed"));
+  if (const Status rendered = doc.Render(options); !rendered) return Failure(rendered.Reason());
   if (!HasCalibration(doc.m_stereoPair)) return Failure(kFocalsMessage);
 
   if (const auto error = SaveProjectSafely(doc, output)) return Failure(*error);

@@ -34,7 +34,6 @@ class JsonValue {
   JsonValue& Set(const std::string& key, JsonValue value);
   // Appends (or replaces) every member of another object.
   JsonValue& Merge(const JsonValue& object);
-  bool IsObject() const { return std::holds_alternative<Object>(value_); }
 
   // Compact text on one line. Non-finite numbers are written as null, as JSON has no
   // spelling for them.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/error_stack.h"
 #include "cli/command.h"
 #include "project/project_doc.h"
 
@@ -19,17 +20,17 @@ std::optional<std::string> OpenProject(CProjectDoc& doc, const std::string& path
   std::error_code ec;
   // A directory opens as a stream of undefined length: refuse it before reading.
   if (std::filesystem::is_directory(path, ec)) return path + ": is a directory, not a project file";
-  std::string error;
-  if (doc.LoadProject(path, &error)) return std::nullopt;
-  PopErrorMessage("");  // the message is in error; keep the stack clean
-  return NamingPath(error, path);
+  const Status loaded = doc.LoadProject(path);
+  if (loaded) return std::nullopt;
+  ClearErrors();  // the message is in the status; keep the stack clean
+  return NamingPath(loaded.Reason(), path);
 }
 
 std::optional<std::string> SaveProjectSafely(CProjectDoc& doc, const std::string& path) {
-  std::string error;
-  if (doc.SaveProject(path, &error)) return std::nullopt;
-  PopErrorMessage("");
-  return NamingPath(error, path);
+  const Status saved = doc.SaveProject(path);
+  if (saved) return std::nullopt;
+  ClearErrors();
+  return NamingPath(saved.Reason(), path);
 }
 
 std::string OutputPathOr(const ParsedArguments& arguments, const std::string& input) {

@@ -93,7 +93,8 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
                           Format("matches %.3f px)", quality->scatter_px));
   }
 
-  if (pair.m_XW.rows() != pair.m_matches.Count()) pair.TriangulateMatches();
+  // Without 3D points the errors below are reported as not available.
+  if (pair.m_XW.rows() != pair.m_matches.Count()) static_cast<void>(pair.TriangulateMatches());
   const auto errors = ComputeReprojectionErrors(pair);
   if (!errors) {
     report.json.Set("reprojection_error_px", JsonValue());

@@ -11,7 +11,6 @@
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
 #include "matching/subpixel_refinement.h"
-#include "base/error_stack.h"
 #include "base/progress.h"
 
 namespace q3d {
@@ -42,7 +41,7 @@ struct ImageFeatures {
   FeatureList corners;
 };
 
-int ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageFeatures& out) {
+Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageFeatures& out) {
   const cv::Mat grey8 = CameraGrey(camera);
   const cv::Rect area = FeatureArea(camera);
   DotOptions dotOptions;
@@ -51,7 +50,7 @@ int ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageF
   dotOptions.gaussianDev = params.gaussianDev;
   dotOptions.maxDiameter = std::max(20, static_cast<int>(kMaxDotShareOfImage *
                                                          std::max(camera.Width(), camera.Height())));
-  if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return 0;
+  if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return OutOfMemory();
   grey8.convertTo(out.grey, CV_32F);
   CornerOptions cornerOptions;
   cornerOptions.maxCount = params.points - static_cast<int>(out.dots.size());
@@ -60,7 +59,7 @@ int ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageF
   cornerOptions.relativeMinimum = params.relativeMinimum;
   cornerOptions.border = std::max(params.windowWidth, params.windowHeight) / 2 + 1;
   out.corners = DetectCorners(out.grey, area, cornerOptions, out.dots);
-  return 1;
+  return Status::Ok();
 }
 
 struct WindowPair {
@@ -96,14 +95,14 @@ std::string TooFewMessage(int candidates) {
          "geometry. Try more points, a lower threshold or a larger width factor.";
 }
 
-int Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams& params,
-          std::vector<PointPair>& matches, AutoMatchReport& r, Progress& progress) {
+Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams& params,
+             std::vector<PointPair>& matches, AutoMatchReport& r, Progress& progress) {
   progress.SetStep("Finding feature points...");
   progress.SetPos(0);
   ImageFeatures image1, image2;
-  if (!ExtractFeatures(camera1, params, image1)) return 0;
+  if (Status found = ExtractFeatures(camera1, params, image1); !found) return found;
   progress.SetPos(25);
-  if (!ExtractFeatures(camera2, params, image2)) return 0;
+  if (Status found = ExtractFeatures(camera2, params, image2); !found) return found;
   r.dots1 = static_cast<int>(image1.dots.size());
   r.dots2 = static_cast<int>(image2.dots.size());
   r.corners1 = static_cast<int>(image1.corners.size());
@@ -146,10 +145,7 @@ int Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams&
   progress.SetStep("Checking the epipolar geometry...");
   progress.SetPos(75);
   const EpipolarCheck check = CheckEpipolar(candidates);
-  if (!check.found) {
-    PushErrorText(TooFewMessage(r.candidates));
-    return 0;
-  }
+  if (!check.found) return Status::Fail(TooFewMessage(r.candidates));
 
   // Second pass: with the geometry known, features pair up along their epipolar lines,
   // which recovers matches the first pass lost to a better-looking wrong candidate.
@@ -185,47 +181,46 @@ int Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams&
   r.matches = static_cast<int>(matches.size());
   r.epipolarLimit = used.threshold;
   progress.SetPos(100);
-  if (matches.empty()) {
-    PushErrorText("Automatic matching found no matches that agree with the epipolar geometry.");
-    return 0;
-  }
-  return 1;
+  if (matches.empty())
+    return Status::Fail(
+        "Automatic matching found no matches that agree with the epipolar geometry.");
+  return Status::Ok();
 }
 
 }  // namespace
 
-int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
-                         const AutoMatchParams& params, std::vector<PointPair>& matches,
-                         AutoMatchReport* report, Progress* external) {
+Status FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
+                            const AutoMatchParams& params, std::vector<PointPair>& matches,
+                            AutoMatchReport* report, Progress* external) {
   matches.clear();
   AutoMatchReport local;
   AutoMatchReport& r = report ? *report : local;
   r = {};
-  if (!camera1.HasImage() || !camera2.HasImage()) {
-    PushErrorText("Automatic matching needs both images.");
-    return 0;
-  }
+  if (!camera1.HasImage() || !camera2.HasImage())
+    return Status::Fail("Automatic matching needs both images.");
   ScopedProgress progress(external);
+  Status matched = Status::Ok();
   try {
-    if (Match(camera1, camera2, params, matches, r, *progress)) return 1;
+    matched = Match(camera1, camera2, params, matches, r, *progress);
   } catch (const cv::Exception&) {
-    PushImageLibraryError();
+    matched =
+        Status::Fail("Error: Automatic matching failed in an image operation.", kImageLibraryCode);
   } catch (const std::bad_alloc&) {
-    PushOutOfMemory();
+    matched = OutOfMemory();
   }
-  matches.clear();
-  return 0;
+  if (!matched) matches.clear();
+  return matched;
 }
 
-int AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress* progress,
-                      AutoMatchReport* report) {
-  if (!pair.m_camera1 || !pair.m_camera2) {
-    PushErrorText("Automatic matching needs both images.");
-    return 0;
-  }
+Status AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress* progress,
+                         AutoMatchReport* report) {
+  if (!pair.m_camera1 || !pair.m_camera2)
+    return Status::Fail("Automatic matching needs both images.");
   std::vector<PointPair> found;
-  if (!FindAutomaticMatches(*pair.m_camera1, *pair.m_camera2, params, found, report, progress))
-    return 0;
+  if (Status matched =
+          FindAutomaticMatches(*pair.m_camera1, *pair.m_camera2, params, found, report, progress);
+      !matched)
+    return matched;
 
   CSpPointSet& points1 = pair.m_camera1->m_points;
   CSpPointSet& points2 = pair.m_camera2->m_points;
@@ -237,18 +232,18 @@ int AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress
     auto point2 = std::make_unique<CSpPoint>(p.x2, p.y2);
     CSpPoint* a = point1.get();
     CSpPoint* b = point2.get();
-    if (!points1.Add(std::move(point1))) return 0;
+    if (!points1.Add(std::move(point1))) return OutOfMemory();
     if (!points2.Add(std::move(point2))) {
       points1.m_list.pop_back();
-      return 0;
+      return OutOfMemory();
     }
     if (!pair.m_matches.Add(std::make_unique<CMatch>(a, b))) {
       points1.m_list.pop_back();
       points2.m_list.pop_back();
-      return 0;
+      return OutOfMemory();
     }
   }
-  return 1;
+  return Status::Ok();
 }
 
 }  // namespace q3d

@@ -4,6 +4,7 @@
 // against the epipolar geometry, and a second matching pass guided by that geometry.
 #include <vector>
 
+#include "base/result.h"
 #include "matching/auto_match_params.h"
 #include "matching/epipolar_check.h"
 #include "stereo/camera.h"
@@ -24,20 +25,20 @@ struct AutoMatchReport {
   double epipolarLimit = 0.0;  // pixels
 };
 
-// The matches between the two cameras' images, in 0-based pixels, dots first. Returns 1;
-// 0 after pushing an error record when an image is missing, memory is short, too few
-// candidates survive to check them against the epipolar geometry, or none is left.
-int FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
-                         const AutoMatchParams& params, std::vector<PointPair>& matches,
-                         AutoMatchReport* report = nullptr, Progress* progress = nullptr);
+// The matches between the two cameras' images, in 0-based pixels, dots first. Fails when an
+// image is missing, memory is short, too few candidates survive to check them against the
+// epipolar geometry, or none is left.
+Status FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
+                            const AutoMatchParams& params, std::vector<PointPair>& matches,
+                            AutoMatchReport* report = nullptr, Progress* progress = nullptr);
 
 // Runs the procedure on the pair's cameras and replaces the pair's work with the result:
 // both point sets then hold only the matched points (numbered from 0), the match set the
 // matches, and the render results are reset, since they described the replaced matches.
 // Hand-placed points and matches are removed too: the command asks before calling this.
-// Returns 1, or 0 with an error record pushed; a failure of the procedure leaves the points,
-// matches and results untouched (memory running short while storing keeps what was stored).
-int AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params,
-                      Progress* progress = nullptr, AutoMatchReport* report = nullptr);
+// A failure of the procedure leaves the points, matches and results untouched (memory
+// running short while storing keeps what was stored).
+Status AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params,
+                         Progress* progress = nullptr, AutoMatchReport* report = nullptr);
 
 }  // namespace q3d

@@ -48,7 +48,10 @@ bool PrepareBuild(C3DModel& model, Matrix& P, Matrix& P3, int& status) {
     return false;
   }
   status = kMeshBuildFailed;
-  if (model.m_stereoPair->TriangulateMatches() != 1) return false;
+  if (const Status triangulated = model.m_stereoPair->TriangulateMatches(); !triangulated) {
+    PushErrorText(triangulated.Reason());
+    return false;
+  }
   P3 = model.m_stereoPair->m_XW;
   Matrix matches;
   model.m_stereoPair->m_matches.ToMatrix(matches);

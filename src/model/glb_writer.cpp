@@ -14,9 +14,9 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "glTF data is written as in memory");
 
-constexpr uint32_t kGlbMagic = 0x46546C67;      // "glTF"
-constexpr uint32_t kJsonChunk = 0x4E4F534A;     // "JSON"
-constexpr uint32_t kBinChunk = 0x004E4942;      // "BIN\0"
+constexpr uint32_t kGlbMagic = 0x46546C67;   // "glTF"
+constexpr uint32_t kJsonChunk = 0x4E4F534A;  // "JSON"
+constexpr uint32_t kBinChunk = 0x004E4942;   // "BIN\0"
 constexpr int kFloat = 5126, kUnsignedInt = 5125;
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 
@@ -36,8 +36,10 @@ void PadTo4(std::vector<uint8_t>& out, uint8_t fill) {
 std::string Extreme(const std::vector<float>& values, int width, bool maximum) {
   std::string out = "[";
   for (int c = 0; c < width; ++c) {
-    float e = maximum ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
-    for (size_t k = c; k < values.size(); k += width) e = maximum ? std::max(e, values[k]) : std::min(e, values[k]);
+    float e =
+        maximum ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    for (size_t k = c; k < values.size(); k += width)
+      e = maximum ? std::max(e, values[k]) : std::min(e, values[k]);
     // Written as the exact double of the float, so readers compare equal to the data.
     mesh_export::AppendNumber(out, static_cast<double>(e));
     out += c + 1 < width ? "," : "]";
@@ -52,10 +54,11 @@ struct View {
 
 }  // namespace
 
-std::string WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
-  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+Status WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (Status problem = mesh_export::CheckInput(mesh, texture); !problem) return problem;
   std::vector<uint8_t> png;
-  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  if (!mesh_export::EncodePng(texture, png))
+    return Status::Fail("The texture could not be encoded as PNG.");
 
   std::vector<float> uv = mesh.TextureCoordinates();  // glTF's origin is top-left, as ours
   std::vector<uint8_t> bin;
@@ -85,29 +88,35 @@ std::string WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv:
       R"("textures":[{"sampler":0,"source":0}],)"
       R"("samplers":[{"magFilter":9729,"minFilter":9987,"wrapS":10497,"wrapT":10497}],)"
       R"("images":[{"bufferView":4,"mimeType":"image/png"}],)"
-      R"("buffers":[{"byteLength":)" + std::to_string(bin.size()) + R"(}],"bufferViews":[)";
+      R"("buffers":[{"byteLength":)" +
+      std::to_string(bin.size()) + R"(}],"bufferViews":[)";
   for (size_t v = 0; v < views.size(); ++v) {
-    json += R"({"buffer":0,"byteOffset":)" + std::to_string(views[v].offset) +
-            R"(,"byteLength":)" + std::to_string(views[v].length);
+    json += R"({"buffer":0,"byteOffset":)" + std::to_string(views[v].offset) + R"(,"byteLength":)" +
+            std::to_string(views[v].length);
     if (views[v].target != 0) json += R"(,"target":)" + std::to_string(views[v].target);
     json += v + 1 < views.size() ? "}," : "}],";
   }
   json += R"("accessors":[)"
-          R"({"bufferView":0,"componentType":)" + std::to_string(kFloat) + R"(,"count":)" +
-          vertices + R"(,"type":"VEC3","min":)" + Extreme(positions, 3, false) +
-          R"(,"max":)" + Extreme(positions, 3, true) + "},"
-          R"({"bufferView":1,"componentType":)" + std::to_string(kFloat) + R"(,"count":)" +
-          vertices + R"(,"type":"VEC3"},)"
-          R"({"bufferView":2,"componentType":)" + std::to_string(kFloat) + R"(,"count":)" +
-          vertices + R"(,"type":"VEC2"},)"
-          R"({"bufferView":3,"componentType":)" + std::to_string(kUnsignedInt) + R"(,"count":)" +
-          std::to_string(indices.size()) + R"(,"type":"SCALAR"}]})";
+          R"({"bufferView":0,"componentType":)" +
+          std::to_string(kFloat) + R"(,"count":)" + vertices + R"(,"type":"VEC3","min":)" +
+          Extreme(positions, 3, false) + R"(,"max":)" + Extreme(positions, 3, true) +
+          "},"
+          R"({"bufferView":1,"componentType":)" +
+          std::to_string(kFloat) + R"(,"count":)" + vertices +
+          R"(,"type":"VEC3"},)"
+          R"({"bufferView":2,"componentType":)" +
+          std::to_string(kFloat) + R"(,"count":)" + vertices +
+          R"(,"type":"VEC2"},)"
+          R"({"bufferView":3,"componentType":)" +
+          std::to_string(kUnsignedInt) + R"(,"count":)" + std::to_string(indices.size()) +
+          R"(,"type":"SCALAR"}]})";
   std::vector<uint8_t> jsonChunk(json.begin(), json.end());
   PadTo4(jsonChunk, ' ');
 
   std::vector<uint8_t> glb;
   const size_t total = 12 + 8 + jsonChunk.size() + 8 + bin.size();
-  if (total > std::numeric_limits<uint32_t>::max()) return "The model is too large for a .glb file.";
+  if (total > std::numeric_limits<uint32_t>::max())
+    return Status::Fail("The model is too large for a .glb file.");
   glb.reserve(total);
   AppendUInt32(glb, kGlbMagic);
   AppendUInt32(glb, 2);
@@ -120,7 +129,7 @@ std::string WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv:
   AppendBytes(glb, bin.data(), bin.size());
 
   StagedFiles files;
-  if (auto e = files.Stage(path, glb); !e.empty()) return e;
+  if (Status e = files.Stage(path, glb); !e) return e;
   return files.Commit();
 }
 

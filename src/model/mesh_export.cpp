@@ -21,13 +21,14 @@ bool IsMeshExportPath(const std::string& path) {
   return ext == ".wrl" || ext == ".obj" || ext == ".ply" || ext == ".glb";
 }
 
-std::string ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
   const std::string ext = LowerExtension(path);
   if (ext == ".wrl") return WriteVrml(path, mesh, texture);
   if (ext == ".obj") return WriteObj(path, mesh, texture);
   if (ext == ".ply") return WritePly(path, mesh, texture);
   if (ext == ".glb") return WriteGlb(path, mesh, texture);
-  return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).";
+  return Status::Fail("\"" + path +
+                      "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).");
 }
 
 }  // namespace q3d

@@ -7,22 +7,23 @@
 
 #include <opencv2/core.hpp>
 
+#include "base/result.h"
 #include "model/mesh_builder.h"
 
 namespace q3d {
 
 // VRML 2.0: one textured IndexedFaceSet with coordinates, normals and texture coordinates.
-std::string WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 // Wavefront OBJ with a material file "<name>.mtl".
-std::string WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 // Binary little-endian PLY with normals and texture coordinates (s, t).
-std::string WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 // glTF 2.0 binary with the texture embedded.
-std::string WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+Status WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 
 // True when the extension of path names one of the formats above (case ignored).
 bool IsMeshExportPath(const std::string& path);
 // Chooses the writer by the extension (.wrl, .obj, .ply, .glb; case ignored).
-std::string ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 
 }  // namespace q3d

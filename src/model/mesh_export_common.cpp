@@ -7,11 +7,12 @@
 
 namespace q3d::mesh_export {
 
-std::string CheckInput(const MeshBuilder& mesh, const cv::Mat& texture) {
-  if (mesh.FaceCount() == 0) return "The mesh is empty: there is nothing to export.";
-  if (texture.empty()) return "The model has no texture yet: there is nothing to export.";
-  if (texture.type() != CV_8UC3) return "The texture is not an 8-bit colour image.";
-  return {};
+Status CheckInput(const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (mesh.FaceCount() == 0) return Status::Fail("The mesh is empty: there is nothing to export.");
+  if (texture.empty())
+    return Status::Fail("The model has no texture yet: there is nothing to export.");
+  if (texture.type() != CV_8UC3) return Status::Fail("The texture is not an 8-bit colour image.");
+  return Status::Ok();
 }
 
 bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png) {

@@ -6,12 +6,13 @@
 
 #include <opencv2/core.hpp>
 
+#include "base/result.h"
 #include "model/mesh_builder.h"
 
 namespace q3d::mesh_export {
 
 // An empty string when the mesh has triangles and the texture is 8-bit BGR.
-std::string CheckInput(const MeshBuilder& mesh, const cv::Mat& texture);
+Status CheckInput(const MeshBuilder& mesh, const cv::Mat& texture);
 // The texture as PNG bytes; false when encoding fails.
 bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png);
 

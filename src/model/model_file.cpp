@@ -4,11 +4,11 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/archive.h"
+#include "base/error_stack.h"
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_export.h"
-#include "base/archive.h"
-#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -35,8 +35,8 @@ bool HasRenderResults(const CStereoPair& pair) {
          pair.m_t.allFinite();
 }
 
-std::string WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model) {
-  if (!HasRenderResults(pair)) return kNoRender;
+Status WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model) {
+  if (!HasRenderResults(pair)) return Status::Fail(kNoRender);
   Archive ar = Archive::ForStoring();
   ar.WriteBytes("QV3D", 4);
   const uint8_t version[2] = {1, 0};
@@ -48,20 +48,21 @@ std::string WriteModelFile(const std::string& path, const CStereoPair& pair, con
   return WriteFileAtomically(path, ar.Buffer());
 }
 
-std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
-                          const ModelExportOptions& options) {
+Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
+                     const ModelExportOptions& options) {
   const bool modelFile = IsModelFilePath(path);
   if (!modelFile && !IsMeshExportPath(path)) {
-    return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).";
+    return Status::Fail("\"" + path +
+                        "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).");
   }
-  if (!HasRenderResults(pair)) return kNoRender;
+  if (!HasRenderResults(pair)) return Status::Fail(kNoRender);
   const int errorsBefore = ErrorCount();
   // Any record a step pushes becomes this export's message.
   auto failure = [&](const std::string& fallback) {
     std::string message = fallback;
     if (ErrorCount() > errorsBefore) message = PopError().Message();
     while (ErrorCount() > errorsBefore) PopError();
-    return message;
+    return Status::Fail(message);
   };
   if (modelFile) {
     model.UpdateTexture();

@@ -3,6 +3,8 @@
 // formats of mesh_export.h, chosen by the file's extension.
 #include <string>
 
+#include "base/result.h"
+
 namespace q3d {
 
 class C3DModel;
@@ -18,7 +20,7 @@ bool HasRenderResults(const CStereoPair& pair);
 // Writes the .q3d file: the magic "QV3D", version 1, 0, 256 reserved zero bytes, the pair's
 // block and the model's block. Returns an empty string on success, otherwise a message;
 // the file is written complete or not at all. Refuses a pair without render results.
-std::string WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model);
+Status WriteModelFile(const std::string& path, const CStereoPair& pair, const C3DModel& model);
 
 // Mesh chosen for the mesh formats, as the 3D view's Mesh menu.
 struct ModelExportOptions {
@@ -31,7 +33,7 @@ struct ModelExportOptions {
 // options and the texture as .wrl, .obj, .ply or .glb. The texture is brought up to date
 // first (unchanged regions keep their retouching). Returns an empty string on success,
 // otherwise a message, with nothing written and no error record left on the stack.
-std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
-                          const ModelExportOptions& options = {});
+Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
+                     const ModelExportOptions& options = {});
 
 }  // namespace q3d

@@ -7,10 +7,11 @@
 
 namespace q3d {
 
-std::string WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
-  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (Status problem = mesh_export::CheckInput(mesh, texture); !problem) return problem;
   std::vector<uint8_t> png;
-  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  if (!mesh_export::EncodePng(texture, png))
+    return Status::Fail("The texture could not be encoded as PNG.");
   const auto image = mesh_export::BesideFile(path, "_texture.png");
   const auto material = mesh_export::BesideFile(path, ".mtl");
 
@@ -61,9 +62,9 @@ std::string WriteObj(const std::string& path, const MeshBuilder& mesh, const cv:
   }
 
   StagedFiles files;
-  if (auto e = files.Stage(image.path, png); !e.empty()) return e;
-  if (auto e = files.Stage(material.path, mtl); !e.empty()) return e;
-  if (auto e = files.Stage(path, obj); !e.empty()) return e;
+  if (Status e = files.Stage(image.path, png); !e) return e;
+  if (Status e = files.Stage(material.path, mtl); !e) return e;
+  if (Status e = files.Stage(path, obj); !e) return e;
   return files.Commit();
 }
 

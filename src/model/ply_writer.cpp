@@ -20,10 +20,11 @@ void Append(std::vector<uint8_t>& out, T value) {
 
 }  // namespace
 
-std::string WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
-  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (Status problem = mesh_export::CheckInput(mesh, texture); !problem) return problem;
   std::vector<uint8_t> png;
-  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  if (!mesh_export::EncodePng(texture, png))
+    return Status::Fail("The texture could not be encoded as PNG.");
   const auto image = mesh_export::BesideFile(path, "_texture.png");
 
   const std::string header =
@@ -62,8 +63,8 @@ std::string WritePly(const std::string& path, const MeshBuilder& mesh, const cv:
   }
 
   StagedFiles files;
-  if (auto e = files.Stage(image.path, png); !e.empty()) return e;
-  if (auto e = files.Stage(path, body); !e.empty()) return e;
+  if (Status e = files.Stage(image.path, png); !e) return e;
+  if (Status e = files.Stage(path, body); !e) return e;
   return files.Commit();
 }
 

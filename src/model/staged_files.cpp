@@ -1,13 +1,13 @@
 #include "model/staged_files.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace q3d {
 namespace {
@@ -26,33 +26,35 @@ StagedFiles::~StagedFiles() {
   }
 }
 
-std::string StagedFiles::Stage(const std::string& path, std::span<const uint8_t> bytes) {
+Status StagedFiles::Stage(const std::string& path, std::span<const uint8_t> bytes) {
   Entry entry{TemporaryName(path), path};
   std::ofstream out(entry.temporary, std::ios::binary | std::ios::trunc);
   if (!out) {
-    return "Cannot create \"" + path + "\": " + std::strerror(errno) + ".";
+    return Status::Fail("Cannot create \"" + path + "\": " + std::strerror(errno) + ".");
   }
   entries_.push_back(entry);  // removed again if anything below fails
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) return "Cannot write \"" + path + "\" (disk full?).";
-  return {};
+  if (!out) return Status::Fail("Cannot write \"" + path + "\" (disk full?).");
+  return Status::Ok();
 }
 
-std::string StagedFiles::Stage(const std::string& path, const std::string& text) {
-  return Stage(path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()),
-                                              text.size()));
+Status StagedFiles::Stage(const std::string& path, const std::string& text) {
+  return Stage(
+      path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-std::string StagedFiles::Commit() {
+Status StagedFiles::Commit() {
   while (!entries_.empty()) {
     const Entry& e = entries_.front();
     std::error_code error;
     std::filesystem::rename(e.temporary, e.destination, error);
-    if (error) return "Cannot write \"" + e.destination + "\": " + error.message() + ".";
+    if (error)
+      return Status::Fail("Cannot write \"" + e.destination + "\": " + error.message() + ".");
     entries_.erase(entries_.begin());
   }
-  return {};
+  return Status::Ok();
 }
 
 }  // namespace q3d

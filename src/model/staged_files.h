@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace q3d {
 
 class StagedFiles {
@@ -18,10 +20,10 @@ class StagedFiles {
 
   // Writes the bytes to a temporary for `path`. Returns an empty string on success,
   // otherwise a message naming the file.
-  std::string Stage(const std::string& path, std::span<const uint8_t> bytes);
-  std::string Stage(const std::string& path, const std::string& text);
+  Status Stage(const std::string& path, std::span<const uint8_t> bytes);
+  Status Stage(const std::string& path, const std::string& text);
   // Renames every staged temporary to its destination, in staging order.
-  std::string Commit();
+  Status Commit();
 
  private:
   struct Entry {

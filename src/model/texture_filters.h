@@ -44,7 +44,6 @@ class MakeupCleaner {
   const cv::Mat& Mask() const { return mask_; }
   // Forgets the target and releases the working images.
   void Reset();
-  bool IsPrepared() const { return !target_.empty(); }
 
  private:
   // The local skin level for the window, computed once per window size.

@@ -38,10 +38,11 @@ void AppendTriples(std::string& out, const std::vector<float>& values) {
 
 }  // namespace
 
-std::string WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
-  if (auto problem = mesh_export::CheckInput(mesh, texture); !problem.empty()) return problem;
+Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
+  if (Status problem = mesh_export::CheckInput(mesh, texture); !problem) return problem;
   std::vector<uint8_t> png;
-  if (!mesh_export::EncodePng(texture, png)) return "The texture could not be encoded as PNG.";
+  if (!mesh_export::EncodePng(texture, png))
+    return Status::Fail("The texture could not be encoded as PNG.");
   const auto image = mesh_export::BesideFile(path, "_texture.png");
 
   std::string text =
@@ -79,8 +80,8 @@ std::string WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv
   text += "    ]\n  }\n}\n";
 
   StagedFiles files;
-  if (auto e = files.Stage(image.path, png); !e.empty()) return e;
-  if (auto e = files.Stage(path, text); !e.empty()) return e;
+  if (Status e = files.Stage(image.path, png); !e) return e;
+  if (Status e = files.Stage(path, text); !e) return e;
   return files.Commit();
 }
 

@@ -319,7 +319,7 @@ LeastSquaresResult leastsq(const std::string& FUN, const Matrix& x, const Option
       status = 1;
     } else if (OPTIONS(10) > OPTIONS(14)) {
       Diag("maximum number of iterations has been exceeded");
-      display.Message("Increase OPTIONS(14)");
+      display.Message("The fit stopped at its limit of function evaluations");
       status = 1;
     } else if (line.PCNT != 0) {
       // Line search; the evaluation budget also bounds it, so that a cost that turns NaN

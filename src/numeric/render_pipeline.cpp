@@ -108,24 +108,22 @@ FundamentalEstimate EpipolarGeometryOfMatches(const Matrix& matches) {
   return calc_fmat3(matches.leftCols(2), matches.rightCols(2));
 }
 
-RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
-                            const RenderSettings& settings, RandomSource& random,
-                            Progress* progress) {
-  RenderOutcome outcome;
-  if (matches.rows() < kMinimumRenderMatches || matches.cols() != 4) {
-    outcome.failure = "fewer than 10 matches";
-    Diag(outcome.failure);
-    return outcome;
-  }
+Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
+                                    const RenderSettings& settings, RandomSource& random,
+                                    Progress* progress) {
+  const auto fail = [](const std::string& reason) {
+    Diag(reason);
+    return Status::Fail(reason);
+  };
+  if (matches.rows() < kMinimumRenderMatches || matches.cols() != 4)
+    return fail("A render needs at least " + std::to_string(kMinimumRenderMatches) + " matches.");
+  if (!matches.allFinite()) return fail("Some matched points have no valid coordinates.");
   try {
+    RenderOutcome outcome;
     FundamentalEstimate epipolar = EpipolarGeometryOfMatches(matches);
     const CentredPoints points = CentreMatches(matches, image1, image2);
     FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, progress);
-    if (search.best_trial < 0) {
-      outcome.failure = "no trial of the focal search succeeded";
-      Diag(outcome.failure);
-      return outcome;
-    }
+    if (search.best_trial < 0) return fail("No sample of the matches gave a camera calibration.");
     outcome.F = std::move(epipolar.F);
     outcome.e1 = std::move(epipolar.e1);
     outcome.e2 = std::move(epipolar.e2);
@@ -154,13 +152,10 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
     const FocalUncertainty deviation = FocalLengthUncertainty(points.m1, points.m2, calibration);
     Diag(FormatSeparation(separation) + "; " + FormatDeviation(deviation));
     if (OpticalAxesMeet(separation)) {
-      outcome = RenderOutcome{};
-      outcome.failure =
-          "the optical axes (nearly) meet, so the matches leave the focal lengths "
-          "undetermined (" +
-          FormatSeparation(separation) + ")";
-      Diag(outcome.failure);
-      return outcome;
+      Diag("optical axes meet: " + FormatSeparation(separation));
+      return fail(
+          "The two photographs were aimed at the same point (their optical axes meet), so the "
+          "matches leave the focal lengths undetermined.");
     }
     outcome.f1_deviation = deviation.f1;
     outcome.f2_deviation = deviation.f2;
@@ -169,13 +164,10 @@ RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize i
     outcome.t = std::move(calibration.t);
     outcome.A2 = std::move(calibration.A2);
     outcome.XW = XW.transpose();
-    outcome.ok = true;
+    return outcome;
   } catch (const NumericError& error) {
-    outcome = RenderOutcome{};
-    outcome.failure = error.what();
-    Diag(outcome.failure);
+    return fail(std::string("The matches fix no camera geometry: ") + error.what());
   }
-  return outcome;
 }
 
 }  // namespace q3d

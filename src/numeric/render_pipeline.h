@@ -1,13 +1,15 @@
 #pragma once
 // The render of a stereo pair's matches: epipolar geometry of all matches, the robust
 // focal search, optionally the refinement of its winner, and the 3D points. This is the
-// top of the numeric layer: a NumericError inside ends the render as a failure here.
+// top of the numeric layer: a NumericError inside ends the render here, as a failure
+// that carries its reason.
 #include <string>
 
+#include "base/progress.h"
+#include "base/result.h"
 #include "numeric/fundamental_matrix.h"
 #include "numeric/matrix.h"
 #include "numeric/random_source.h"
-#include "base/progress.h"
 
 namespace q3d {
 
@@ -34,11 +36,9 @@ struct RenderSettings {
 };
 
 struct RenderOutcome {
-  bool ok = false;
-  std::string failure;  // why it failed, for the diagnostic output
-  Matrix F, e1, e2;     // epipolar geometry of all matches (pixel coordinates from 1)
+  Matrix F, e1, e2;  // epipolar geometry of all matches (pixel coordinates from 1)
   Matrix A1, Rcam, t, A2;
-  Matrix XW;            // n x 3, row i = match i
+  Matrix XW;  // n x 3, row i = match i
   double best_median = 0;
   int best_trial = -1;
   bool refined = false;
@@ -47,8 +47,9 @@ struct RenderOutcome {
   double f2_deviation = 0;
 };
 
-RenderOutcome RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
-                            const RenderSettings& settings, RandomSource& random,
-                            Progress* progress = nullptr);
+// A failure's reason says in the user's terms why the matches fix no calibration.
+Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, ImageSize image2,
+                                    const RenderSettings& settings, RandomSource& random,
+                                    Progress* progress = nullptr);
 
 }  // namespace q3d

@@ -1,5 +1,6 @@
 #include "project/commands_auto_match.h"
 
+#include "base/error_stack.h"
 #include "matching/automatic_matching.h"
 
 namespace q3d {
@@ -9,16 +10,19 @@ bool AutoMatchingReplacesWork(const CProjectDoc& doc) {
          doc.m_camera2.m_points.Count() > 0;
 }
 
-int RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params, Progress* progress) {
+Status RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params, Progress* progress) {
   const bool wasRendered = doc.IsRendered();
-  if (AutomaticMatching(doc.m_stereoPair, params, progress) != 1) return 0;
+  if (Status matched = AutomaticMatching(doc.m_stereoPair, params, progress); !matched) {
+    PushErrorText(matched.Reason(), matched.Code(), matched.Severity());
+    return matched;
+  }
   if (wasRendered) {
     doc.m_model.Clear();
     if (doc.m_resetPanes) doc.m_resetPanes();
   }
   doc.SetModifiedFlag();
   doc.UpdateAllViews(nullptr, kHintPointsChanged);
-  return 1;
+  return Status::Ok();
 }
 
 }  // namespace q3d

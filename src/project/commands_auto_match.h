@@ -12,8 +12,9 @@ bool AutoMatchingReplacesWork(const CProjectDoc& doc);
 
 // Runs the procedure on the two cameras; the points and matches are replaced by its
 // result. A rendered project loses its render data as with Remove Render Data (the
-// reconstruction described the replaced matches). Views get hint 3. Returns 1, or 0
-// with an error record pushed and the project untouched.
-int RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params, Progress* progress = nullptr);
+// reconstruction described the replaced matches). Views get hint 3. A failure is pushed
+// as an error record and leaves the project untouched.
+Status RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params,
+                            Progress* progress = nullptr);
 
 }  // namespace q3d

@@ -16,12 +16,11 @@ void NewProject(CProjectDoc& doc) {
 
 OpenOutcome OpenProject(CProjectDoc& doc, const std::string& path, Progress* progress) {
   std::vector<uint8_t> bytes;
-  const std::string readError = ReadWholeFile(path, bytes);
-  if (!readError.empty()) {
-    PushErrorText("Error: The file could not be opened\n" + readError);
+  if (Status read = ReadWholeFile(path, bytes); !read) {
+    PushErrorText("Error: The file could not be opened\n" + read.Reason());
     return OpenOutcome::kUnreadable;
   }
-  if (!doc.LoadProjectBytes(bytes, nullptr, progress)) {
+  if (!doc.LoadProjectBytes(bytes, progress)) {
     // The load emptied the project before it failed: it is now a new one.
     doc.SetPathName("");
     doc.SetModifiedFlag(false);

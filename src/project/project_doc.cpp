@@ -8,6 +8,15 @@
 #include "base/progress.h"
 
 namespace q3d {
+namespace {
+
+// The user hears of every failure that reaches the document.
+Status Reported(Status status) {
+  if (!status) PushErrorText(status.Reason(), status.Code(), status.Severity());
+  return status;
+}
+
+}  // namespace
 
 CProjectDoc::CProjectDoc() : m_stereoPair(&m_camera1, &m_camera2), m_model(&m_stereoPair) {}
 
@@ -44,25 +53,25 @@ bool CProjectDoc::ReadyToRender() const {
   return m_stereoPair.m_matches.Count() > 9 && !IsRendered();
 }
 
-int CProjectDoc::SetImages(const std::string& path1, const std::string& path2) {
+Status CProjectDoc::SetImages(const std::string& path1, const std::string& path2) {
   DeleteContents();
-  int result = 1;
+  Status result = Status::Ok();
   const std::string* paths[2] = {&path1, &path2};
   for (int i = 0; i < 2; ++i) {
     if (paths[i]->empty()) continue;
-    if (Camera(i).Load(*paths[i]))
+    if (Status loaded = Reported(Camera(i).Load(*paths[i])); loaded)
       SetModifiedFlag();
-    else
-      result = 0;
+    else if (result)
+      result = loaded;
   }
   UpdateAllViews(nullptr, kHintImage1Replaced);
   UpdateAllViews(nullptr, kHintImage2Replaced);
   return result;
 }
 
-int CProjectDoc::Render(const RenderOptions& options, Progress* progress) {
-  const int result = m_stereoPair.Reconstruct(options, progress);
-  if (result == 1) SetModifiedFlag();
+Status CProjectDoc::Render(const RenderOptions& options, Progress* progress) {
+  Status result = Reported(m_stereoPair.Reconstruct(options, progress));
+  if (result) SetModifiedFlag();
   return result;
 }
 
@@ -95,23 +104,24 @@ void CProjectDoc::InvertSelection(int cameraIndex, DocumentObserver* sender) {
   UpdateAllViews(sender, kHintPointsChanged);
 }
 
-int CProjectDoc::AddMatch(double x1, double y1, double x2, double y2) {
+Status CProjectDoc::AddMatch(double x1, double y1, double x2, double y2) {
   auto p1 = std::make_unique<CSpPoint>(x1, y1);
   auto p2 = std::make_unique<CSpPoint>(x2, y2);
   CSpPoint* a = p1.get();
   CSpPoint* b = p2.get();
-  if (!m_camera1.m_points.Add(std::move(p1))) return 0;
+  // The point sets and the match set push their own out-of-memory record.
+  if (!m_camera1.m_points.Add(std::move(p1))) return OutOfMemory();
   if (!m_camera2.m_points.Add(std::move(p2))) {
     m_camera1.m_points.m_list.pop_back();
-    return 0;
+    return OutOfMemory();
   }
   if (!m_stereoPair.m_matches.Add(std::make_unique<CMatch>(a, b))) {
     m_camera1.m_points.m_list.pop_back();
     m_camera2.m_points.m_list.pop_back();
-    return 0;
+    return OutOfMemory();
   }
   SetModifiedFlag();
-  return 1;
+  return Status::Ok();
 }
 
 void CProjectDoc::Serialize(Archive& ar, Progress* external) {
@@ -131,71 +141,53 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetPos(100);
 }
 
-bool CProjectDoc::SaveProject(const std::string& path, std::string* error, Progress* progress) {
-  std::string message;
+Status CProjectDoc::SaveProject(const std::string& path, Progress* progress) {
+  Status saved = Status::Ok();
   try {
     Archive ar = Archive::ForStoring();
     Serialize(ar, progress);
-    message = WriteFileAtomically(path, ar.Buffer());
+    saved = WriteFileAtomically(path, ar.Buffer());
   } catch (const std::bad_alloc&) {
-    message = "Error: Out of memory";
+    saved = OutOfMemory();
   }
-  if (!message.empty()) {
-    PushErrorText(message);
-    if (error) *error = message;
-    return false;
-  }
+  if (!saved) return Reported(std::move(saved));
   m_pathName = path;
   SetModifiedFlag(false);
-  return true;
+  return saved;
 }
 
-bool CProjectDoc::LoadProject(const std::string& path, std::string* error, Progress* progress) {
+Status CProjectDoc::LoadProject(const std::string& path, Progress* progress) {
   std::vector<uint8_t> bytes;
-  const std::string readError = ReadWholeFile(path, bytes);
-  if (!readError.empty()) {
-    const std::string message = "Error: The file could not be opened\n" + readError;
-    PushErrorText(message);
-    if (error) *error = message;
-    return false;
-  }
-  if (!LoadProjectBytes(bytes, error, progress)) return false;
-  m_pathName = path;
-  return true;
+  if (Status read = ReadWholeFile(path, bytes); !read)
+    return Reported(Status::Fail("Error: The file could not be opened\n" + read.Reason()));
+  Status loaded = LoadProjectBytes(bytes, progress);
+  if (loaded) m_pathName = path;
+  return loaded;
 }
 
-bool CProjectDoc::LoadProjectBytes(const std::vector<uint8_t>& bytes, std::string* error,
-                                   Progress* progress) {
+Status CProjectDoc::LoadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress) {
   DeleteContents();
-  std::string message;
+  Status loaded = Status::Ok();
   try {
     Archive ar = Archive::ForLoading(bytes.data(), bytes.size());
     Serialize(ar, progress);
   } catch (const ArchiveError& e) {
-    message = std::string("Error: Invalid format\n") + e.what();
+    // The reader stops at the first record it cannot take; the reason names it.
+    loaded = Status::Fail(std::string("Error: Invalid format\n") + e.what());
   } catch (const std::bad_alloc&) {
-    message = "Error: Out of memory";
+    loaded = OutOfMemory();
   }
-  if (!message.empty()) {
+  if (!loaded) {
     DeleteContents();
-    PushErrorText(message);
-    if (error) *error = message;
-    return false;
+    return Reported(std::move(loaded));
   }
   SetModifiedFlag(false);
   UpdateAllViews(nullptr, kHintDefault);
-  return true;
+  return loaded;
 }
 
-}  // namespace q3d
-
-namespace q3d {
-
-bool CProjectDoc::ExportModel(const std::string& path, std::string* error) {
-  const std::string message = WriteModelFile(path, m_stereoPair, m_model);
-  if (message.empty()) return true;
-  if (error) *error = message;
-  return false;
+Status CProjectDoc::ExportModel(const std::string& path) {
+  return Reported(WriteModelFile(path, m_stereoPair, m_model));
 }
 
 }  // namespace q3d

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "model/c3d_model.h"
 #include "stereo/camera.h"
 #include "stereo/stereo_pair.h"
@@ -64,32 +65,33 @@ class CProjectDoc {
   CCamera& Camera(int index) { return index == 0 ? m_camera1 : m_camera2; }
   const CCamera& Camera(int index) const { return index == 0 ? m_camera1 : m_camera2; }
 
+  // The operations below are where the core's failures become the user's error records:
+  // a failed Status has also been pushed onto the error stack.
+
   // Set Images after confirmation: empties the project and loads each non-empty name.
-  // Returns 1 when every named file loaded; 0 with an error record per failure.
-  int SetImages(const std::string& path1, const std::string& path2);
-  // Render: 1 on success (modified flag set); 0 with the error record on the stack.
-  int Render(const RenderOptions& options = {}, Progress* progress = nullptr);
+  // Fails when a named file did not load (one error record per failure; the status holds
+  // the first).
+  Status SetImages(const std::string& path1, const std::string& path2);
+  // Render; the modified flag is set on success. The failure says why.
+  Status Render(const RenderOptions& options = {}, Progress* progress = nullptr);
   void RemoveRenderData();
 
   // Point editing of a camera view (camera index 0 or 1).
   void DeleteSelected(DocumentObserver* sender = nullptr);
   void SelectAll(int cameraIndex, DocumentObserver* sender = nullptr);
   void InvertSelection(int cameraIndex, DocumentObserver* sender = nullptr);
-  // Adds a match of two new points (image-1 point, image-2 point), taking both. Returns
-  // 1, or 0 (error record pushed; nothing added).
-  int AddMatch(double x1, double y1, double x2, double y2);
+  // Adds a match of two new points (image-1 point, image-2 point), taking both; nothing is
+  // added on failure.
+  Status AddMatch(double x1, double y1, double x2, double y2);
 
-  // Project file. Both return true on success; on failure the message is in error, the
-  // error record is pushed, a failed load leaves the document empty and a failed save
-  // leaves the previous file intact.
-  bool SaveProject(const std::string& path, std::string* error = nullptr, Progress* progress = nullptr);
-  bool LoadProject(const std::string& path, std::string* error = nullptr, Progress* progress = nullptr);
-  bool LoadProjectBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
-                        Progress* progress = nullptr);
+  // Project file. A failed load leaves the document empty and a failed save leaves the
+  // previous file intact.
+  Status SaveProject(const std::string& path, Progress* progress = nullptr);
+  Status LoadProject(const std::string& path, Progress* progress = nullptr);
+  Status LoadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress = nullptr);
   void Serialize(Archive& ar, Progress* progress = nullptr);
-  // Writes the 3D model file (.q3d). On failure the message is in error and the file is
-  // left as it was.
-  bool ExportModel(const std::string& path, std::string* error = nullptr);
+  // Writes the 3D model file (.q3d); on failure the file is left as it was.
+  Status ExportModel(const std::string& path);
 
   CCamera m_camera1;
   CCamera m_camera2;

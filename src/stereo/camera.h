@@ -3,6 +3,7 @@
 // of interest the views work in.
 #include <string>
 
+#include "base/result.h"
 #include "stereo/image.h"
 #include "stereo/sp_point.h"
 
@@ -22,12 +23,12 @@ class CCamera {
 
   // Empties the point set and releases both images; the region is left as it is.
   void Clear();
-  // Builds m_gray (3 channels, each the luminance) from m_image. 1 on success or when
-  // there is no colour image, 0 after pushing an error record.
-  int MakeGray();
+  // Builds m_gray (3 channels, each the luminance) from m_image; nothing to do without a
+  // colour image.
+  Status MakeGray();
   // Loads the file as the colour image, builds the grey copy and sets the region to the
-  // whole image. 1 on success; 0 with an error record pushed.
-  int Load(const std::string& path);
+  // whole image.
+  Status Load(const std::string& path);
   // Places a point on the dark marker under the integer pixel (x, y). found is set to 1
   // when a point was added. Returns 1 unless an operation failed.
   int AddPointAt(int x, int y, int& found);

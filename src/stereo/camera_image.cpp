@@ -21,13 +21,13 @@ constexpr uint8_t kMarkerMeanMargin = 30;
 
 // Grey is the ITU-R BT.601 luma, 0.299 R + 0.587 G + 0.114 B (OpenCV's BGR2GRAY),
 // copied into all three channels so that the grey image has the colour image's layout.
-int CCamera::MakeGray() {
-  if (!m_image.HasData()) return 1;
+Status CCamera::MakeGray() {
+  if (!m_image.HasData()) return Status::Ok();
   if (m_gray.HasData()) FreeImage(m_gray);
   Image luminance;
-  if (!CreateGrayImage(luminance, m_image.Width(), m_image.Height())) return 0;
+  if (!CreateGrayImage(luminance, m_image.Width(), m_image.Height())) return OutOfMemory();
   Image gray;
-  if (!CreateColorImage(gray, m_image.Width(), m_image.Height())) return 0;
+  if (!CreateColorImage(gray, m_image.Width(), m_image.Height())) return OutOfMemory();
   try {
     cv::Mat luminanceMat = luminance.Mat();
     cv::cvtColor(m_image.Mat(), luminanceMat, cv::COLOR_BGR2GRAY);
@@ -35,27 +35,26 @@ int CCamera::MakeGray() {
     const int fromTo[] = {0, 0, 0, 1, 0, 2};
     cv::mixChannels(&luminanceMat, 1, &grayMat, 1, fromTo, 3);
   } catch (const cv::Exception&) {
-    PushImageLibraryError();
-    return 0;
+    return Status::Fail("Error: The grey copy of the image could not be made.", kImageLibraryCode);
   }
   m_gray = std::move(gray);
-  return 1;
+  return Status::Ok();
 }
 
-int CCamera::Load(const std::string& path) {
+Status CCamera::Load(const std::string& path) {
   Image loaded;
-  if (!LoadBitmapImage(loaded, path)) {
+  if (Status read = LoadBitmapImage(loaded, path); !read) {
     FreeImage(m_image);
     FreeImage(m_gray);
-    return 0;
+    return read;
   }
   m_image = std::move(loaded);
-  if (!MakeGray()) {
+  if (Status grey = MakeGray(); !grey) {
     FreeImage(m_image);
-    return 0;
+    return grey;
   }
   m_roi = MakeRoi(0, 0, 0, m_image.Width(), m_image.Height());
-  return 1;
+  return Status::Ok();
 }
 
 int CCamera::AddPointAt(int x, int y, int& found) {

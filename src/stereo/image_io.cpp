@@ -50,8 +50,8 @@ bool IsSupportedInfoSize(uint32_t size) {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-void PushFileError(const std::string& what, const std::string& path) {
-  PushErrorText(what + " " + Quoted(path) + ".");
+Status FileError(const std::string& what, const std::string& path) {
+  return Status::Fail(what + " " + Quoted(path) + ".");
 }
 
 // Reads up to the first bytes of the file that hold every header we understand.
@@ -146,25 +146,16 @@ bool FitsColorImage(int64_t width, int64_t height) {
   return step != 0 && height > 0 && static_cast<uint64_t>(height) <= kMaxImageBytes / step;
 }
 
-int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std::string& path) {
+Status LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std::string& path) {
   BmpHeader header;
-  if (!ParseBmpHeader(prefix, header)) {
-    PushFileError("This program cannot read the bitmap header format of", path);
-    return 0;
-  }
-  if (header.bitCount <= 8) {
-    PushErrorText(kLowDepthMessage, 0, 1);
-    return 0;
-  }
-  if (header.bitCount != 16 && header.bitCount != 24 && header.bitCount != 32) {
-    PushFileError("This program cannot read the pixel depth of", path);
-    return 0;
-  }
+  if (!ParseBmpHeader(prefix, header))
+    return FileError("This program cannot read the bitmap header format of", path);
+  if (header.bitCount <= 8) return Status::Fail(kLowDepthMessage, 0, 1);
+  if (header.bitCount != 16 && header.bitCount != 24 && header.bitCount != 32)
+    return FileError("This program cannot read the pixel depth of", path);
   const bool bitfields = header.compression == kBiBitfields;
-  if (!(header.compression == kBiRgb || (bitfields && header.bitCount != 24))) {
-    PushFileError("This program cannot read the compression of", path);
-    return 0;
-  }
+  if (!(header.compression == kBiRgb || (bitfields && header.bitCount != 24)))
+    return FileError("This program cannot read the compression of", path);
 
   std::array<ChannelMask, 3> rgb{};
   const bool packed = header.bitCount == 16 || bitfields;
@@ -173,18 +164,14 @@ int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std
     const std::array<uint32_t, 3> masks =
         bitfields ? header.masks : std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
     for (size_t i = 0; i < 3; ++i) {
-      if (!MakeChannelMask(masks[i], header.bitCount, rgb[i])) {
-        PushFileError("Invalid colour masks in", path);
-        return 0;
-      }
+      if (!MakeChannelMask(masks[i], header.bitCount, rgb[i]))
+        return FileError("Invalid colour masks in", path);
     }
   }
 
   if (header.width <= 0 || header.height == 0 ||
-      header.height == std::numeric_limits<int32_t>::min()) {
-    PushFileError("Invalid image size in", path);
-    return 0;
-  }
+      header.height == std::numeric_limits<int32_t>::min())
+    return FileError("Invalid image size in", path);
   const int width = header.width;
   const int height = header.height < 0 ? -header.height : header.height;
   const bool topDown = header.height < 0;
@@ -197,17 +184,12 @@ int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std
   if (header.pixelOffset < headersEnd || header.pixelOffset > prefix.fileSize ||
       rowBytes > prefix.fileSize - header.pixelOffset ||
       static_cast<uint64_t>(height - 1) >
-          (prefix.fileSize - header.pixelOffset - rowBytes) / stride) {
-    PushFileError("The bitmap is truncated or damaged:", path);
-    return 0;
-  }
-  if (!FitsColorImage(width, height)) {
-    PushFileError("The image is too large:", path);
-    return 0;
-  }
+          (prefix.fileSize - header.pixelOffset - rowBytes) / stride)
+    return FileError("The bitmap is truncated or damaged:", path);
+  if (!FitsColorImage(width, height)) return FileError("The image is too large:", path);
 
   Image loaded;
-  if (!CreateColorImage(loaded, width, height)) return 0;
+  if (!CreateColorImage(loaded, width, height)) return OutOfMemory();
   std::vector<uint8_t> row(static_cast<size_t>(stride));
   in.clear();
   in.seekg(static_cast<std::streamoff>(header.pixelOffset), std::ios::beg);
@@ -215,10 +197,8 @@ int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std
   for (int r = 0; r < height; ++r) {
     const uint64_t length = r + 1 < height ? stride : rowBytes;
     in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(length));
-    if (static_cast<uint64_t>(in.gcount()) != length) {
-      PushFileError("The bitmap is truncated or damaged:", path);
-      return 0;
-    }
+    if (static_cast<uint64_t>(in.gcount()) != length)
+      return FileError("The bitmap is truncated or damaged:", path);
     uint8_t* dst = loaded.Row(topDown ? r : height - 1 - r);
     if (packed)
       ConvertMasked(row.data(), dst, width, bytesPerPixel, rgb);
@@ -228,49 +208,40 @@ int LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std
       Convert32(row.data(), dst, width);
   }
   image = std::move(loaded);
-  return 1;
+  return Status::Ok();
 }
 
 // PNG, JPEG, TIFF and the other formats of the codec library.
-int LoadWithCodec(Image& image, const std::string& path) {
+Status LoadWithCodec(Image& image, const std::string& path) {
   // The declared size first: the codec would allocate for it before any check of ours.
   if (const auto declared = DeclaredImageSize(path);
       declared && declared->width > 0 && declared->height > 0 &&
-      !FitsColorImage(declared->width, declared->height)) {
-    PushFileError("The image is too large:", path);
-    return 0;
-  }
+      !FitsColorImage(declared->width, declared->height))
+    return FileError("The image is too large:", path);
   cv::Mat decoded;
   try {
     decoded = cv::imread(path, cv::IMREAD_COLOR);
   } catch (const cv::Exception&) {
     decoded.release();
   }
-  if (decoded.empty() || decoded.type() != CV_8UC3) {
-    PushFileError("This program cannot read the image file", path);
-    return 0;
-  }
-  if (!FitsColorImage(decoded.cols, decoded.rows)) {
-    PushFileError("The image is too large:", path);
-    return 0;
-  }
+  if (decoded.empty() || decoded.type() != CV_8UC3)
+    return FileError("This program cannot read the image file", path);
+  if (!FitsColorImage(decoded.cols, decoded.rows))
+    return FileError("The image is too large:", path);
   Image loaded;
-  if (!CreateColorImage(loaded, decoded.cols, decoded.rows)) return 0;
+  if (!CreateColorImage(loaded, decoded.cols, decoded.rows)) return OutOfMemory();
   cv::Mat destination = loaded.Mat();
   decoded.copyTo(destination);
   image = std::move(loaded);
-  return 1;
+  return Status::Ok();
 }
 
 }  // namespace
 
-int LoadBitmapImage(Image& image, const std::string& path) {
+Status LoadBitmapImage(Image& image, const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   FilePrefix prefix;
-  if (!in || !ReadPrefix(in, prefix)) {
-    PushFileError("Cannot open the image file", path);
-    return 0;
-  }
+  if (!in || !ReadPrefix(in, prefix)) return FileError("Cannot open the image file", path);
   if (HasBmpMagic(prefix)) return LoadBmp(in, prefix, image, path);
   in.close();
   return LoadWithCodec(image, path);

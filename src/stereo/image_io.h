@@ -2,15 +2,15 @@
 // Loading photographs into the colour image layout of this system.
 #include <string>
 
+#include "base/result.h"
 #include "stereo/image.h"
 
 namespace q3d {
 
 // Loads a BMP of 16, 24 or 32 bits per pixel, or a PNG, JPEG or TIFF colour photograph,
-// as a 3-channel BGR image with rows aligned to 8 bytes. Returns 1 on success; 0 with
-// an error record pushed otherwise (8-bit-or-less bitmaps are refused with
-// kLowDepthMessage).
-int LoadBitmapImage(Image& image, const std::string& path);
+// as a 3-channel BGR image with rows aligned to 8 bytes. 8-bit-or-less bitmaps are refused
+// with kLowDepthMessage, as a warning.
+Status LoadBitmapImage(Image& image, const std::string& path);
 
 // Bits per pixel of a BMP file, or 0 when the file is not a readable BMP. Used by the
 // Set Images dialog to refuse low-depth bitmaps before accepting a file.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/result.h"
 #include "numeric/matrix.h"
 #include "stereo/camera.h"
 #include "stereo/match.h"
@@ -32,15 +33,13 @@ class CStereoPair {
   // As ResetResults, and all matches removed.
   void ResetAll();
 
-  // Fundamental matrix and epipoles of all matches into m_F, m_e1, m_e2. Returns 1 on
-  // success, 0 with an error record pushed otherwise.
-  int EstimateEpipolarGeometry();
-  // Recomputes m_XW from the stored calibration and pose. Returns 1 on success.
-  int TriangulateMatches();
-  // The render: epipolar geometry, robust focal search, pose and 3D points. Returns 1
-  // and sets m_rendered on success; 0 with an error record pushed otherwise, leaving the
-  // pair not rendered.
-  int Reconstruct(const RenderOptions& options = {}, Progress* progress = nullptr);
+  // Fundamental matrix and epipoles of all matches into m_F, m_e1, m_e2.
+  Status EstimateEpipolarGeometry();
+  // Recomputes m_XW from the stored calibration and pose.
+  Status TriangulateMatches();
+  // The render: epipolar geometry, robust focal search, pose and 3D points. Sets
+  // m_rendered on success; a failure leaves the pair not rendered and says why.
+  Status Reconstruct(const RenderOptions& options = {}, Progress* progress = nullptr);
 
   // The pair's block of the 3D model file.
   void WriteModelData(Archive& ar) const;

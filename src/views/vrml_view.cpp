@@ -526,31 +526,32 @@ void CVRMLView::ExportModel() {
   const QString chosen = AskExportPath(this);
   if (chosen.isEmpty()) return;
   const std::string path = QFile::encodeName(chosen).toStdString();
-  std::string error;
+  Status exported = Status::Ok();
   {
     WaitCursor wait;
     // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
     const cv::Mat texture = doc->m_model.m_texture.Mat();
     switch (ExportFormatForPath(chosen)) {
       case ModelExportFormat::Q3d:
-        doc->ExportModel(path, &error);
-        break;
+        exported = doc->ExportModel(path);  // the document pushes its own record
+        if (!exported) ShowError(PopError());
+        return;
       case ModelExportFormat::Vrml:
-        error = WriteVrml(path, m_meshBuilder, texture);
+        exported = WriteVrml(path, m_meshBuilder, texture);
         break;
       case ModelExportFormat::Obj:
-        error = WriteObj(path, m_meshBuilder, texture);
+        exported = WriteObj(path, m_meshBuilder, texture);
         break;
       case ModelExportFormat::Ply:
-        error = WritePly(path, m_meshBuilder, texture);
+        exported = WritePly(path, m_meshBuilder, texture);
         break;
       case ModelExportFormat::Glb:
-        error = WriteGlb(path, m_meshBuilder, texture);
+        exported = WriteGlb(path, m_meshBuilder, texture);
         break;
     }
   }
-  if (!error.empty()) {
-    PushErrorText(error);
+  if (!exported) {
+    PushErrorText(exported.Reason());
     ShowError(PopError());
   }
 }

@@ -82,9 +82,8 @@ TEST(AutoMatchCommand, CancelLeavesPointsMatchesAndTheRecordUntouched) {
   ASSERT_NE(app, nullptr);
   QTemporaryDir dir;
   CProjectDoc& doc = app->Document();
-  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
-                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
-            1);
+  ASSERT_TRUE(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                            WriteBitmap(dir, "b.bmp", 160, 120).toStdString()));
   AddMatches(doc, 4);
   ModalAnswers answers;
   answers.Then([](QWidget* w) {
@@ -129,9 +128,8 @@ TEST(AutoMatchCommand, OkAsksBeforeReplacingHandPlacedMatches) {
   ASSERT_NE(app, nullptr);
   QTemporaryDir dir;
   CProjectDoc& doc = app->Document();
-  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
-                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
-            1);
+  ASSERT_TRUE(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                            WriteBitmap(dir, "b.bmp", 160, 120).toStdString()));
   AddMatches(doc, 4);
   ModalAnswers answers;
   answers.Then([](QWidget* w) {

@@ -33,9 +33,8 @@ TEST(CommandGuard, AFaultingCommandIsReportedAndTheProjectPutBack) {
   CMainFrame& frame = *app->Frame();
   CProjectDoc& doc = app->Document();
   QTemporaryDir dir;
-  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 80, 60).toStdString(),
-                          WriteBitmap(dir, "b.bmp", 80, 60).toStdString()),
-            1);
+  ASSERT_TRUE(doc.SetImages(WriteBitmap(dir, "a.bmp", 80, 60).toStdString(),
+                            WriteBitmap(dir, "b.bmp", 80, 60).toStdString()));
   AddMatches(doc, 5);
   ASSERT_TRUE(frame.SaveDocumentTo(dir.filePath("kept.qvp")));
 

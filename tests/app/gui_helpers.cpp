@@ -1,5 +1,7 @@
 #include "gui_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -117,13 +119,15 @@ void LoadMatchedFace(CProjectDoc& doc, int dots) {
   const FaceStereoPair pair = RenderFaceStereoPair(options);
   LoadFaceImages(pair, doc.m_camera1, doc.m_camera2);
   for (size_t i = 0; i < pair.dots1.size(); ++i)
-    doc.AddMatch(pair.dots1[i].x(), pair.dots1[i].y(), pair.dots2[i].x(), pair.dots2[i].y());
+    ASSERT_TRUE(
+        doc.AddMatch(pair.dots1[i].x(), pair.dots1[i].y(), pair.dots2[i].x(), pair.dots2[i].y()));
   doc.UpdateAllViews(nullptr, kHintImage1Replaced);
   doc.UpdateAllViews(nullptr, kHintImage2Replaced);
 }
 
 void AddMatches(CProjectDoc& doc, int n) {
-  for (int i = 0; i < n; ++i) doc.AddMatch(10 + 7 * i, 20 + 3 * i, 12 + 7 * i, 21 + 3 * i);
+  for (int i = 0; i < n; ++i)
+    ASSERT_TRUE(doc.AddMatch(10 + 7 * i, 20 + 3 * i, 12 + 7 * i, 21 + 3 * i));
 }
 
 }  // namespace q3d::test

@@ -31,9 +31,8 @@ class MainFrameTest : public ::testing::Test {
     if (doc_) doc_->SetModifiedFlag(false);
   }
   void LoadImages() {
-    ASSERT_EQ(doc_->SetImages(WriteBitmap(dir_, "a.bmp", 160, 120).toStdString(),
-                              WriteBitmap(dir_, "b.bmp", 160, 120).toStdString()),
-              1);
+    ASSERT_TRUE(doc_->SetImages(WriteBitmap(dir_, "a.bmp", 160, 120).toStdString(),
+                                WriteBitmap(dir_, "b.bmp", 160, 120).toStdString()));
   }
   bool Enabled(int id) { return frame_->QueryCommand(id).enabled; }
   bool Checked(int id) { return frame_->QueryCommand(id).checked; }

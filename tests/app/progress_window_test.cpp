@@ -5,6 +5,7 @@
 
 #include "app/progress_window.h"
 #include "gui_helpers.h"
+#include "support/status_assertions.h"
 
 namespace q3d::test {
 namespace {
@@ -69,7 +70,7 @@ TEST(ProgressWindow, SavingAProjectShowsTheStepsAndGivesTheWindowBack) {
   ASSERT_NE(app, nullptr);
   QTemporaryDir dir;
   CProjectDoc& doc = app->Document();
-  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 64, 48).toStdString(), ""), 1);
+  ASSERT_TRUE(test::Succeeded(doc.SetImages(WriteBitmap(dir, "a.bmp", 64, 48).toStdString(), "")));
   // Records what the window shows at each step, from inside the operation.
   QStringList seen;
   QTimer probe;

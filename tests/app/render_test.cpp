@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_helpers.h"
+#include "support/synthetic_scene.h"
 #include "views/command_ids.h"
 
 namespace q3d::test {
@@ -63,11 +64,10 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   ASSERT_NE(app, nullptr);
   CProjectDoc& doc = app->Document();
   QTemporaryDir dir;
-  ASSERT_EQ(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
-                          WriteBitmap(dir, "b.bmp", 160, 120).toStdString()),
-            1);
+  ASSERT_TRUE(doc.SetImages(WriteBitmap(dir, "a.bmp", 160, 120).toStdString(),
+                            WriteBitmap(dir, "b.bmp", 160, 120).toStdString()));
   // Ten matches on one line: no epipolar geometry can come out of them.
-  for (int i = 0; i < 10; ++i) doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50);
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50));
   ModalAnswers answers;
   answers.Then([&answers](QWidget* w) {
     auto* box = qobject_cast<QMessageBox*>(w);
@@ -79,7 +79,7 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
     return true;
   });
   app->Frame()->Dispatch(cmd::kRender);
-  ASSERT_FALSE(doc.IsRendered()) << "the pipeline accepted degenerate matches";
+  ASSERT_FALSE(doc.IsRendered()) << "the render accepted degenerate matches";
   EXPECT_TRUE(answers.AllAnswered());
   ASSERT_EQ(answers.messages.size(), 1);
   EXPECT_TRUE(answers.messages[0].startsWith(QStringLiteral("Error")));
@@ -88,6 +88,33 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   EXPECT_TRUE(app->Frame()->Help()->isVisible());
   EXPECT_EQ(app->Frame()->Help()->Browser()->documentTitle(), QStringLiteral("Rendering the model"));
   EXPECT_EQ(KindAt(*app->Frame(), CMainFrame::kRight), ViewKind::Image1);
+  doc.SetModifiedFlag(false);
+}
+
+TEST(RenderCommand, ARefusedRenderOfAimedPhotographsSaysWhy) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CProjectDoc& doc = app->Document();
+  // Both optical axes through one point: the matches cannot fix the focal lengths.
+  SceneOptions options;
+  options.camera2_target = Eigen::Vector3d(0, 0, 20);
+  options.pixel_noise_sigma = 0.3;
+  const SyntheticScene scene = MakeSyntheticScene(options);
+  ASSERT_TRUE(CreateColorImage(doc.m_camera1.m_image, options.width1, options.height1));
+  ASSERT_TRUE(CreateColorImage(doc.m_camera2.m_image, options.width2, options.height2));
+  const Matrix pixels = scene.PixelMatches();
+  for (Eigen::Index i = 0; i < pixels.rows(); ++i)
+    ASSERT_TRUE(
+        doc.AddMatch(pixels(i, 0) - 1, pixels(i, 1) - 1, pixels(i, 2) - 1, pixels(i, 3) - 1));
+  ModalAnswers answers;
+  answers.Then(answers.Press(QMessageBox::Ok));
+  app->Frame()->Dispatch(cmd::kRender);
+  ASSERT_FALSE(doc.IsRendered());
+  ASSERT_EQ(answers.messages.size(), 1);
+  const QString& message = answers.messages[0];
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Error: Focals estimation.")))
+      << message.toStdString();
+  EXPECT_TRUE(message.contains(QStringLiteral("aimed at the same point"))) << message.toStdString();
   doc.SetModifiedFlag(false);
 }
 

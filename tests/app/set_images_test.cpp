@@ -5,6 +5,7 @@
 
 #include "app/set_images_dialog.h"
 #include "gui_helpers.h"
+#include "support/status_assertions.h"
 #include "views/command_ids.h"
 
 namespace q3d::test {
@@ -65,7 +66,7 @@ TEST_F(SetImagesTest, AnEmptyProjectLoadsWithoutAsking) {
 }
 
 TEST_F(SetImagesTest, ReplacingImagesAsksAndNoKeepsTheProject) {
-  ASSERT_EQ(doc_->SetImages(first_.toStdString(), second_.toStdString()), 1);
+  ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
   AddMatches(*doc_, 3);
   ModalAnswers answers;
   answers.Then(FillAndAccept(third_, third_));
@@ -77,7 +78,7 @@ TEST_F(SetImagesTest, ReplacingImagesAsksAndNoKeepsTheProject) {
 }
 
 TEST_F(SetImagesTest, ReplacingImagesWithYesEmptiesTheProjectFirst) {
-  ASSERT_EQ(doc_->SetImages(first_.toStdString(), second_.toStdString()), 1);
+  ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
   AddMatches(*doc_, 3);
   ModalAnswers answers;
   answers.Then(FillAndAccept(third_, QString()));
@@ -89,7 +90,7 @@ TEST_F(SetImagesTest, ReplacingImagesWithYesEmptiesTheProjectFirst) {
 }
 
 TEST_F(SetImagesTest, TwoEmptyNamesEmptyTheProjectAfterConfirmation) {
-  ASSERT_EQ(doc_->SetImages(first_.toStdString(), second_.toStdString()), 1);
+  ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
   ModalAnswers answers;
   answers.Then(FillAndAccept(QString(), QString()));
   answers.Then(answers.Press(QMessageBox::Yes));
@@ -98,7 +99,7 @@ TEST_F(SetImagesTest, TwoEmptyNamesEmptyTheProjectAfterConfirmation) {
 }
 
 TEST_F(SetImagesTest, CancelChangesNothing) {
-  ASSERT_EQ(doc_->SetImages(first_.toStdString(), second_.toStdString()), 1);
+  ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
   ModalAnswers answers;
   answers.Then([](QWidget* w) {
     auto* dialog = dynamic_cast<SetImagesDialog*>(w);

@@ -19,7 +19,7 @@ TEST_F(ErrorStackTest, PopReturnsNewestAndStampsTime) {
   ErrorRecord r = PopError(false);
   EXPECT_EQ(r.code, -8);
   EXPECT_EQ(r.severity, 2);
-  EXPECT_EQ(r.Message(), "Error: IPL operation failure.");
+  EXPECT_EQ(r.Message(), "Error: The image operation failed.");
   EXPECT_FALSE(r.TimeStamp().empty());
   EXPECT_EQ(ErrorCount(), 2);  // peek does not pop
   PopError(true);

@@ -115,6 +115,19 @@ TEST_F(CliFailure, RenderNeedsTenMatches) {
   EXPECT_FALSE(std::filesystem::exists(File("r.qvp")));
 }
 
+TEST_F(CliFailure, ARenderOfAimedPhotographsSaysWhyItIsRefused) {
+  const StereoScene aimed = MakeStereoScene(49, 3, true);
+  const auto dir = Dir() / "aimed";
+  std::filesystem::create_directories(dir);
+  const SceneFiles files = WriteSceneFiles(aimed, 49, dir);
+  const std::string project = File("aimed.qvp");
+  ASSERT_EQ(
+      Run(NewWords(files.image1.string(), files.image2.string(), files.matches.string(), project))
+          .status,
+      0);
+  ExpectFailure({"render", project, "--seed", "2"}, "aimed at the same point");
+}
+
 TEST_F(CliFailure, ASaveThatCannotBeWrittenIsReported) {
   const std::string project = NewProject("p.qvp");
   ExpectFailure({"render", project, "-o", File("no/such/dir/r.qvp")}, "r.qvp");

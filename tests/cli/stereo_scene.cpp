@@ -40,14 +40,15 @@ Camera LookingAt(const Eigen::Vector3d& centre, const Eigen::Vector3d& target) {
 
 }  // namespace
 
-StereoScene MakeStereoScene(int count, unsigned seed) {
+StereoScene MakeStereoScene(int count, unsigned seed, bool aimed) {
   StereoScene scene;
   const Eigen::Vector3d sphereCentre(0.0, 0.0, 10.0);
   const double radius = 3.0;
   const Camera camera1;
   // Camera 2 looks past the sphere's centre: with both optical axes meeting in one point
   // the focal lengths could not be told from the epipolar geometry.
-  const Camera camera2 = LookingAt({2.0, 0.5, 0.5}, {0.0, -0.5, 10.0});
+  const Camera camera2 =
+      LookingAt({2.0, 0.5, 0.5}, aimed ? sphereCentre : Eigen::Vector3d(0.0, -0.5, 10.0));
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> jitter(-0.06, 0.06);
   for (int k = 0; k < count && k < 49; ++k) {

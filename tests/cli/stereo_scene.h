@@ -20,8 +20,9 @@ struct StereoScene {
   std::vector<ScenePoint> points;
 };
 
-// The scene with count points (at most 49), placed with a seeded jitter.
-StereoScene MakeStereoScene(int count, unsigned seed);
+// The scene with count points (at most 49), placed with a seeded jitter. Aimed, camera 2
+// looks at the point camera 1 looks at, as people take photographs of a face.
+StereoScene MakeStereoScene(int count, unsigned seed, bool aimed = false);
 
 struct SceneFiles {
   std::filesystem::path image1;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/error_stack.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_face.h"
 
 namespace q3d {
@@ -47,7 +48,8 @@ class FacePairs : public ::testing::Test {
     CCamera camera1, camera2;
     test::LoadFaceImages(pair, camera1, camera2);
     std::vector<PointPair> matches;
-    EXPECT_EQ(FindAutomaticMatches(camera1, camera2, AutoMatchParams{}, matches, &report), 1);
+    EXPECT_TRUE(test::Succeeded(
+        FindAutomaticMatches(camera1, camera2, AutoMatchParams{}, matches, &report)));
     return Measure(pair, matches);
   }
 
@@ -94,7 +96,7 @@ TEST_F(FacePairs, ReplacesThePairsPointsMatchesAndResults) {
   pair.m_rendered = 1;
 
   AutoMatchReport report;
-  ASSERT_EQ(AutomaticMatching(pair, AutoMatchParams{}, nullptr, &report), 1);
+  ASSERT_TRUE(test::Succeeded(AutomaticMatching(pair, AutoMatchParams{}, nullptr, &report)));
   EXPECT_EQ(pair.m_rendered, 0);
   EXPECT_GE(pair.m_matches.Count(), 40);
   EXPECT_EQ(pair.m_matches.Count(), report.matches);
@@ -119,7 +121,7 @@ TEST_F(FacePairs, FeaturesStayInsideTheRegionOfInterest) {
   test::LoadFaceImages(*clean_, camera1, camera2);
   camera1.m_roi = MakeRoi(0, 0, 0, 520, 768);  // the left half of the face
   std::vector<PointPair> matches;
-  ASSERT_EQ(FindAutomaticMatches(camera1, camera2, AutoMatchParams{}, matches), 1);
+  ASSERT_TRUE(test::Succeeded(FindAutomaticMatches(camera1, camera2, AutoMatchParams{}, matches)));
   EXPECT_GE(matches.size(), 10u);
   for (const PointPair& m : matches) EXPECT_LT(m.x1, 520);
 }
@@ -129,32 +131,28 @@ TEST_F(FacePairs, FailureLeavesEarlierWorkUntouched) {
   test::LoadFaceImages(*clean_, camera1, camera2);
   CStereoPair pair(&camera1, &camera2);
   camera1.m_points.Add(std::make_unique<CSpPoint>(5.0, 5.0));
-  ClearErrors();
 
   // Zero points: nothing to match.
   AutoMatchParams none;
   none.points = 0;
-  EXPECT_EQ(AutomaticMatching(pair, none), 0);
-  EXPECT_EQ(ErrorCount(), 1);
-  EXPECT_NE(PopError().Message().find("at least 9"), std::string::npos);
+  const Status nothing = AutomaticMatching(pair, none);
+  EXPECT_FALSE(nothing);
+  EXPECT_NE(nothing.Reason().find("at least 9"), std::string::npos);
 
   // A correlation threshold no window reaches.
   AutoMatchParams strict;
   strict.threshold = 1.1;
-  EXPECT_EQ(AutomaticMatching(pair, strict), 0);
-  EXPECT_EQ(ErrorCount(), 1);
-  ClearErrors();
+  EXPECT_FALSE(AutomaticMatching(pair, strict));
 
   // A flat image has no features.
   camera2.m_image.Mat().setTo(cv::Scalar(128, 128, 128));
-  camera2.MakeGray();
-  EXPECT_EQ(AutomaticMatching(pair, AutoMatchParams{}), 0);
-  ClearErrors();
+  ASSERT_TRUE(camera2.MakeGray());
+  EXPECT_FALSE(AutomaticMatching(pair, AutoMatchParams{}));
 
   // A missing image.
   camera2.Clear();
-  EXPECT_EQ(AutomaticMatching(pair, AutoMatchParams{}), 0);
-  EXPECT_EQ(PopError().Message(), "Automatic matching needs both images.");
+  EXPECT_EQ(AutomaticMatching(pair, AutoMatchParams{}).Reason(),
+            "Automatic matching needs both images.");
   EXPECT_EQ(camera1.m_points.Count(), 1);
   EXPECT_EQ(pair.m_matches.Count(), 0);
 }
@@ -171,10 +169,9 @@ TEST(AutomaticMatching, TinyImagesFailCleanly) {
     tiny.image2 = pair.image2(cv::Rect(0, 0, size, size)).clone();
     test::LoadFaceImages(tiny, camera1, camera2);
     CStereoPair stereo(&camera1, &camera2);
-    ClearErrors();
-    EXPECT_EQ(AutomaticMatching(stereo, AutoMatchParams{}), 0) << size;
-    EXPECT_EQ(ErrorCount(), 1) << size;
-    ClearErrors();
+    const Status matched = AutomaticMatching(stereo, AutoMatchParams{});
+    EXPECT_FALSE(matched) << size;
+    EXPECT_FALSE(matched.Reason().empty()) << size;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "matching/automatic_matching.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -37,12 +38,12 @@ void ExpectMatchesOnTrueEpipolarLines(const char* name, int points, int minMatch
   Matrix3 F;
   ASSERT_TRUE(ReadTrueF(dir / "truth.json", F));
   CCamera camera1, camera2;
-  ASSERT_EQ(camera1.Load((dir / "image1.bmp").string()), 1);
-  ASSERT_EQ(camera2.Load((dir / "image2.bmp").string()), 1);
+  ASSERT_TRUE(test::Succeeded(camera1.Load((dir / "image1.bmp").string())));
+  ASSERT_TRUE(test::Succeeded(camera2.Load((dir / "image2.bmp").string())));
   AutoMatchParams params;
   params.points = points;
   std::vector<PointPair> matches;
-  ASSERT_EQ(FindAutomaticMatches(camera1, camera2, params, matches), 1);
+  ASSERT_TRUE(test::Succeeded(FindAutomaticMatches(camera1, camera2, params, matches)));
   int onLines = 0;
   for (const PointPair& m : matches)
     if (EpipolarDistance(F, {m.x1 + 1, m.y1 + 1, m.x2 + 1, m.y2 + 1}) <= 1.5) ++onLines;

@@ -13,6 +13,7 @@
 #include "project/project_doc.h"
 #include "model/model_file.h"
 #include "support/rendered_project.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {
@@ -204,7 +205,8 @@ TEST(C3DModelExport, EveryFormatFromARenderedScene) {
       {"points.glb", {0, 0, 50}}, {"subdivided.OBJ", {1, 0, 50}}, {"grid.ply", {1, 1, 50}},
       {"points.wrl", {0, 0, 50}}, {"model.q3d", {}}};
   for (const auto& [name, options] : cases) {
-    EXPECT_EQ(ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model, options), "")
+    EXPECT_TRUE(test::Succeeded(
+        ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model, options)))
         << name;
     EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
   }

@@ -14,6 +14,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "model/fill_mesh_builder.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -81,7 +82,7 @@ uint32_t U32(const std::string& bytes, size_t at) {
 }
 
 TEST_F(MeshExport, GlbHasValidChunksAccessorsAndEmbeddedTexture) {
-  ASSERT_EQ(ExportMesh(Path("face.GLB"), mesh_, texture_), "");
+  ASSERT_TRUE(test::Succeeded(ExportMesh(Path("face.GLB"), mesh_, texture_)));
   ExpectFiles({"face.GLB"});
   const std::string glb = Read(Path("face.GLB"));
   ASSERT_GE(glb.size(), 28u);
@@ -137,7 +138,7 @@ TEST_F(MeshExport, GlbPassesTheKhronosValidatorWhereInstalled) {
   const std::string probe =
       "NODE_PATH=\"$(npm root -g 2>/dev/null)\" node -e \"require('gltf-validator')\" >/dev/null 2>&1";
   if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "gltf-validator not installed";
-  ASSERT_EQ(WriteGlb(Path("face.glb"), mesh_, texture_), "");
+  ASSERT_TRUE(test::Succeeded(WriteGlb(Path("face.glb"), mesh_, texture_)));
   const std::string script = Path("validate.js");
   std::ofstream(script) << "const v = require('gltf-validator');\n"
                            "const data = new Uint8Array(require('fs').readFileSync(process.argv[2]));\n"
@@ -152,7 +153,7 @@ TEST_F(MeshExport, GlbPassesTheKhronosValidatorWhereInstalled) {
 }
 
 TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
-  ASSERT_EQ(ExportMesh(Path("face.ply"), mesh_, texture_), "");
+  ASSERT_TRUE(test::Succeeded(ExportMesh(Path("face.ply"), mesh_, texture_)));
   ExpectFiles({"face.ply", "face_texture.png"});
   ExpectTextureBeside("face_texture.png");
   const std::string ply = Read(Path("face.ply"));
@@ -182,7 +183,7 @@ TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
 }
 
 TEST_F(MeshExport, ObjWithMaterialAndTexture) {
-  ASSERT_EQ(ExportMesh(Path("My Face.Obj"), mesh_, texture_), "");
+  ASSERT_TRUE(test::Succeeded(ExportMesh(Path("My Face.Obj"), mesh_, texture_)));
   ExpectFiles({"My Face.Obj", "My Face.mtl", "My Face_texture.png"});
   ExpectTextureBeside("My Face_texture.png");
   const std::string obj = Read(Path("My Face.Obj"));
@@ -215,7 +216,7 @@ TEST_F(MeshExport, ObjWithMaterialAndTexture) {
 }
 
 TEST_F(MeshExport, VrmlIndexedFaceSetWithRelativeTextureUrl) {
-  ASSERT_EQ(ExportMesh(Path("a \"b\".wrl"), mesh_, texture_), "");
+  ASSERT_TRUE(test::Succeeded(ExportMesh(Path("a \"b\".wrl"), mesh_, texture_)));
   ExpectFiles({"a \"b\".wrl", "a \"b\"_texture.png"});
   ExpectTextureBeside("a \"b\"_texture.png");
   const std::string wrl = Read(Path("a \"b\".wrl"));
@@ -236,13 +237,13 @@ TEST_F(MeshExport, VrmlIndexedFaceSetWithRelativeTextureUrl) {
 TEST_F(MeshExport, FailuresWriteNothingAndKeepExistingFiles) {
   std::ofstream(Path("old.glb")) << "previous";
   MeshBuilder empty;
-  EXPECT_NE(ExportMesh(Path("old.glb"), empty, texture_), "");
-  EXPECT_NE(ExportMesh(Path("old.glb"), mesh_, cv::Mat()), "");
-  EXPECT_NE(ExportMesh(Path("old.glb"), mesh_, cv::Mat(4, 4, CV_8UC1)), "");
+  EXPECT_FALSE(ExportMesh(Path("old.glb"), empty, texture_));
+  EXPECT_FALSE(ExportMesh(Path("old.glb"), mesh_, cv::Mat()));
+  EXPECT_FALSE(ExportMesh(Path("old.glb"), mesh_, cv::Mat(4, 4, CV_8UC1)));
   EXPECT_EQ(Read(Path("old.glb")), "previous");
-  EXPECT_NE(ExportMesh(Path("model.stl"), mesh_, texture_), "");
+  EXPECT_FALSE(ExportMesh(Path("model.stl"), mesh_, texture_));
   const std::string missing = Path("no/such/dir/model.obj");
-  const std::string message = ExportMesh(missing, mesh_, texture_);
+  const std::string message = ExportMesh(missing, mesh_, texture_).Reason();
   EXPECT_NE(message.find("no/such/dir"), std::string::npos) << message;
   ExpectFiles({"old.glb"});
   EXPECT_TRUE(IsMeshExportPath("x.WRL"));

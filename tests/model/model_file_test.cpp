@@ -7,6 +7,7 @@
 
 #include "base/archive.h"
 #include "project/project_doc.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {
@@ -33,8 +34,8 @@ struct Bytes {
 void Prepare(CProjectDoc& doc) {
   ASSERT_TRUE(CreateColorImage(doc.m_camera1.m_image, 640, 480));
   ASSERT_TRUE(CreateColorImage(doc.m_camera2.m_image, 800, 600));
-  doc.AddMatch(10.5, 20.25, 30, 40);
-  doc.AddMatch(110, 220, 330, 440);
+  ASSERT_TRUE(doc.AddMatch(10.5, 20.25, 30, 40));
+  ASSERT_TRUE(doc.AddMatch(110, 220, 330, 440));
   CStereoPair& pair = doc.m_stereoPair;
   auto numbered = [](double base) {
     Matrix m(3, 3);
@@ -51,7 +52,8 @@ void Prepare(CProjectDoc& doc) {
   doc.m_model.UpdateTexture();
   ASSERT_TRUE(doc.m_model.m_texture.HasData());
   for (int y = 0; y < 512; ++y)
-    for (int x = 0; x < 1536; ++x) doc.m_model.m_texture.Row(y)[x] = static_cast<uint8_t>(x * 7 + y);
+    for (int x = 0; x < 1536; ++x)
+      doc.m_model.m_texture.Row(y)[x] = static_cast<uint8_t>(x * 7 + y);
 }
 
 TEST(ModelFile, ByteLayout) {
@@ -59,7 +61,7 @@ TEST(ModelFile, ByteLayout) {
   Prepare(doc);
   test::TempDir dir;
   const std::string path = dir.File("face.Q3D").string();
-  ASSERT_EQ(ExportModel3D(path, doc.m_stereoPair, doc.m_model), "");
+  ASSERT_TRUE(test::Succeeded(ExportModel3D(path, doc.m_stereoPair, doc.m_model)));
 
   Bytes e;
   e.b = {'Q', 'V', '3', 'D', 1, 0};
@@ -93,7 +95,7 @@ TEST(ModelFile, NoMatchesWriteAnEmptyMatchList) {
   doc.m_stereoPair.m_matches.RemoveAll();
   test::TempDir dir;
   const std::string path = dir.File("empty.q3d").string();
-  ASSERT_EQ(WriteModelFile(path, doc.m_stereoPair, doc.m_model), "");
+  ASSERT_TRUE(test::Succeeded(WriteModelFile(path, doc.m_stereoPair, doc.m_model)));
   const std::vector<uint8_t> written = test::ReadBytes(path);
   ASSERT_EQ(written.size(), static_cast<size_t>(kModelFileBaseSize));
   int32_t n;
@@ -108,15 +110,16 @@ TEST(ModelFile, ExportWithoutARenderWritesNothing) {
   test::TempDir dir;
   for (const char* name : {"m.q3d", "m.glb", "m.obj", "m.ply", "m.wrl"}) {
     doc.m_stereoPair.ResetResults();
-    const std::string message = ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model);
+    const std::string message =
+        ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model).Reason();
     EXPECT_NE(message.find("render"), std::string::npos) << name << ": " << message;
     // A rendered flag with results of the wrong shape is refused as well.
     doc.m_stereoPair.m_rendered = 1;
     doc.m_stereoPair.m_A1.resize(0, 0);
-    EXPECT_NE(ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model), "");
+    EXPECT_FALSE(ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model));
     EXPECT_FALSE(fs::exists(dir.File(name))) << name;
   }
-  EXPECT_NE(ExportModel3D(dir.File("m.txt").string(), doc.m_stereoPair, doc.m_model), "");
+  EXPECT_FALSE(ExportModel3D(dir.File("m.txt").string(), doc.m_stereoPair, doc.m_model));
   EXPECT_TRUE(fs::is_empty(dir.File("")));
 }
 
@@ -124,9 +127,9 @@ TEST(ModelFile, UnwritableDestinationReportsAndLeavesNoTemporary) {
   CProjectDoc doc;
   Prepare(doc);
   test::TempDir dir;
-  EXPECT_NE(WriteModelFile(dir.File("missing/m.q3d").string(), doc.m_stereoPair, doc.m_model), "");
+  EXPECT_FALSE(WriteModelFile(dir.File("missing/m.q3d").string(), doc.m_stereoPair, doc.m_model));
   fs::create_directory(dir.File("taken.q3d"));  // a directory where the file should go
-  EXPECT_NE(WriteModelFile(dir.File("taken.q3d").string(), doc.m_stereoPair, doc.m_model), "");
+  EXPECT_FALSE(WriteModelFile(dir.File("taken.q3d").string(), doc.m_stereoPair, doc.m_model));
   EXPECT_TRUE(fs::is_directory(dir.File("taken.q3d")));
   int entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.File(""))) ++entries;

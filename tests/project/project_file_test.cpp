@@ -9,6 +9,7 @@
 #include "base/progress.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -25,7 +26,7 @@ void PaintImage(CCamera& camera, int w, int h) {
   for (int y = 0; y < h; ++y)
     for (size_t i = 0; i < camera.m_image.RowStep(); ++i)
       camera.m_image.Row(y)[i] = static_cast<uint8_t>(y * 31 + i * 7);
-  ASSERT_EQ(camera.MakeGray(), 1);
+  ASSERT_TRUE(test::Succeeded(camera.MakeGray()));
 }
 
 TEST(ProjectFileTest, EmptyProjectIs502Bytes) {
@@ -99,7 +100,7 @@ TEST(ProjectFileTest, LongListsUseTheWideCount) {
       EXPECT_EQ(wide, 65535u);
     }
     CProjectDoc back;
-    ASSERT_TRUE(back.LoadProjectBytes(bytes));
+    ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(bytes)));
     EXPECT_EQ(back.m_camera1.m_points.Count(), count);
   }
 }
@@ -116,7 +117,7 @@ TEST(ProjectFileTest, SmallImageStrideAndPixelsRoundTrip) {
   EXPECT_TRUE(std::equal(bytes.begin() + 42, bytes.begin() + 66, doc.m_camera1.m_image.Data()));
 
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(bytes));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(bytes)));
   EXPECT_TRUE(back.m_camera1.m_gray.HasData());  // grey rebuilt after reading
   EXPECT_EQ(back.m_camera1.m_roi, (IplROI{0, 0, 0, 2, 3}));
   EXPECT_EQ(SaveToBytes(back), bytes);
@@ -147,7 +148,7 @@ TEST(ProjectFileTest, RoundTripKeepsIdentifiersFlagsAndMatricesBitForBit) {
   const std::vector<uint8_t> bytes = SaveToBytes(doc);
 
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(bytes));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(bytes)));
   EXPECT_EQ(back.m_camera1.m_points.m_nextId, 5);
   EXPECT_EQ(back.m_camera1.m_points.FindById(2), nullptr);
   EXPECT_EQ(back.m_camera2.m_points.CountSelected(1), 0);  // selection not stored
@@ -166,7 +167,7 @@ TEST(ProjectFileTest, RoundTripKeepsIdentifiersFlagsAndMatricesBitForBit) {
 TEST(ProjectFileTest, FreshPairReloadsWithResetValues) {
   CProjectDoc doc;
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(SaveToBytes(doc)));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(SaveToBytes(doc))));
   EXPECT_EQ(back.m_stereoPair.m_XW, Matrix::Zero(1, 3));
   EXPECT_EQ(back.m_stereoPair.m_rendered, 0);
 }
@@ -177,7 +178,7 @@ TEST(ProjectFileTest, ModelKeepsItsTextureRegionAfterLoading) {
   ASSERT_TRUE(CreateColorImage(doc.m_model.m_texture, 512, 512));
   doc.m_model.m_texture.Row(100)[30] = 77;
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(SaveToBytes(doc)));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(SaveToBytes(doc))));
   IplROI expected;
   back.m_camera1.m_points.GetBoundingRoi(expected);
   EXPECT_EQ(back.m_model.m_sourceRoi, expected);
@@ -201,12 +202,10 @@ TEST_F(ProjectFileIoTest, FailedSaveKeepsThePreviousFile) {
   CProjectDoc doc;
   AddPoints(doc.m_camera1, 2);
   const std::string path = (dir_ / "p.qvp").string();
-  ASSERT_TRUE(doc.SaveProject(path));
+  ASSERT_TRUE(test::Succeeded(doc.SaveProject(path)));
   const auto before = std::filesystem::file_size(path);
   // Saving into a directory that does not exist fails without touching anything.
-  std::string error;
-  EXPECT_FALSE(doc.SaveProject((dir_ / "missing" / "p.qvp").string(), &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(doc.SaveProject((dir_ / "missing" / "p.qvp").string()));
   EXPECT_EQ(PopError().code, 0);
   EXPECT_EQ(std::filesystem::file_size(path), before);
   // No temporary files are left behind.
@@ -217,9 +216,8 @@ TEST_F(ProjectFileIoTest, FailedSaveKeepsThePreviousFile) {
 
 TEST_F(ProjectFileIoTest, LoadingAMissingFileReportsAndKeepsNothing) {
   CProjectDoc doc;
-  std::string error;
-  EXPECT_FALSE(doc.LoadProject((dir_ / "nope.qvp").string(), &error));
-  EXPECT_NE(error.find("could not be opened"), std::string::npos);
+  const Status loaded = doc.LoadProject((dir_ / "nope.qvp").string());
+  EXPECT_NE(loaded.Reason().find("could not be opened"), std::string::npos);
   EXPECT_TRUE(doc.HasNoImages());
 }
 
@@ -252,14 +250,14 @@ TEST(ProjectFileTest, SerializeReportsItsStepsInOrder) {
 
   RecordingProgress loading;
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(ar.Buffer(), nullptr, &loading));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(ar.Buffer(), &loading)));
   EXPECT_EQ(loading.events[1], "Loading Image 1...");
   EXPECT_EQ(loading.events.back(), "destroy");
 
   // A failing load still destroys its progress window.
   RecordingProgress failing;
   std::vector<uint8_t> truncated(ar.Buffer().begin(), ar.Buffer().begin() + 100);
-  EXPECT_FALSE(back.LoadProjectBytes(truncated, nullptr, &failing));
+  EXPECT_FALSE(back.LoadProjectBytes(truncated, &failing));
   EXPECT_EQ(failing.events.back(), "destroy");
   ClearErrors();
 }
@@ -272,9 +270,8 @@ namespace {
 
 TEST(ProjectFileOpenTest, ADirectoryIsNotAProject) {
   CProjectDoc doc;
-  std::string error;
-  EXPECT_FALSE(doc.LoadProject(std::filesystem::temp_directory_path().string(), &error));
-  EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+  const Status loaded = doc.LoadProject(std::filesystem::temp_directory_path().string());
+  EXPECT_NE(loaded.Reason().find("not a file"), std::string::npos) << loaded.Reason();
   ClearErrors();
 }
 
@@ -289,17 +286,16 @@ TEST(ProjectExportTest, ModelFileNeedsARenderAndHasTheFixedSize) {
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "m.q3d").string();
   CProjectDoc doc;
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(doc.AddMatch(i, 2.0 * i, 3.0 * i, i + 1.0), 1);
-  std::string error;
-  EXPECT_FALSE(doc.ExportModel(path, &error));  // not rendered: nothing written
-  EXPECT_FALSE(error.empty());
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(test::Succeeded(doc.AddMatch(i, 2.0 * i, 3.0 * i, i + 1.0)));
+  EXPECT_FALSE(doc.ExportModel(path));  // not rendered: nothing written
   EXPECT_FALSE(std::filesystem::exists(path));
 
   doc.m_stereoPair.m_rendered = 1;
   doc.m_stereoPair.m_A1 = doc.m_stereoPair.m_A2 = Matrix::Identity(3, 3);
   doc.m_stereoPair.m_Rcam = Matrix::Identity(3, 3);
   ASSERT_TRUE(CreateColorImage(doc.m_model.m_texture, 512, 512));
-  ASSERT_TRUE(doc.ExportModel(path, &error)) << error;
+  ASSERT_TRUE(test::Succeeded(doc.ExportModel(path)));
   EXPECT_EQ(std::filesystem::file_size(path), 787078u + 32u * 3u);
   std::filesystem::remove_all(dir);
 }

@@ -7,6 +7,7 @@
 #include "base/error_stack.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -18,7 +19,7 @@ std::vector<uint8_t> SampleProjectBytes() {
   CProjectDoc doc;
   EXPECT_TRUE(CreateColorImage(doc.m_camera1.m_image, 5, 4));
   EXPECT_TRUE(CreateColorImage(doc.m_camera2.m_image, 3, 2));
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(doc.AddMatch(i, i + 0.5, i * 2.0, 1.0), 1);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(test::Succeeded(doc.AddMatch(i, i + 0.5, i * 2.0, 1.0)));
   doc.m_stereoPair.m_XW = Matrix::Random(4, 3);
   return SaveToBytes(doc);
 }
@@ -26,8 +27,9 @@ std::vector<uint8_t> SampleProjectBytes() {
 void ExpectRejected(const std::vector<uint8_t>& bytes, const std::string& fragment = "") {
   ClearErrors();
   CProjectDoc doc;
-  std::string error;
-  EXPECT_FALSE(doc.LoadProjectBytes(bytes, &error));
+  const Status loaded = doc.LoadProjectBytes(bytes);
+  const std::string& error = loaded.Reason();
+  EXPECT_FALSE(loaded);
   EXPECT_NE(error.find("Invalid format"), std::string::npos) << error;
   if (!fragment.empty()) {
     EXPECT_NE(error.find(fragment), std::string::npos) << error;
@@ -94,11 +96,11 @@ TEST(HostileProjectTest, HugeCountsAndImageSizes) {
 
 TEST(HostileProjectTest, MatchesOfMissingPointsAreDropped) {
   CProjectDoc doc;
-  ASSERT_EQ(doc.AddMatch(1, 2, 3, 4), 1);
-  ASSERT_EQ(doc.AddMatch(5, 6, 7, 8), 1);
+  ASSERT_TRUE(test::Succeeded(doc.AddMatch(1, 2, 3, 4)));
+  ASSERT_TRUE(test::Succeeded(doc.AddMatch(5, 6, 7, 8)));
   doc.m_stereoPair.m_matches.m_list.back()->m_id2 = 77;  // refers to no point
   CProjectDoc back;
-  ASSERT_TRUE(back.LoadProjectBytes(SaveToBytes(doc)));
+  ASSERT_TRUE(test::Succeeded(back.LoadProjectBytes(SaveToBytes(doc))));
   ASSERT_EQ(back.m_stereoPair.m_matches.Count(), 1);
   EXPECT_NE(back.m_stereoPair.m_matches.Matches().front()->m_point2, nullptr);
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "project/project_doc.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -29,15 +30,14 @@ TEST(SampleProject, OpensWithMatchesAndRendersTheTrueFocalLengths) {
   ASSERT_GT(f2, 0.0);
 
   CProjectDoc doc;
-  std::string error;
-  ASSERT_TRUE(doc.LoadProject((dir / "sample.qvp").string(), &error)) << error;
+  ASSERT_TRUE(test::Succeeded(doc.LoadProject((dir / "sample.qvp").string())));
   EXPECT_TRUE(doc.ImagesLoaded());
   EXPECT_GE(doc.m_stereoPair.m_matches.Count(), 40);
   EXPECT_FALSE(doc.IsRendered());
   RenderOptions options;
   options.seed = 1;
   options.refine = true;
-  ASSERT_EQ(doc.Render(options), 1);
+  ASSERT_TRUE(test::Succeeded(doc.Render(options)));
   EXPECT_NEAR(std::abs(doc.m_stereoPair.m_A1(0, 0)) / f1, 1.0, 0.05);
   EXPECT_NEAR(std::abs(doc.m_stereoPair.m_A2(0, 0)) / f2, 1.0, 0.05);
 }

@@ -6,6 +6,7 @@
 
 #include "base/error_stack.h"
 #include "stereo/camera.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {
@@ -13,7 +14,7 @@ namespace {
 
 void SetImage(CCamera& camera, const cv::Mat& bgr) {
   camera.m_image = test::ToColorImage(bgr);
-  ASSERT_EQ(camera.MakeGray(), 1);
+  ASSERT_TRUE(test::Succeeded(camera.MakeGray()));
 }
 
 const CSpPoint& LastPoint(const CCamera& camera) { return *camera.m_points.Points().back(); }
@@ -46,17 +47,17 @@ TEST(CameraGrayTest, EveryChannelHoldsTheLuma) {
 
 TEST(CameraGrayTest, WithoutAnImageThereIsNothingToDo) {
   CCamera camera;
-  EXPECT_EQ(camera.MakeGray(), 1);
+  EXPECT_TRUE(test::Succeeded(camera.MakeGray()));
   EXPECT_FALSE(camera.m_gray.HasData());
 }
 
 TEST(CameraGrayTest, ImageWithoutThreeChannelsIsAnImageLibraryError) {
-  ClearErrors();
   CCamera camera;
   camera.m_image = test::ToGrayImage(cv::Mat(3, 3, CV_8UC1, cv::Scalar(7)));
-  EXPECT_EQ(camera.MakeGray(), 0);
+  const Status grey = camera.MakeGray();
+  EXPECT_FALSE(grey);
   EXPECT_FALSE(camera.m_gray.HasData());
-  EXPECT_EQ(PopError().code, -8);
+  EXPECT_EQ(grey.Code(), kImageLibraryCode);
 }
 
 TEST(CameraLoadTest, LoadsColourAndGreyWithTheWholeImageAsRegion) {
@@ -66,7 +67,7 @@ TEST(CameraLoadTest, LoadsColourAndGreyWithTheWholeImageAsRegion) {
   test::WriteBytes(path, test::EncodeBmp(colour, {}));
   CCamera camera;
   camera.m_roi = MakeRoi(0, 1, 2, 3, 4);
-  ASSERT_EQ(camera.Load(path.string()), 1);
+  ASSERT_TRUE(test::Succeeded(camera.Load(path.string())));
   EXPECT_EQ(camera.Width(), 30);
   EXPECT_EQ(camera.Height(), 20);
   EXPECT_TRUE(camera.m_gray.HasData());
@@ -74,13 +75,13 @@ TEST(CameraLoadTest, LoadsColourAndGreyWithTheWholeImageAsRegion) {
 }
 
 TEST(CameraLoadTest, UnreadableFileLeavesNoImage) {
-  ClearErrors();
   CCamera camera;
   SetImage(camera, cv::Mat(4, 4, CV_8UC3, cv::Scalar(1, 2, 3)));
-  EXPECT_EQ(camera.Load("/nonexistent/face.bmp"), 0);
+  const Status loaded = camera.Load("/nonexistent/face.bmp");
+  EXPECT_FALSE(loaded);
   EXPECT_FALSE(camera.HasImage());
   EXPECT_FALSE(camera.m_gray.HasData());
-  EXPECT_NE(PopError().Message().find("/nonexistent/face.bmp"), std::string::npos);
+  EXPECT_NE(loaded.Reason().find("/nonexistent/face.bmp"), std::string::npos);
 }
 
 // On a uniformly dark image the region fills the whole window, so the fitted centre
@@ -202,7 +203,7 @@ CentreErrors MeasureCentreErrors(double radius, double blurSigma) {
       const double cy = 32 + oy * 0.25;
       CCamera camera;
       camera.m_image = test::ToColorImage(test::DrawDiscs(64, 64, {{cx, cy, radius}}, blurSigma));
-      camera.MakeGray();
+      EXPECT_TRUE(camera.MakeGray());
       int found = 0;
       camera.AddPointAt(static_cast<int>(std::lround(cx)), static_cast<int>(std::lround(cy)),
                         found);

@@ -11,6 +11,7 @@
 
 #include "base/error_stack.h"
 #include "stereo/image_header.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_images.h"
 
 namespace q3d {
@@ -72,7 +73,7 @@ TEST_P(BmpLayoutTest, LoadsPixelExact) {
   const cv::Mat expected = RandomImage(13, 7, 17, layout.fieldBits);
   const std::string path = Write("image.bmp", test::EncodeBmp(expected, layout.options));
   Image image;
-  ASSERT_EQ(LoadBitmapImage(image, path), 1) << PopError().Message();
+  ASSERT_TRUE(test::Succeeded(LoadBitmapImage(image, path)));
   EXPECT_EQ(image.Depth(), 8);
   EXPECT_EQ(image.Align(), 8);
   EXPECT_EQ(image.RowStep() % 8, 0u);
@@ -96,13 +97,11 @@ TEST_F(ImageIoTest, EightBitBitmapIsRefused) {
   const std::string path = Write("grey.bmp", test::EncodeBmp(RandomImage(5, 4, 3), {8}));
   EXPECT_EQ(BitmapBitsPerPixel(path), 8);
   Image image;
-  EXPECT_EQ(LoadBitmapImage(image, path), 0);
+  const Status loaded = LoadBitmapImage(image, path);
   EXPECT_FALSE(image.HasData());
-  ASSERT_EQ(ErrorCount(), 1);
-  const ErrorRecord record = PopError();
-  EXPECT_EQ(record.Message(), kLowDepthMessage);
-  EXPECT_EQ(record.code, 0);
-  EXPECT_EQ(record.severity, 1);
+  EXPECT_EQ(loaded.Reason(), kLowDepthMessage);
+  EXPECT_EQ(loaded.Code(), 0);
+  EXPECT_EQ(loaded.Severity(), 1);
 }
 
 TEST_F(ImageIoTest, DamagedBitmapsAreRefusedWithTheFileNamed) {
@@ -137,16 +136,14 @@ TEST_F(ImageIoTest, DamagedBitmapsAreRefusedWithTheFileNamed) {
   cases.push_back({"split_mask", patched(validMasks, 54, 0xF00F)});
   cases.push_back({"mask_beyond_depth", patched(validMasks, 54, 0x1F0000)});
   for (const Damage& damage : cases) {
-    ClearErrors();
     const std::string path = Write(std::string(damage.name) + ".bmp", damage.bytes);
     Image image;
-    EXPECT_EQ(LoadBitmapImage(image, path), 0) << damage.name;
+    const Status loaded = LoadBitmapImage(image, path);
+    EXPECT_FALSE(loaded) << damage.name;
     EXPECT_FALSE(image.HasData()) << damage.name;
-    ASSERT_EQ(ErrorCount(), 1) << damage.name;
-    const ErrorRecord record = PopError();
-    EXPECT_NE(record.Message().find(path), std::string::npos)
-        << damage.name << ": " << record.Message();
-    EXPECT_EQ(record.severity, 2) << damage.name;
+    EXPECT_NE(loaded.Reason().find(path), std::string::npos)
+        << damage.name << ": " << loaded.Reason();
+    EXPECT_EQ(loaded.Severity(), 2) << damage.name;
   }
 }
 
@@ -155,7 +152,7 @@ TEST_F(ImageIoTest, LastRowWithoutPaddingStillLoads) {
   std::vector<uint8_t> bytes = test::EncodeBmp(expected, {24});
   bytes.resize(bytes.size() - 1);  // 5 x 3 bytes of the top row, then one byte of padding
   Image image;
-  ASSERT_EQ(LoadBitmapImage(image, Write("short.bmp", bytes)), 1);
+  ASSERT_TRUE(test::Succeeded(LoadBitmapImage(image, Write("short.bmp", bytes))));
   EXPECT_TRUE(SamePixels(image, expected));
 }
 
@@ -164,12 +161,11 @@ TEST_F(ImageIoTest, MissingOrForeignFilesAreRefusedWithTheFileNamed) {
   const std::string text = Write("notes.bmp", {'h', 'e', 'l', 'l', 'o'});
   const std::string empty = Write("empty.png", {});
   for (const std::string& path : {missing, text, empty}) {
-    ClearErrors();
     Image image;
-    EXPECT_EQ(LoadBitmapImage(image, path), 0) << path;
+    const Status loaded = LoadBitmapImage(image, path);
+    EXPECT_FALSE(loaded) << path;
     EXPECT_EQ(BitmapBitsPerPixel(path), 0) << path;
-    ASSERT_EQ(ErrorCount(), 1) << path;
-    EXPECT_NE(PopError().Message().find(path), std::string::npos) << path;
+    EXPECT_NE(loaded.Reason().find(path), std::string::npos) << path;
   }
 }
 
@@ -179,7 +175,7 @@ TEST_F(ImageIoTest, PngAndTiffLoadExactlyAndJpegClosely) {
     const std::string path = dir_.File(name).string();
     ASSERT_TRUE(cv::imwrite(path, expected)) << name;
     Image image;
-    ASSERT_EQ(LoadBitmapImage(image, path), 1) << name;
+    ASSERT_TRUE(test::Succeeded(LoadBitmapImage(image, path))) << name;
     EXPECT_EQ(image.Width(), 37);
     EXPECT_EQ(image.Height(), 21);
     EXPECT_EQ(image.Align(), 8);
@@ -204,12 +200,11 @@ TEST_F(ImageIoTest, HugeDeclaredPngAndJpegSizesAreRefusedBeforeDecoding) {
                                0xFF, 0xFF, 0xC0, 0, 11, 8, 0xFD, 0xE8,      // fill, SOF0 h 65000
                                0xFD, 0xE8, 1, 1, 0x11, 0};                  // w 65000, 1 comp
   for (const auto& [name, bytes] : {std::pair{"huge.png", png}, std::pair{"huge.jpg", jpeg}}) {
-    ClearErrors();
     const std::string path = Write(name, bytes);
     Image image;
-    EXPECT_EQ(LoadBitmapImage(image, path), 0) << name;
-    ASSERT_EQ(ErrorCount(), 1) << name;
-    const std::string message = PopError().Message();
+    const Status loaded = LoadBitmapImage(image, path);
+    EXPECT_FALSE(loaded) << name;
+    const std::string& message = loaded.Reason();
     EXPECT_NE(message.find("too large"), std::string::npos) << message;
     EXPECT_NE(message.find(path), std::string::npos) << message;
   }
@@ -269,20 +264,19 @@ TEST_F(ImageIoTest, MutatedBitmapsNeverCrashTheLoader) {
     }
     // A fresh name each time: rewriting one file in place makes the file system flush it.
     const std::string path = Write("mutant" + std::to_string(iteration) + ".bmp", bytes);
-    ClearErrors();
     Image image;
     BitmapBitsPerPixel(path);
-    if (LoadBitmapImage(image, path) == 1) {
+    const Status read = LoadBitmapImage(image, path);
+    if (read) {
       ++loaded;
       ASSERT_TRUE(image.HasData());
       // A bitmap spends at least 2 bytes per pixel.
       ASSERT_LE(static_cast<uint64_t>(image.Width()) * static_cast<uint64_t>(image.Height()) * 2,
                 bytes.size());
-      ASSERT_EQ(ErrorCount(), 0);
     } else {
       ++refused;
       ASSERT_FALSE(image.HasData());
-      ASSERT_EQ(ErrorCount(), 1);
+      ASSERT_FALSE(read.Reason().empty());
     }
     std::filesystem::remove(path);
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/status_assertions.h"
 #include "support/synthetic_scene.h"
 
 namespace q3d::test {
@@ -30,7 +31,7 @@ void FillRenderedProject(CProjectDoc& doc, int points, uint64_t seed) {
   PaintRamp(doc.m_camera2.m_image, options.width2, options.height2);
   const Matrix M = scene.PixelMatches();
   for (int k = 0; k < M.rows(); ++k)
-    ASSERT_EQ(doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1), 1);
+    ASSERT_TRUE(test::Succeeded(doc.AddMatch(M(k, 0) - 1, M(k, 1) - 1, M(k, 2) - 1, M(k, 3) - 1)));
   CStereoPair& pair = doc.m_stereoPair;
   pair.m_F = scene.TrueF();
   pair.m_A1 = scene.A1;

@@ -1,5 +1,7 @@
 #include "synthetic_face.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -401,7 +403,7 @@ void LoadFaceImages(const FaceStereoPair& pair, CCamera& camera1, CCamera& camer
   const auto load = [](const cv::Mat& bgr, CCamera& camera) {
     camera.Clear();
     camera.m_image = ToColorImage(bgr);
-    camera.MakeGray();
+    EXPECT_TRUE(camera.MakeGray());
     camera.m_roi = MakeRoi(0, 0, 0, bgr.cols, bgr.rows);
   };
   load(pair.image1, camera1);

@@ -9,6 +9,7 @@
 
 #include "views/camera_view.h"
 #include "views/command_ids.h"
+#include "support/status_assertions.h"
 #include "views/fixed_roi_dialog.h"
 #include "views_test_support.h"
 
@@ -40,7 +41,7 @@ class CameraViewTest : public ::testing::Test {
     return state;
   }
   void AddMatch(double x1, double y1, double x2, double y2) {
-    ASSERT_EQ(doc.AddMatch(x1, y1, x2, y2), 1);
+    ASSERT_TRUE(test::Succeeded(doc.AddMatch(x1, y1, x2, y2)));
   }
   CSpPoint& Point(int camera, int index) {
     auto it = doc.Camera(camera).m_points.Points().begin();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <opencv2/imgproc.hpp>
 
+#include "support/status_assertions.h"
 #include "views/command_ids.h"
 #include "views/fixed_roi_dialog.h"
 #include "views/texture_dialogs.h"
@@ -263,7 +264,7 @@ TEST(TextureViewSample, CleaningTheRenderedSampleFace) {
   RenderOptions options;
   options.seed = 1;
   if (doc.m_stereoPair.m_rendered != 1) {
-    ASSERT_EQ(doc.Render(options), 1);
+    ASSERT_TRUE(test::Succeeded(doc.Render(options)));
   }
   doc.m_model.UpdateTexture();
   ASSERT_TRUE(doc.m_model.m_texture.HasData());

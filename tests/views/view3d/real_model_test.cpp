@@ -27,8 +27,7 @@ Matrix JsonMatrix(const QJsonValue& value, int rows, int cols) {
 
 // Loads the pair, its matches and its true calibration and pose as the render results.
 bool LoadCalibratedPair(const std::filesystem::path& dir, CProjectDoc& doc) {
-  if (doc.SetImages((dir / "image1.bmp").string(), (dir / "image2.bmp").string()) != 1)
-    return false;
+  if (!doc.SetImages((dir / "image1.bmp").string(), (dir / "image2.bmp").string())) return false;
   std::ifstream csv(dir / "matches.csv");
   std::string line;
   std::getline(csv, line);  // header
@@ -36,7 +35,7 @@ bool LoadCalibratedPair(const std::filesystem::path& dir, CProjectDoc& doc) {
     std::replace(line.begin(), line.end(), ',', ' ');
     std::istringstream fields(line);
     double x1, y1, x2, y2;
-    if (!(fields >> x1 >> y1 >> x2 >> y2) || doc.AddMatch(x1, y1, x2, y2) != 1) return false;
+    if (!(fields >> x1 >> y1 >> x2 >> y2) || !doc.AddMatch(x1, y1, x2, y2)) return false;
   }
   QFile file(QString::fromStdString((dir / "truth.json").string()));
   if (!file.open(QIODevice::ReadOnly)) return false;

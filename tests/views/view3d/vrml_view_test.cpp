@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "model/model_file.h"
 #include "base/error_stack.h"
+#include "model/model_file.h"
 #include "support/rendered_project.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_images.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
@@ -522,7 +523,8 @@ TEST(VrmlViewBrokenRenderTest, ReportsAfterTheUpdateAndStaysEmpty) {
   CProjectDoc doc;
   ASSERT_TRUE(CreateColorImage(doc.m_camera1.m_image, 64, 48));
   ASSERT_TRUE(CreateColorImage(doc.m_camera2.m_image, 64, 48));
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(doc.AddMatch(5 + i * 5, 5 + i * 3, 6 + i * 5, 4 + i * 3), 1);
+  for (int i = 0; i < 10; ++i)
+    ASSERT_TRUE(test::Succeeded(doc.AddMatch(5 + i * 5, 5 + i * 3, 6 + i * 5, 4 + i * 3)));
   doc.m_stereoPair.m_rendered = 1;  // results stay at their reset values
   CVRMLView view;
   view.resize(320, 240);
