@@ -38,10 +38,12 @@ class MainFrameTest : public ::testing::Test {
   bool Checked(int id) { return frame_->QueryCommand(id).checked; }
   // Puts a fake view into the active pane in place of its view.
   FakeView* PutFake(ViewKind kind) {
-    Pane* pane = frame_->PaneAt(frame_->ActivePaneIndex());
+    const int index = frame_->ActivePaneIndex();
     auto fake = std::make_unique<FakeView>(kind);
     FakeView* raw = fake.get();
-    graveyard_.push_back(pane->ReplaceView(std::move(fake)));
+    graveyard_.push_back(frame_->PaneAt(index)->ReplaceView(std::move(fake)));
+    // The replaced view lost the focus to another pane: the fake's pane is made active again.
+    frame_->ActivatePane(index);
     return raw;
   }
 
