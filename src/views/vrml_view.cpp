@@ -33,7 +33,7 @@ constexpr float kZoomUnitsPerPixel = 0.2f;
 // The model's first distance from the camera; fitting scales the model to be seen there.
 constexpr float kModelDistance = 15.0f;
 // Share of the smaller side of the view that the fitted model's bounding sphere spans.
-constexpr float kFitShare = 0.8f;
+constexpr float kFitShare = 0.9f;
 // Zooming scales the distance: a pixel of drag changes it by 0.2 units at the first
 // distance, and by the same proportion anywhere else, so no drag passes through the model.
 constexpr float kZoomPerPixel = kZoomUnitsPerPixel / kModelDistance;
