@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
   options.height = argc > 3 ? std::atoi(argv[3]) : 480;
   options.noiseSigma = 1.5;
   options.brightness2 = 0.95;
+  // A face a newcomer recognises in 3D: its relief, and dots close enough to show it.
+  options.sculpted = true;
+  options.dots = 240;
+  options.dotSpacing = 0.0065;
   if (options.width < 64 || options.height < 48) return Fail("the image size is too small");
 
   const q3d::test::FaceStereoPair pair = q3d::test::RenderFaceStereoPair(options);
@@ -45,9 +49,9 @@ int main(int argc, char** argv) {
   if (const q3d::Status loaded = doc.SetImages(image1.string(), image2.string()); !loaded)
     return Fail(loaded.Reason());
   q3d::AutoMatchReport report;
-  if (const q3d::Status matched =
-          q3d::AutomaticMatching(doc.m_stereoPair, q3d::AutoMatchParams{}, nullptr, &report);
-      !matched)
+  q3d::AutoMatchParams params;
+  params.points = 400;
+  if (const q3d::Status matched = q3d::AutomaticMatching(doc.m_stereoPair, params, nullptr, &report); !matched)
     return Fail(matched.Reason());
 
   int within = 0;

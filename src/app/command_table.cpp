@@ -95,6 +95,8 @@ constexpr std::array kCommands = {
     CommandText{kFillPoint, "&Point", "Draw the vertices only", "Point"},
     CommandText{kFillWireframe, "&Wireframe", "Draw the edges only", "Wireframe"},
     CommandText{kFillSolid, "&Solid", "Draw filled faces", "Solid"},
+    CommandText{kResetView, "&Reset View\tCtrl+0", "Turn the model to face you and fit it to the pane",
+                "Reset View"},
     // Help
     CommandText{kHelpContents, "&Contents", "Display the help contents", "Help Contents"},
     CommandText{kAbout, "&About Quorvan...", "Display program information, version number and copyright",

@@ -370,7 +370,11 @@ bool CCameraView::EditPointsByKey(int key) {
 
 void CCameraView::DrawOverlays(QPainter& painter, QImage& surface) {
   m_drawnLine.reset();
-  if (!Document() || !HasPixels()) return;
+  if (!Document()) return;
+  if (!HasPixels()) {
+    DrawFirstStepHint(painter, surface.rect());
+    return;
+  }
   DrawVectors(painter);
   DrawPoints(surface);
   DrawMatchNumbers(painter);
@@ -386,6 +390,18 @@ void CCameraView::DrawOverlays(QPainter& painter, QImage& surface) {
       painter.restore();
     }
   }
+}
+
+void CCameraView::DrawFirstStepHint(QPainter& painter, const QRect& area) {
+  // An empty pane tells a newcomer where to start.
+  painter.save();
+  painter.setPen(palette().color(QPalette::Normal, QPalette::WindowText));
+  const QString which = m_cameraIndex == 0 ? tr("first") : tr("second");
+  painter.drawText(area.adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                   tr("No photograph yet.\n\nProject > Set Images... (Ctrl+W) loads the %1 photograph of "
+                      "the face here, or File > Open... (Ctrl+O) opens a project such as the sample "
+                      "in samples/face.").arg(which));
+  painter.restore();
 }
 
 QRect CCameraView::SelectionBandOnPane() const {

@@ -77,5 +77,7 @@ constexpr int kHelpContents = 32901;
 
 // Our own: render with the refinement of the focal lengths and pose (a setting).
 constexpr int kRefineRender = 32990;
+// Our own: the 3D view's model back to the first view, fitted to the pane.
+constexpr int kResetView = 32991;
 
 }  // namespace q3d::cmd

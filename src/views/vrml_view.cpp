@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <utility>
@@ -28,6 +30,17 @@ constexpr float kRotationEaseSquared = 2500.0f;
 constexpr float kRotationStep = 0.5f;
 constexpr float kPanUnitsPerPixel = 0.04f;
 constexpr float kZoomUnitsPerPixel = 0.2f;
+// The model's first distance from the camera; fitting scales the model to be seen there.
+constexpr float kModelDistance = 15.0f;
+// Share of the smaller side of the view that the fitted model's bounding sphere spans.
+constexpr float kFitShare = 0.9f;
+// Zooming scales the distance: a pixel of drag changes it by 0.2 units at the first
+// distance, and by the same proportion anywhere else, so no drag passes through the model.
+constexpr float kZoomPerPixel = kZoomUnitsPerPixel / kModelDistance;
+// A notch of the wheel zooms as far as a drag of this many pixels.
+constexpr float kWheelNotchPixels = 15.0f;
+// The nearest the camera comes to the model's surface, in radii of the model.
+constexpr float kNearestGap = 0.1f;
 constexpr float kScaleUp = 10.0f / 9.0f;
 constexpr float kScaleDown = 0.9f;
 
@@ -159,6 +172,41 @@ void CVRMLView::BuildModel() {
     const ErrorRecord record = PopError();
     QTimer::singleShot(0, this, [record] { ShowError(record); });
   }
+  FitModel(false);
+}
+
+float CVRMLView::ModelRadius() const {
+  MeshBox box;
+  if (m_meshBuilder.VertexCount() == 0 || m_meshBuilder.GetBox(&box) != kMeshOk) return 0.0f;
+  const QVector3D extent(box.max[0] - box.min[0], box.max[1] - box.min[1], box.max[2] - box.min[2]);
+  return 0.5f * extent.length();
+}
+
+void CVRMLView::FitModel(bool resetOrientation) {
+  SceneFrame& model = m_scene.model;
+  if (resetOrientation) model.SetOrientation(&m_scene.root, QVector3D(0.0f, 0.0f, 1.0f), QVector3D(0.0f, 1.0f, 0.0f));
+  // The mesh is centred on its box: the model frame's origin goes on the line of sight.
+  model.SetPosition(&m_scene.root, QVector3D(0.0f, 0.0f, kModelDistance));
+  FitScale();
+}
+
+void CVRMLView::FitScale() {
+  const float radius = ModelRadius();
+  const float aspect = static_cast<float>(std::max(width(), 1)) / static_cast<float>(std::max(height(), 1));
+  const float halfSmallerSide = kModelDistance * m_scene.perspective.field * std::min(1.0f, aspect);
+  m_scene.modelScale = radius > 0.0f ? kFitShare * halfSmallerSide / radius : 1.0f;
+  Render();
+}
+
+void CVRMLView::ZoomBy(float pixels) {
+  // Positive pixels move the model away; it never comes nearer than just before its surface.
+  SceneFrame& model = m_scene.model;
+  const QVector3D position = model.Position();
+  const float radius = ModelRadius() * m_scene.modelScale;
+  const float nearest = m_scene.perspective.front + radius * (1.0f + kNearestGap);
+  const float distance = std::clamp(position.z() * std::exp(pixels * kZoomPerPixel), nearest,
+                                    m_scene.perspective.back - radius);
+  model.SetPosition(&m_scene.root, QVector3D(position.x(), position.y(), distance));
   Render();
 }
 
@@ -169,7 +217,7 @@ void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
 
 QString CVRMLView::Caption() const {
   const int32_t count = Document() ? Document()->m_model.PolygonCount() : 0;
-  return QStringLiteral("3D Model - %1 Polygons -").arg(static_cast<uint32_t>(count));
+  return QStringLiteral("3D Model - %1 Polygons").arg(static_cast<uint32_t>(count));
 }
 
 void CVRMLView::UpdateDocument(int hint) {
@@ -245,6 +293,9 @@ bool CVRMLView::OnCommand(int id) {
     case cmd::kExportModel:
       ExportModel();
       break;
+    case cmd::kResetView:
+      FitModel(true);
+      break;
     default:
       return false;
   }
@@ -308,6 +359,7 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
       state.checked = m_toolMode == kToolZoom;
       break;
     case cmd::kExportModel:
+    case cmd::kResetView:
       state.enabled = true;
       break;
     // Image and point commands mean nothing here.
@@ -386,12 +438,9 @@ void CVRMLView::HandleMouseMove(int x, int y, bool leftDown, bool spaceDown, boo
       model.SetVelocity(&m_scene.camera, QVector3D());
       break;
     case kToolZoom:
-      if (dy == 0.0f) return;
-      // The projection is always perspective: one pixel up moves the model 0.2 units away.
-      model.SetVelocity(&m_scene.camera, QVector3D(0.0f, 0.0f, dy));
-      model.Move(kZoomUnitsPerPixel);
-      model.SetVelocity(&m_scene.camera, QVector3D());
-      break;
+      // Up moves the model away, down brings it nearer.
+      if (dy != 0.0f) ZoomBy(dy);
+      return;
     default:
       return;
   }
@@ -453,6 +502,18 @@ void CVRMLView::focusOutEvent(QFocusEvent* event) {
   // A release that happens elsewhere is never seen: do not keep panning.
   m_spaceDown = false;
   QOpenGLWidget::focusOutEvent(event);
+}
+
+void CVRMLView::wheelEvent(QWheelEvent* event) {
+  // Forward (away from the user) brings the model nearer.
+  ZoomBy(-event->angleDelta().y() / 120.0f * kWheelNotchPixels);
+  event->accept();
+}
+
+void CVRMLView::resizeEvent(QResizeEvent* event) {
+  QOpenGLWidget::resizeEvent(event);
+  // The model keeps its share of the pane, wherever the user has moved it.
+  FitScale();
 }
 
 void CVRMLView::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,4 +1,6 @@
+#include <QAbstractButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 #include "gui_helpers.h"
@@ -25,7 +27,6 @@ TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
   EXPECT_TRUE(frame->isEnabled()) << "the progress window gives the window back";
   EXPECT_FALSE(frame->QueryCommand(cmd::kRender).enabled);
 
-  QTest::qWait(200);
   const QString shot = QStringLiteral(Q3D_SCREENSHOT_DIR "/main_window.png");
   EXPECT_TRUE(frame->grab().save(shot));
   doc.SetModifiedFlag(false);
@@ -68,12 +69,24 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   // Ten matches on one line: no epipolar geometry can come out of them.
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50));
   ModalAnswers answers;
-  answers.Then(answers.Press(QMessageBox::Ok));
+  answers.Then([&answers](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    answers.messages.append(box->text());
+    // The box offers its help page.
+    for (QAbstractButton* button : box->buttons())
+      if (box->buttonRole(button) == QMessageBox::HelpRole) button->click();
+    return true;
+  });
   app->Frame()->Dispatch(cmd::kRender);
   ASSERT_FALSE(doc.IsRendered()) << "the render accepted degenerate matches";
   EXPECT_TRUE(answers.AllAnswered());
   ASSERT_EQ(answers.messages.size(), 1);
   EXPECT_TRUE(answers.messages[0].startsWith(QStringLiteral("Error")));
+  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("enough matches")));
+  ASSERT_NE(app->Frame()->Help(), nullptr);
+  EXPECT_TRUE(app->Frame()->Help()->isVisible());
+  EXPECT_EQ(app->Frame()->Help()->Browser()->documentTitle(), QStringLiteral("Rendering the model"));
   EXPECT_EQ(KindAt(*app->Frame(), CMainFrame::kRight), ViewKind::Image1);
   doc.SetModifiedFlag(false);
 }

@@ -26,6 +26,10 @@ struct FaceSceneOptions {
   double noiseSigma = 0.0;        // grey levels, the same value added to all three channels
   double brightness2 = 1.0;       // image 2's intensity relative to image 1
   uint64_t seed = 1;              // dot layout, skin texture and noise
+  // A relief with the depth of a real face (a long nose, deep eye sockets, lips parted by
+  // the mouth, a chin) instead of the gentle default; the bundled sample uses it.
+  bool sculpted = false;
+  double dotSpacing = 0.011;      // least distance between dot centres, metres
 };
 
 struct FaceStereoPair {
