@@ -48,6 +48,8 @@ CMainFrame::CMainFrame(CProjectDoc* doc, CommandTarget* app, RecentFileList* rec
 }
 
 CMainFrame::~CMainFrame() {
+  // The widgets still change the focus while QWidget's destructor runs, after this one.
+  disconnect(qApp, &QApplication::focusChanged, this, nullptr);
   qApp->removeEventFilter(this);
   idleTimer_.stop();
   doc_->RemoveObserver(this);
