@@ -101,6 +101,19 @@ TEST(PreciseDotCentre, ReachesAFewHundredthsOfAPixelOnTexturedSkinWithoutLosingD
   EXPECT_LE(precise.lost, plain.lost);
 }
 
+// Next to the image's edge the aperture does not fit in the window: the detector's
+// centre stands.
+TEST(PreciseDotCentre, FallsBackToTheDetectorsCentreWhereTheApertureDoesNotFit) {
+  CCamera camera;
+  camera.m_image = test::ToColorImage(test::DrawDiscs(40, 40, {{3.4, 20.3, 2.5}}, 0.7));
+  ASSERT_EQ(camera.MakeGray(), 1);
+  std::optional<cv::Point2d> plain, precise;
+  ASSERT_EQ(camera.FindDotCentre(3, 20, DotCentring::kPlain, plain), 1);
+  ASSERT_EQ(camera.FindDotCentre(3, 20, DotCentring::kPrecise, precise), 1);
+  ASSERT_TRUE(plain && precise);
+  EXPECT_EQ(*precise, *plain);
+}
+
 struct FocalErrors {
   double f1 = 0.0;  // relative, per cent
   double f2 = 0.0;
