@@ -42,6 +42,8 @@ CommandResult RunExport(const ParsedArguments& arguments) {
     if (meshName == choice.name) mesh = &choice;
   if (!mesh) return Failure("--mesh: '" + meshName + "' is not points, subdivision or cubic");
 
+  if (const auto refused = RefuseOutputOntoInput(output, {{"the project", path}}))
+    return Failure(*refused);
   CProjectDoc doc;
   if (const auto error = OpenProject(doc, path)) return Failure(*error);
   if (!doc.IsRendered())

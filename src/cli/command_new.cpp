@@ -32,6 +32,10 @@ CommandResult RunNew(const ParsedArguments& arguments) {
   const std::string image2 = *arguments.Value("--image2");
   const std::string output = *arguments.Value("--output");
 
+  std::vector<NamedInput> inputs = {{"image 1", image1}, {"image 2", image2}};
+  if (const auto csv = arguments.Value("--matches")) inputs.push_back({"the match file", *csv});
+  if (const auto refused = RefuseOutputOntoInput(output, inputs)) return Failure(*refused);
+
   // The match file is read first: its mistakes are the cheapest to find.
   std::vector<CsvMatch> matches;
   const auto csvPath = arguments.Value("--matches");

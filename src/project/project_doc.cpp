@@ -6,6 +6,8 @@
 #include "base/archive.h"
 #include "base/error_stack.h"
 #include "base/progress.h"
+#include "base/file_output.h"
+#include "stereo/loaded_records.h"
 
 namespace q3d {
 namespace {
@@ -14,6 +16,12 @@ namespace {
 Status Reported(Status status) {
   if (!status) PushErrorText(status.Reason(), status.Code(), status.Severity());
   return status;
+}
+
+void CheckLoadedCamera(const CCamera& camera, int imageNumber) {
+  const bool bounded = camera.HasImage();
+  CheckLoadedPoints(camera.m_points, bounded ? camera.Width() : 0, bounded ? camera.Height() : 0,
+                    imageNumber);
 }
 
 }  // namespace
@@ -129,9 +137,11 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   const std::string prefix = ar.IsLoading() ? "Loading " : "Saving ";
   progress->SetStep(prefix + "Image 1...");
   m_camera1.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera1, 1);
   progress->SetStep(prefix + "Image 2...");
   progress->SetPos(25);
   m_camera2.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera2, 2);
   progress->SetStep(prefix + "Stereo Pair...");
   progress->SetPos(50);
   m_stereoPair.Serialize(ar);
@@ -159,7 +169,7 @@ Status CProjectDoc::SaveProject(const std::string& path, Progress* progress) {
 Status CProjectDoc::LoadProject(const std::string& path, Progress* progress) {
   std::vector<uint8_t> bytes;
   if (Status read = ReadWholeFile(path, bytes); !read)
-    return Reported(Status::Fail("Error: The file could not be opened\n" + read.Reason()));
+    return Reported(Status::Fail("Error: The project could not be opened\n" + read.Reason()));
   Status loaded = LoadProjectBytes(bytes, progress);
   if (loaded) m_pathName = path;
   return loaded;
