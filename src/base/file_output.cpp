@@ -72,7 +72,8 @@ Result<TemporaryFile> TemporaryFile::CreateFor(const std::string& destination) {
   const bool exists = ::stat(target->c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode))
     return Status::Fail("Cannot write " + shown + ": it is not a regular file.");
-  if (exists && ::access(target->c_str(), W_OK) != 0)
+  // The owner's write bit as well: a privileged user passes the access check regardless.
+  if (exists && ((existing.st_mode & S_IWUSR) == 0 || ::access(target->c_str(), W_OK) != 0))
     return Status::Fail("Cannot write " + shown + ": the file is read-only.");
 
   TemporaryFile file;

@@ -83,17 +83,17 @@ void ReadTiff(std::span<const uint8_t> bytes, bool bigEndian, DeclaredImage& out
     const uint64_t e = directory + 2 + uint64_t{i} * 12;
     const uint32_t tag = r.Get(e, 2);
     const uint32_t type = r.Get(e + 2, 2);
-    // SHORT values sit in the first two bytes of the value field, LONG in all four.
-    const uint32_t value = type == 3 ? r.Get(e + 8, 2) : r.Get(e + 8, 4);
+    const uint32_t count = r.Get(e + 4, 4);
+    // The first value: SHORTs sit in the value field while two of them fit, LONGs while
+    // one does; more are stored at the offset the field holds.
+    const int size = type == 3 ? 2 : 4;
+    const uint64_t at = uint64_t{count} * static_cast<uint64_t>(size) <= 4 ? e + 8 : r.Get(e + 8, 4);
+    const uint32_t value = r.Get(at, size);
     if (tag == 256) width = value;
     if (tag == 257) height = value;
-    if (tag == 258) {
-      // Bits per sample: one short per sample, inline when they fit in four bytes.
-      const uint32_t count = r.Get(e + 4, 4);
-      const uint32_t bits = count <= 2 ? r.Get(e + 8, 2) : r.Get(r.Get(e + 8, 4), 2);
-      if (bits > 16) out.floatSamples = true;
-    }
-    if (tag == 339 && value == 3) out.floatSamples = true;
+    if (tag == 258 && value > 16) out.floatSamples = true;  // bits per sample
+    if (tag == 339 && value == 3) out.floatSamples = true;  // IEEE floating point
+    if (tag == 262 && (value == 32844 || value == 32845)) out.floatSamples = true;  // LogL(uv)
   }
   out.width = width;
   out.height = height;

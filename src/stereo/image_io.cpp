@@ -13,6 +13,7 @@
 #include "base/stderr_capture.h"
 #include "stereo/bmp_reader.h"
 #include "stereo/image_header.h"
+#include "stereo/jpeg_check.h"
 
 namespace q3d {
 namespace {
@@ -101,6 +102,10 @@ Status DecodeImageFile(std::span<const uint8_t> bytes, Image& image, const std::
     return Status::Fail("The image is too large: " + shown + " declares " +
                         SizeText(declared.width, declared.height) + ", more than " +
                         std::to_string(kMaxImagePixels >> 20) + " megapixels.");
+  if (declared.format == ImageFormat::kJpeg) {
+    if (const std::string problem = JpegDataProblem(bytes); !problem.empty())
+      return Status::Fail("The image " + shown + " is damaged: " + PrintableText(problem));
+  }
   return DecodeWithCodec(bytes, declared, image, shown);
 }
 
