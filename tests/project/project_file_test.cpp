@@ -18,7 +18,9 @@ using test::ByteWriter;
 using test::SaveToBytes;
 
 void AddPoints(CCamera& camera, int count) {
-  for (int i = 0; i < count; ++i) camera.m_points.Add(std::make_unique<CSpPoint>(i + 0.25, i * 2.5));
+  // Inside the smallest image the tests paint (6 x 4); loading refuses points outside.
+  for (int i = 0; i < count; ++i)
+    camera.m_points.Add(std::make_unique<CSpPoint>(i % 5 + 0.25, i % 3 * 1.25));
 }
 
 void PaintImage(CCamera& camera, int w, int h) {
