@@ -55,7 +55,7 @@ TEST(ProjectFileTest, WorkedTagNumbering) {
   const std::vector<uint8_t> bytes = SaveToBytes(doc);
 
   ByteWriter w;
-  auto point = [&](int id) { w.I32(id).F64(id + 0.25).F64(id * 2.5); };
+  auto point = [&](int id) { w.I32(id).F64(id % 5 + 0.25).F64(id % 3 * 1.25); };
   w.I32(2).U16(2);
   w.U16(0xFFFF).U16(0).U16(8).Text("CSpPoint");
   point(0);
