@@ -49,7 +49,10 @@ Status CStereoPair::EstimateEpipolarGeometry() {
 
 Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress) {
   if (!m_camera1 || !m_camera2) return FocalsError("The pair has no cameras.");
-  if (Status usable = CheckMatchesUsable(m_matches); !usable) return usable;
+  if (Status usable = CheckMatchesUsable(m_matches); !usable) {
+    ResetResults();
+    return usable;
+  }
   RandomSource random(options.seed);
   RenderSettings settings;
   settings.refine = options.refine;

@@ -66,7 +66,7 @@ TEST_F(CliFailure, NewReportsTheLineOfAMalformedMatchFile) {
   const std::string csv = File("bad.csv");
   std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n5,6,7,8\n9,ten,11,12\n";
   ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), csv, out),
-                csv + ": line 4: y1 'ten' is not a finite number");
+                csv + ": line 4: y1 \"ten\" is not a finite number");
 
   std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n5,6,640,8\n";  // x2 = width lies outside
   ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), csv, out),

@@ -41,7 +41,7 @@ TEST(MatchCsv, NamesTheLineAndTheFaultOfABadFile) {
       {"1,2,3,4\n", "line 1: expected the header"},
       {"x1,y1,x2,y2\n1,2,3,4\n5,6,7\n", "line 3: expected 4 values"},
       {"x1,y1,x2,y2\n1,2,3,4,5\n", "line 2: expected 4 values"},
-      {"x1,y1,x2,y2\n1,2,abc,4\n", "line 2: x2 'abc' is not a finite number"},
+      {"x1,y1,x2,y2\n1,2,abc,4\n", "line 2: x2 \"abc\" is not a finite number"},
       {"x1,y1,x2,y2\n1,2,3,4x\n", "line 2: y2"},
       {"x1,y1,x2,y2\n1,,3,4\n", "line 2: y1"},
       {"x1,y1,x2,y2\n\n\nnan,2,3,4\n", "line 4: x1"},
@@ -76,7 +76,7 @@ TEST(MatchCsv, FileErrorsNameTheFile) {
   EXPECT_EQ(error.find(bad + ": line 2:"), 0u) << error;
 
   EXPECT_FALSE(ReadMatchCsv(dir.File("").string(), error));  // the directory itself
-  EXPECT_NE(error.find("directory"), std::string::npos) << error;
+  EXPECT_NE(error.find("folder"), std::string::npos) << error;
 }
 
 }  // namespace

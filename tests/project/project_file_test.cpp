@@ -273,7 +273,7 @@ namespace {
 TEST(ProjectFileOpenTest, ADirectoryIsNotAProject) {
   CProjectDoc doc;
   const Status loaded = doc.LoadProject(std::filesystem::temp_directory_path().string());
-  EXPECT_NE(loaded.Reason().find("not a file"), std::string::npos) << loaded.Reason();
+  EXPECT_NE(loaded.Reason().find("is a folder, not a file"), std::string::npos) << loaded.Reason();
   ClearErrors();
 }
 
