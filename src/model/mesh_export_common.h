@@ -21,6 +21,7 @@ struct SideFile {
   std::string path;
   std::string name;
 };
+// Blanks in the stem become underscores; the stem is shortened to fit the name limit.
 SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension);
 
 // Shortest text that reads back as the same value, independent of the locale.
