@@ -18,7 +18,7 @@ void NewProject(CProjectDoc& doc) {
 OpenOutcome OpenProject(CProjectDoc& doc, const std::string& path, Progress* progress) {
   std::vector<uint8_t> bytes;
   if (Status read = ReadWholeFile(path, bytes); !read) {
-    PushErrorText("Error: The project could not be opened\n" + read.Reason());
+    PushErrorText("Error: The file could not be opened\n" + read.Reason());
     return OpenOutcome::kUnreadable;
   }
   if (!doc.LoadProjectBytes(bytes, progress)) {

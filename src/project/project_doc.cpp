@@ -169,7 +169,7 @@ Status CProjectDoc::SaveProject(const std::string& path, Progress* progress) {
 Status CProjectDoc::LoadProject(const std::string& path, Progress* progress) {
   std::vector<uint8_t> bytes;
   if (Status read = ReadWholeFile(path, bytes); !read)
-    return Reported(Status::Fail("Error: The project could not be opened\n" + read.Reason()));
+    return Reported(Status::Fail("Error: The file could not be opened\n" + read.Reason()));
   Status loaded = LoadProjectBytes(bytes, progress);
   if (loaded) m_pathName = path;
   return loaded;
