@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (declared.width < 0 || declared.height < 0) std::abort();
   q3d::Image image;
   const q3d::Status decoded = q3d::DecodeBmp(bytes, image, "\"fuzz\"");
-  if (decoded && (!image.HasData() || int64_t{image.Width()} * image.Height() > q3d::kMaxImagePixels))
+  if (decoded &&
+      (!image.HasData() || int64_t{image.Width()} * image.Height() > q3d::kMaxImagePixels))
     std::abort();
   if (!decoded && q3d::PrintableText(decoded.Reason(), 1000) != decoded.Reason()) std::abort();
   q3d::ClearErrors();

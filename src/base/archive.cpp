@@ -1,11 +1,11 @@
 #include "base/archive.h"
 
-#include "base/printable_text.h"
-
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
+
+#include "base/printable_text.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the archive assumes a little-endian host");
@@ -118,7 +118,8 @@ std::string Archive::ReadObjectTag() {
     std::string name(length, '\0');
     ReadBytes(name.data(), length);
     if (schema != 0)
-      throw ArchiveError("The file holds a class of an unknown version (" + PrintableText(name) + ").");
+      throw ArchiveError("The file holds a class of an unknown version (" + PrintableText(name) +
+                         ").");
     const uint32_t number = NextObjectNumber();
     class_numbers_[name] = number;
     class_names_[number] = name;

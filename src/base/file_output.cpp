@@ -33,7 +33,9 @@ Result<std::string> RealTarget(const std::string& path) {
     if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
     std::string link(PATH_MAX, '\0');
     const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-    if (length < 0) return Status::Fail("Cannot follow the link " + QuotedText(path) + ": " + ErrnoText(errno) + ".");
+    if (length < 0)
+      return Status::Fail("Cannot follow the link " + QuotedText(path) + ": " + ErrnoText(errno) +
+                          ".");
     link.resize(static_cast<size_t>(length));
     current = !link.empty() && link[0] == '/' ? link : ParentFolder(current) + "/" + link;
   }
@@ -82,7 +84,8 @@ Result<TemporaryFile> TemporaryFile::CreateFor(const std::string& destination) {
   std::string name = TemporaryTemplate(*target);
   // mkostemp creates with O_CREAT | O_EXCL: a planted link or file at the name is refused.
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return Status::Fail("Cannot create a file beside " + shown + ": " + ErrnoText(errno) + ".");
+  if (fd < 0)
+    return Status::Fail("Cannot create a file beside " + shown + ": " + ErrnoText(errno) + ".");
   file.fd_ = fd;
   file.temporary_ = name;
   RegisterTemporary(file.temporary_);
@@ -141,7 +144,8 @@ Status TemporaryFile::Write(std::span<const uint8_t> bytes) {
 
 Status TemporaryFile::Commit() {
   const std::string shown = QuotedText(destination_);
-  if (::fsync(fd_) != 0) return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
+  if (::fsync(fd_) != 0)
+    return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
@@ -200,7 +204,8 @@ Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }

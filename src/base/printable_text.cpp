@@ -41,9 +41,12 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
 
 std::string Escaped(uint8_t c) {
   switch (c) {
-    case '\n': return "\\n";
-    case '\r': return "\\r";
-    case '\t': return "\\t";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
     default: {
       char buffer[8];
       std::snprintf(buffer, sizeof buffer, "\\x%02X", c);

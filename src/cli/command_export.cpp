@@ -3,11 +3,11 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "model/mesh_builder.h"
 #include "model/model_file.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

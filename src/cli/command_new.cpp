@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/match_csv.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/terminal_progress.h"
 #include "base/diagnostics.h"
 #include "base/error_stack.h"
 #include "base/printable_text.h"
 #include "base/progress.h"
+#include "cli/command.h"
+#include "cli/terminal_progress.h"
 
 namespace {
 

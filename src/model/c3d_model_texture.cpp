@@ -1,11 +1,10 @@
 // The model's texture: image 1's region around its points resampled to 512 x 512.
 #include <cmath>
 #include <new>
-
 #include <opencv2/imgproc.hpp>
 
-#include "model/c3d_model.h"
 #include "base/error_stack.h"
+#include "model/c3d_model.h"
 #include "stereo/loaded_records.h"
 #include "stereo/stereo_pair.h"
 

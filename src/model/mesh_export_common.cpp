@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <filesystem>
-
 #include <opencv2/imgcodecs.hpp>
 
 namespace q3d::mesh_export {

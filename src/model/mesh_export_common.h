@@ -1,10 +1,9 @@
 #pragma once
 // Helpers shared by the mesh writers.
 #include <cstdint>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
-
-#include <opencv2/core.hpp>
 
 #include "base/result.h"
 #include "model/mesh_builder.h"

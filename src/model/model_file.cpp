@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "base/archive.h"
-#include "base/file_output.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_export.h"

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "model/model_file.h"
 #include "base/archive.h"
 #include "base/error_stack.h"
-#include "base/progress.h"
 #include "base/file_output.h"
+#include "base/progress.h"
+#include "model/model_file.h"
 #include "stereo/loaded_records.h"
 
 namespace q3d {
@@ -41,9 +41,7 @@ void CProjectDoc::AddObserver(DocumentObserver* observer) {
     m_observers.push_back(observer);
 }
 
-void CProjectDoc::RemoveObserver(DocumentObserver* observer) {
-  std::erase(m_observers, observer);
-}
+void CProjectDoc::RemoveObserver(DocumentObserver* observer) { std::erase(m_observers, observer); }
 
 void CProjectDoc::UpdateAllViews(DocumentObserver* sender, int hint) {
   // An observer may detach itself while being notified: iterate over a copy.

@@ -87,7 +87,8 @@ void ReadTiff(std::span<const uint8_t> bytes, bool bigEndian, DeclaredImage& out
     // The first value: SHORTs sit in the value field while two of them fit, LONGs while
     // one does; more are stored at the offset the field holds.
     const int size = type == 3 ? 2 : 4;
-    const uint64_t at = uint64_t{count} * static_cast<uint64_t>(size) <= 4 ? e + 8 : r.Get(e + 8, 4);
+    const uint64_t at =
+        uint64_t{count} * static_cast<uint64_t>(size) <= 4 ? e + 8 : r.Get(e + 8, 4);
     const uint32_t value = r.Get(at, size);
     if (tag == 256) width = value;
     if (tag == 257) height = value;

@@ -24,9 +24,16 @@ constexpr int64_t kMaxImageFileBytes = int64_t{1} << 30;
 // Codec lines about metadata we ignore (colour profiles, text chunks, unknown TIFF tags);
 // any other line means the pixels are not what the file meant.
 bool IsHarmlessCodecLine(std::string_view line) {
-  static constexpr std::array<std::string_view, 10> kHarmless = {
-      "iCCP", "sRGB", "cHRM", "gAMA", "eXIf", "tEXt", "zTXt", "iTXt", "Unknown field with tag",
-      "ASCII value for tag"};
+  static constexpr std::array<std::string_view, 10> kHarmless = {"iCCP",
+                                                                 "sRGB",
+                                                                 "cHRM",
+                                                                 "gAMA",
+                                                                 "eXIf",
+                                                                 "tEXt",
+                                                                 "zTXt",
+                                                                 "iTXt",
+                                                                 "Unknown field with tag",
+                                                                 "ASCII value for tag"};
   for (std::string_view mark : kHarmless)
     if (line.find(mark) != std::string_view::npos) return true;
   return line.find_first_not_of(" \t\r") == std::string_view::npos;
@@ -49,8 +56,8 @@ std::string SizeText(int64_t width, int64_t height) {
 }
 
 // PNG, JPEG and TIFF through the codec library, its messages kept out of the terminal.
-Status DecodeWithCodec(std::span<const uint8_t> bytes, const DeclaredImage& declared,
-                       Image& image, const std::string& shown) {
+Status DecodeWithCodec(std::span<const uint8_t> bytes, const DeclaredImage& declared, Image& image,
+                       const std::string& shown) {
   cv::Mat decoded;
   std::string chatter;
   {

@@ -51,8 +51,8 @@ std::string JpegDataProblem(std::span<const uint8_t> file) {
   info.do_fancy_upsampling = FALSE;
   jpeg_start_decompress(&info);
   const JDIMENSION rowBytes = info.output_width * static_cast<JDIMENSION>(info.output_components);
-  JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                             rowBytes, 1);
+  JSAMPARRAY row =
+      (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, rowBytes, 1);
   while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, row, 1);
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);

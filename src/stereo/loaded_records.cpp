@@ -59,8 +59,7 @@ void CheckLoadedPoints(const CSpPointSet& points, int width, int height, int ima
   }
 }
 
-void LinkLoadedMatches(CMatchSet& matches, const CSpPointSet& points1,
-                       const CSpPointSet& points2) {
+void LinkLoadedMatches(CMatchSet& matches, const CSpPointSet& points1, const CSpPointSet& points2) {
   CheckCounter("matches", matches.m_nextId);
   std::unordered_map<int32_t, CSpPoint*> byId1, byId2;
   byId1.reserve(points1.m_list.size());

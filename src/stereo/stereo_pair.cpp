@@ -36,8 +36,7 @@ void CStereoPair::ResetAll() {
 
 void WriteFixedMatrix(Archive& ar, const Matrix& M, int rows, int cols) {
   for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < cols; ++c)
-      ar.WriteDouble(r < M.rows() && c < M.cols() ? M(r, c) : 0.0);
+    for (int c = 0; c < cols; ++c) ar.WriteDouble(r < M.rows() && c < M.cols() ? M(r, c) : 0.0);
 }
 
 Matrix ReadFixedMatrix(Archive& ar, int rows, int cols) {
@@ -94,7 +93,8 @@ void CStereoPair::Serialize(Archive& ar) {
   for (size_t i = 0; i < count; ++i) {
     const std::string cls = ar.ReadObjectTag();
     if (cls.empty()) continue;
-    if (cls != kMatchClass) throw ArchiveError("The file holds a " + PrintableText(cls) + " where a match was expected.");
+    if (cls != kMatchClass)
+      throw ArchiveError("The file holds a " + PrintableText(cls) + " where a match was expected.");
     auto match = std::make_unique<CMatch>();
     match->m_id = ar.ReadInt32();
     match->m_id1 = ar.ReadInt32();

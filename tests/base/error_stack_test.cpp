@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/progress.h"
-
 #include <thread>
 #include <vector>
+
+#include "base/progress.h"
 
 namespace q3d {
 namespace {
@@ -35,7 +35,8 @@ TEST_F(ErrorStackTest, ThreadsPushingAndReadingKeepRecordsWhole) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([t] {
-      for (int i = 0; i < 2000; ++i) PushErrorText(std::string(100, static_cast<char>('a' + t)), t, 1);
+      for (int i = 0; i < 2000; ++i)
+        PushErrorText(std::string(100, static_cast<char>('a' + t)), t, 1);
     });
   for (int i = 0; i < 2000; ++i) {
     const ErrorRecord r = PopError(i % 2 == 0);

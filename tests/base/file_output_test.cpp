@@ -51,7 +51,8 @@ TEST(FileOutputTest, PlantedLinksAndReadOnlyTargetsReceiveNothing) {
   // Links at the names temporaries had when they were predictable.
   for (const std::string suffix : {".tmp-", ".part-"})
     fs::create_symlink(victim, dir.File("m.glb" + suffix + std::to_string(::getpid())));
-  fs::create_symlink(victim, dir.File("m.glb" + std::string(".part-") + std::to_string(::getpid()) + "-0"));
+  fs::create_symlink(victim,
+                     dir.File("m.glb" + std::string(".part-") + std::to_string(::getpid()) + "-0"));
   Result<TemporaryFile> temporary = TemporaryFile::CreateFor(target.string());
   ASSERT_TRUE(temporary);
   EXPECT_TRUE(S_ISREG(Mode(temporary->Path())));
@@ -104,7 +105,8 @@ TEST(FileOutputTest, SameFileIsFoundThroughOtherNames) {
   fs::create_hard_link(a, dir.File("hard.png"));
   fs::create_symlink(a, dir.File("soft.png"));
   EXPECT_TRUE(IsSameFile(a.string(), dir.File("hard.png").string()));
-  EXPECT_TRUE(IsSameFile(dir.File("soft.png").string(), (dir.File("") / "." / "face1.png").string()));
+  EXPECT_TRUE(
+      IsSameFile(dir.File("soft.png").string(), (dir.File("") / "." / "face1.png").string()));
   EXPECT_FALSE(IsSameFile(a.string(), dir.File("missing.png").string()));
 }
 

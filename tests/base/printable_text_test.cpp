@@ -12,7 +12,8 @@ TEST(PrintableTextTest, EscapesControlsReplacesInvalidUtf8AndCaps) {
   EXPECT_EQ(PrintableText(std::string("nul\0cut", 7)), "nul\\x00cut");
   EXPECT_EQ(PrintableText("line\nnext\t"), "line\\nnext\\t");
   EXPECT_EQ(PrintableText("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");  // kept
-  EXPECT_EQ(PrintableText("bad \xFF \xC3 \xC2\x9B"), "bad \xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(PrintableText("bad \xFF \xC3 \xC2\x9B"),
+            "bad \xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(PrintableText(std::string(2'000'000, 'x'), 10), "xxxxxxxxxx...");
   EXPECT_EQ(PrintableText("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9...");  // never half a character
 }

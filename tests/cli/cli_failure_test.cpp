@@ -156,7 +156,8 @@ TEST_F(CliFailure, OutputOntoAnInputIsRefusedAndFileTextIsMadePrintable) {
   const std::string csv = File("hostile.csv");
   std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n\x1b]0;owned\x07" << std::string(100000, 'x')
                      << "\xff,1,2,3\n";
-  const CliRun run = Run(NewWords(files_.image1.string(), files_.image2.string(), csv, File("q.qvp")));
+  const CliRun run =
+      Run(NewWords(files_.image1.string(), files_.image2.string(), csv, File("q.qvp")));
   EXPECT_NE(run.err.find("\\x1B]0;owned\\x07xxx"), std::string::npos) << run.err;
   EXPECT_LT(run.err.size(), 400u);
   EXPECT_TRUE(IsOnePrintableLine(run.err.substr(0, run.err.size() - 1))) << run.err;

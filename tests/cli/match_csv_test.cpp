@@ -91,7 +91,8 @@ TEST(MatchCsv, ARepeatedRowIsRefused) {
 // Seeded mutations of a valid match file: parsed or refused with one printable line.
 TEST(MatchCsv, MutatedFilesGiveMatchesOrOnePrintableLine) {
   const std::string original = "x1,y1,x2,y2\n10,20.5,30,40\n1e1,0,7.25,3\n5,6,7,8\n";
-  const std::string alphabet = std::string(",.-+eE0123456789\n\r\t \x1b\xff\xc3", 30) + std::string(1, '\0');
+  const std::string alphabet =
+      std::string(",.-+eE0123456789\n\r\t \x1b\xff\xc3", 30) + std::string(1, '\0');
   std::mt19937 rng(11);
   int parsed = 0, refused = 0;
   for (int trial = 0; trial < 1000; ++trial) {
@@ -100,9 +101,14 @@ TEST(MatchCsv, MutatedFilesGiveMatchesOrOnePrintableLine) {
       const size_t at = rng() % text.size();
       const char c = rng() % 2 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng());
       switch (rng() % 3) {
-        case 0: text[at] = c; break;
-        case 1: text.insert(at, 1, c); break;
-        default: text.erase(at, 1 + rng() % 3);
+        case 0:
+          text[at] = c;
+          break;
+        case 1:
+          text.insert(at, 1, c);
+          break;
+        default:
+          text.erase(at, 1 + rng() % 3);
       }
     }
     std::string error;

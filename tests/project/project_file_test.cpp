@@ -245,9 +245,16 @@ TEST(ProjectFileTest, SerializeReportsItsStepsInOrder) {
   RecordingProgress saving;
   Archive ar = Archive::ForStoring();
   doc.Serialize(ar, &saving);
-  const std::vector<std::string> expected = {
-      "create", "Saving Image 1...", "Saving Image 2...", "25", "Saving Stereo Pair...", "50",
-      "Saving 3D Reconstruction...", "75", "100", "destroy"};
+  const std::vector<std::string> expected = {"create",
+                                             "Saving Image 1...",
+                                             "Saving Image 2...",
+                                             "25",
+                                             "Saving Stereo Pair...",
+                                             "50",
+                                             "Saving 3D Reconstruction...",
+                                             "75",
+                                             "100",
+                                             "destroy"};
   EXPECT_EQ(saving.events, expected);
 
   RecordingProgress loading;

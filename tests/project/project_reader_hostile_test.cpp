@@ -70,19 +70,51 @@ TEST(HostileProjectTest, HugeCountsAndImageSizes) {
   ExpectRejected(count.bytes, "longer");
 
   ByteWriter image;  // 100000 x 100000 pixels claimed by a 42-byte file
-  image.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(100000).I32(100000).I32(1);
+  image.I32(0)
+      .U16(0)
+      .I32(3)
+      .I32(0)
+      .I32(8)
+      .Text4("RGB")
+      .Text4("BGR")
+      .I32(8)
+      .I32(100000)
+      .I32(100000)
+      .I32(1);
   ExpectRejected(image.bytes);
 
   ByteWriter overflow;  // width x height overflows 32 bits
-  overflow.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(0x7FFFFFFF).I32(0x7FFFFFFF).I32(1);
+  overflow.I32(0)
+      .U16(0)
+      .I32(3)
+      .I32(0)
+      .I32(8)
+      .Text4("RGB")
+      .Text4("BGR")
+      .I32(8)
+      .I32(0x7FFFFFFF)
+      .I32(0x7FFFFFFF)
+      .I32(1);
   ExpectRejected(overflow.bytes);
 
   ByteWriter negative;
-  negative.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(-4).I32(2).I32(1);
+  negative.I32(0).U16(0).I32(3).I32(0).I32(8).Text4("RGB").Text4("BGR").I32(8).I32(-4).I32(2).I32(
+      1);
   ExpectRejected(negative.bytes);
 
   ByteWriter layout;  // a one-channel image this program never writes
-  layout.I32(0).U16(0).I32(1).I32(0).I32(8).Text4("GRAY").Text4("GRAY").I32(8).I32(2).I32(2).I32(1).Zeros(16);
+  layout.I32(0)
+      .U16(0)
+      .I32(1)
+      .I32(0)
+      .I32(8)
+      .Text4("GRAY")
+      .Text4("GRAY")
+      .I32(8)
+      .I32(2)
+      .I32(2)
+      .I32(1)
+      .Zeros(16);
   ExpectRejected(layout.bytes, "layout");
 
   // 3D point count beyond the file.
@@ -103,7 +135,8 @@ TEST(HostileProjectTest, RecordsTheFileCannotBeTrustedWithAreRefused) {
     CProjectDoc doc;
     EXPECT_TRUE(CreateColorImage(doc.m_camera1.m_image, 640, 480));
     EXPECT_TRUE(CreateColorImage(doc.m_camera2.m_image, 640, 480));
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(test::Succeeded(doc.AddMatch(350 + i, 20, 300, 40 + i)));
+    for (int i = 0; i < 3; ++i)
+      EXPECT_TRUE(test::Succeeded(doc.AddMatch(350 + i, 20, 300, 40 + i)));
     damage(doc);
     return SaveToBytes(doc);
   };
@@ -133,10 +166,18 @@ TEST(HostileProjectTest, MutatedFilesNeverCrash) {
     for (int e = 0; e < edits && !bytes.empty(); ++e) {
       const size_t at = rng() % bytes.size();
       switch (rng() % 5) {
-        case 0: bytes[at] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
-        case 1: bytes[at] = static_cast<uint8_t>(rng()); break;
-        case 2: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
-        case 3: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<uint8_t>(rng())); break;
+        case 0:
+          bytes[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+          break;
+        case 1:
+          bytes[at] = static_cast<uint8_t>(rng());
+          break;
+        case 2:
+          bytes.erase(bytes.begin() + static_cast<long>(at));
+          break;
+        case 3:
+          bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<uint8_t>(rng()));
+          break;
         default:
           for (size_t k = at; k < std::min(bytes.size(), at + 4); ++k) bytes[k] = 0xFF;
       }

@@ -42,7 +42,8 @@ TEST(HostileImageTest, TruncatedAndDamagedCodecFilesAreRefused) {
     Image image;
     ASSERT_TRUE(DecodeQuietly(whole, image)) << extension;
     // Cut at 60 %: the rows after the cut would otherwise come out flat grey.
-    const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(whole.size() * 6 / 10));
+    const std::vector<uint8_t> cut(whole.begin(),
+                                   whole.begin() + static_cast<long>(whole.size() * 6 / 10));
     Image truncated;
     const Status loaded = DecodeQuietly(cut, truncated);
     EXPECT_FALSE(loaded) << extension;
@@ -109,8 +110,9 @@ TEST(HostileImageTest, MissingFoldersAndPipesAreToldApart) {
 // line, nothing printed by the codecs.
 TEST(HostileImageTest, MutatedImagesNeverCrash) {
   const cv::Mat picture = Picture();
-  const std::vector<std::vector<uint8_t>> bases = {Encoded(picture, ".png"), Encoded(picture, ".jpg"),
-                                                   Encoded(picture, ".tif"), Encoded(picture, ".bmp")};
+  const std::vector<std::vector<uint8_t>> bases = {
+      Encoded(picture, ".png"), Encoded(picture, ".jpg"), Encoded(picture, ".tif"),
+      Encoded(picture, ".bmp")};
   std::mt19937 rng(7);
   int loaded = 0, refused = 0;
   for (int trial = 0; trial < 1000; ++trial) {
@@ -118,12 +120,20 @@ TEST(HostileImageTest, MutatedImagesNeverCrash) {
     const int edits = 1 + static_cast<int>(rng() % 4);
     for (int e = 0; e < edits; ++e) {
       // Headers get most of the edits: that is where sizes and offsets live.
-      const size_t at = rng() % 3 == 0 ? rng() % bytes.size() : rng() % std::min<size_t>(200, bytes.size());
+      const size_t at =
+          rng() % 3 == 0 ? rng() % bytes.size() : rng() % std::min<size_t>(200, bytes.size());
       switch (rng() % 4) {
-        case 0: bytes[at] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
-        case 1: bytes[at] = static_cast<uint8_t>(rng()); break;
-        case 2: bytes.resize(std::max<size_t>(at, 8)); break;
-        default: for (size_t k = at; k < std::min(bytes.size(), at + 4); ++k) bytes[k] = 0xFF;
+        case 0:
+          bytes[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+          break;
+        case 1:
+          bytes[at] = static_cast<uint8_t>(rng());
+          break;
+        case 2:
+          bytes.resize(std::max<size_t>(at, 8));
+          break;
+        default:
+          for (size_t k = at; k < std::min(bytes.size(), at + 4); ++k) bytes[k] = 0xFF;
       }
     }
     Image image;

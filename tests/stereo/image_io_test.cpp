@@ -192,13 +192,14 @@ TEST_F(ImageIoTest, PngAndTiffLoadExactlyAndJpegClosely) {
 // Small files whose headers declare a huge image: refused as too large before the codec
 // decodes anything (a truncated file the codec reached would read as unreadable instead).
 TEST_F(ImageIoTest, HugeDeclaredPngAndJpegSizesAreRefusedBeforeDecoding) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                              'I',  'H', 'D', 'R', 0,    0,    0x9C, 0x40, 0, 0, 0x9C, 0x40,
-                              8,    2,   0,   0,   0};  // 40000 x 40000, 8-bit RGB
-  std::vector<uint8_t> jpeg = {0xFF, 0xD8,                                  // SOI
-                               0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F',        // APP0, skipped
-                               0xFF, 0xFF, 0xC0, 0, 11, 8, 0xFD, 0xE8,      // fill, SOF0 h 65000
-                               0xFD, 0xE8, 1, 1, 0x11, 0};                  // w 65000, 1 comp
+  std::vector<uint8_t> png = {0x89, 'P', 'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,
+                              0,    13,  'I',  'H',  'D',  'R',  0,    0,    0x9C, 0x40,
+                              0,    0,   0x9C, 0x40, 8,    2,    0,    0,    0};  // 40000 x 40000,
+                                                                                  // 8-bit RGB
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8,                                        // SOI
+                               0xFF, 0xE0, 0,    6, 'J',  'F', 'I',  'F',         // APP0, skipped
+                               0xFF, 0xFF, 0xC0, 0, 11,   8,   0xFD, 0xE8,  // fill, SOF0 h 65000
+                               0xFD, 0xE8, 1,    1, 0x11, 0};               // w 65000, 1 comp
   for (const auto& [name, bytes] : {std::pair{"huge.png", png}, std::pair{"huge.jpg", jpeg}}) {
     const std::string path = Write(name, bytes);
     Image image;

@@ -45,8 +45,8 @@ TEST(PointSetTest, FindNearestTiesAndMaximumDistance) {
 
 TEST(PointSetTest, SelectionOperations) {
   CSpPointSet set;
-  AddPoint(set, 9.5, 5);   // rounds to column 10
-  AddPoint(set, 9.4, 5);   // rounds to column 9
+  AddPoint(set, 9.5, 5);  // rounds to column 10
+  AddPoint(set, 9.4, 5);  // rounds to column 9
   AddPoint(set, 2, 2);
   AddPoint(set, 3, 3);
   set.SelectInRect(Rect{0, 0, 10, 10}, 1);
@@ -138,12 +138,15 @@ TEST(LoadedRecordsTest, LinksMatchesAndRefusesWhatTheFileCannotHold) {
             "Match 1 refers to point 99 of image 2, which the file does not hold.");
   matches.m_list.back()->m_id2 = 1;
   matches.m_list.back()->m_id = 0;
-  EXPECT_EQ(refusal([&] { LinkLoadedMatches(matches, s1, s2); }), "Match 1 repeats the identifier 0.");
+  EXPECT_EQ(refusal([&] { LinkLoadedMatches(matches, s1, s2); }),
+            "Match 1 repeats the identifier 0.");
   s1.m_list.back()->m_x = 2.3e7;  // one flipped exponent bit
-  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("Point 1 of image 1 lies outside"),
-            std::string::npos);
+  EXPECT_NE(
+      refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("Point 1 of image 1 lies outside"),
+      std::string::npos);
   s1.m_list.back()->m_x = std::nan("");
-  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("not a number"), std::string::npos);
+  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("not a number"),
+            std::string::npos);
   s1.m_list.back()->m_x = 3;
   s1.m_nextId = 1;  // a counter that would give identifier 1 twice
   EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("next identifier 1"),
