@@ -80,5 +80,31 @@ void BM_LoadFromMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFromMemory)->Unit(benchmark::kMillisecond);
 
+// Loading links each match to its points: 100,000 matches must load in well under a second
+// (the info command's budget), which only an identifier map allows.
+void BM_LoadManyMatches(benchmark::State& state) {
+  CProjectDoc doc;
+  for (int i = 0; i < 2; ++i)
+    if (!CreateColorImage(doc.Camera(i).m_image, 640, 480)) state.SkipWithError("out of memory");
+  const int count = static_cast<int>(state.range(0));
+  for (int i = 0; i < count; ++i)
+    if (!doc.AddMatch(i % 640, i / 640 % 480, (i * 7) % 640, i / 640 % 480)) {
+      state.SkipWithError("out of memory");
+      return;
+    }
+  Archive ar = Archive::ForStoring();
+  doc.Serialize(ar);
+  const std::vector<uint8_t> bytes = ar.TakeBuffer();
+  CProjectDoc back;
+  for (auto _ : state) {
+    if (!back.LoadProjectBytes(bytes)) {
+      state.SkipWithError("the project could not be loaded");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_LoadManyMatches)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace q3d

@@ -73,11 +73,4 @@ class Archive {
   std::map<uint32_t, std::string> class_names_;
 };
 
-// Writes the bytes to a temporary file beside the path, then renames it over the path,
-// so a failure never destroys the previous file. Returns an empty string on success,
-// otherwise a message.
-Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
-// Reads a whole file; an empty optional-like result is signalled by the message.
-Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
-
 }  // namespace q3d

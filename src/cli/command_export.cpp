@@ -3,11 +3,11 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "model/mesh_builder.h"
 #include "model/model_file.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -42,6 +42,8 @@ CommandResult RunExport(const ParsedArguments& arguments) {
     if (meshName == choice.name) mesh = &choice;
   if (!mesh) return Failure("--mesh: '" + meshName + "' is not points, subdivision or cubic");
 
+  if (const auto refused = RefuseOutputOntoInput(output, {{"the project", path}}))
+    return Failure(*refused);
   CProjectDoc doc;
   if (const auto error = OpenProject(doc, path)) return Failure(*error);
   if (!doc.IsRendered())

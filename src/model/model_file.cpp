@@ -6,6 +6,7 @@
 
 #include "base/archive.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_export.h"
@@ -76,6 +77,9 @@ Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model
   if (status < 0 || mesh.FaceCount() == 0) {
     return failure("The model has no triangles to export: it needs matches around a surface.");
   }
+  // A mesh without its texture would export as a success with a blank surface.
+  if (!model.m_texture.HasData() || ErrorCount() > errorsBefore)
+    return failure("The texture could not be made from Image 1.");
   return ExportMesh(path, mesh, model.m_texture.Mat());
 }
 

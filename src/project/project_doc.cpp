@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
-#include "model/model_file.h"
 #include "base/archive.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "base/progress.h"
+#include "model/model_file.h"
+#include "stereo/loaded_records.h"
 
 namespace q3d {
 namespace {
@@ -14,6 +16,12 @@ namespace {
 Status Reported(Status status) {
   if (!status) PushErrorText(status.Reason(), status.Code(), status.Severity());
   return status;
+}
+
+void CheckLoadedCamera(const CCamera& camera, int imageNumber) {
+  const bool bounded = camera.HasImage();
+  CheckLoadedPoints(camera.m_points, bounded ? camera.Width() : 0, bounded ? camera.Height() : 0,
+                    imageNumber);
 }
 
 }  // namespace
@@ -33,9 +41,7 @@ void CProjectDoc::AddObserver(DocumentObserver* observer) {
     m_observers.push_back(observer);
 }
 
-void CProjectDoc::RemoveObserver(DocumentObserver* observer) {
-  std::erase(m_observers, observer);
-}
+void CProjectDoc::RemoveObserver(DocumentObserver* observer) { std::erase(m_observers, observer); }
 
 void CProjectDoc::UpdateAllViews(DocumentObserver* sender, int hint) {
   // An observer may detach itself while being notified: iterate over a copy.
@@ -129,9 +135,11 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   const std::string prefix = ar.IsLoading() ? "Loading " : "Saving ";
   progress->SetStep(prefix + "Image 1...");
   m_camera1.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera1, 1);
   progress->SetStep(prefix + "Image 2...");
   progress->SetPos(25);
   m_camera2.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera2, 2);
   progress->SetStep(prefix + "Stereo Pair...");
   progress->SetPos(50);
   m_stereoPair.Serialize(ar);
