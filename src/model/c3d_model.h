@@ -3,6 +3,9 @@
 // mesh built into a mesh builder owned by the caller (the 3D view, an exporter).
 #include <cstdint>
 
+#include <opencv2/core.hpp>
+
+#include "matching/dense_matching.h"
 #include "stereo/image.h"
 
 namespace q3d {
@@ -10,6 +13,7 @@ namespace q3d {
 class Archive;
 class CStereoPair;
 class MeshBuilder;
+class Progress;
 
 class C3DModel {
  public:
@@ -28,6 +32,15 @@ class C3DModel {
   int BuildMesh(MeshBuilder& builder, int cubic, int gridSize, int smooth);
   int BuildPointMesh(MeshBuilder& builder, int refine);
   int BuildGridMesh(MeshBuilder& builder, int gridSize);
+  // The dense surface (every matched pixel of image 1 on a regular grid), in the points
+  // mesh's frame: the same triangulation, mirroring and centring. Returns a status
+  // (negative = failure, with an error record pushed).
+  int BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params = {},
+                     Progress* progress = nullptr);
+  // Image 1's region under the last dense mesh, resampled so that its larger side is at
+  // most maxSide pixels (never enlarged); the dense mesh's texture coordinates refer to it.
+  // Empty before a dense build.
+  cv::Mat DenseTexture(int maxSide) const;
   // The model's block of the 3D model file.
   void WriteModel(Archive& ar) const;
 
@@ -44,6 +57,7 @@ class C3DModel {
   int32_t m_polygonCount = 0;
   IplROI m_sourceRoi;
   IplROI m_textureRoi{0, 0, 0, kTextureSize, kTextureSize};
+  cv::Rect m_denseRegion;  // image 1's region under the last dense mesh; not stored
 };
 
 }  // namespace q3d

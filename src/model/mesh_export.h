@@ -19,10 +19,12 @@ std::string WriteObj(const std::string& path, const MeshBuilder& mesh, const cv:
 std::string WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 // glTF 2.0 binary with the texture embedded.
 std::string WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+// Binary STL for printing: the triangles with their facet normals, no texture.
+std::string WriteStl(const std::string& path, const MeshBuilder& mesh);
 
 // True when the extension of path names one of the formats above (case ignored).
 bool IsMeshExportPath(const std::string& path);
-// Chooses the writer by the extension (.wrl, .obj, .ply, .glb; case ignored).
+// Chooses the writer by the extension (.wrl, .obj, .ply, .glb, .stl; case ignored).
 std::string ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 
 }  // namespace q3d

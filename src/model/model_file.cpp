@@ -49,10 +49,11 @@ std::string WriteModelFile(const std::string& path, const CStereoPair& pair, con
 }
 
 std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
-                          const ModelExportOptions& options) {
+                          const ModelExportOptions& options, ExportedMesh* written,
+                          Progress* progress) {
   const bool modelFile = IsModelFilePath(path);
   if (!modelFile && !IsMeshExportPath(path)) {
-    return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).";
+    return "\"" + path + "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb, .stl).";
   }
   if (!HasRenderResults(pair)) return kNoRender;
   const int errorsBefore = ErrorCount();
@@ -71,11 +72,16 @@ std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& 
     return WriteModelFile(path, pair, model);
   }
   MeshBuilder mesh;
-  const int status = model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
+  const int status = options.dense
+                         ? model.BuildDenseMesh(mesh, options.denseParams, progress)
+                         : model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
   if (status < 0 || mesh.FaceCount() == 0) {
     return failure("The model has no triangles to export: it needs matches around a surface.");
   }
-  return ExportMesh(path, mesh, model.m_texture.Mat());
+  if (written) *written = {mesh.VertexCount(), mesh.FaceCount()};
+  return ExportMesh(path, mesh,
+                    options.dense ? model.DenseTexture(options.denseTextureSize)
+                                  : model.m_texture.Mat());
 }
 
 }  // namespace q3d

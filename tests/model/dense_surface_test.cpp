@@ -1,0 +1,106 @@
+// The dense surface against the synthetic face's true surface: depth error along camera 1's
+// rays after aligning the model to the truth by its dots, and coverage of the face.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include <Eigen/Geometry>
+#include <opencv2/imgproc.hpp>
+
+#include "model/dense_surface.h"
+#include "project/project_doc.h"
+#include "support/synthetic_face.h"
+
+namespace q3d {
+namespace {
+
+struct SurfaceFigures {
+  double rmsPercent = 0, p95Percent = 0, coverage = 0;
+};
+
+SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
+  const test::FaceStereoPair truth = test::RenderFaceStereoPair({});
+  CProjectDoc doc;
+  test::LoadFaceImages(truth, doc.m_camera1, doc.m_camera2);
+  std::mt19937 random(3);
+  std::normal_distribution<double> noise(0.0, dotNoisePx);
+  for (size_t i = 0; i < truth.dots1.size(); ++i) {
+    doc.AddMatch(truth.dots1[i].x() + noise(random), truth.dots1[i].y() + noise(random),
+                 truth.dots2[i].x() + noise(random), truth.dots2[i].y() + noise(random));
+  }
+  RenderOptions render;
+  render.seed = 7;
+  render.refine = true;
+  EXPECT_EQ(doc.Render(render), 1);
+  DenseSurface surface;
+  EXPECT_EQ(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface), "");
+
+  // The model's dots onto the true dots by the best similarity transform.
+  const auto n = static_cast<Eigen::Index>(truth.dots3d.size());
+  Eigen::Matrix3Xd model(3, n), real(3, n);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    model.col(i) = doc.m_stereoPair.m_XW.row(i).transpose();
+    real.col(i) = truth.dots3d[i];
+  }
+  const Eigen::Matrix4d align = Eigen::umeyama(model, real, true);
+
+  std::vector<double> errors;
+  for (size_t v = 0; v < surface.pixels1.size(); ++v) {
+    const cv::Point2f p = surface.pixels1[v];
+    const cv::Vec3d w = truth.world1.at<cv::Vec3d>(cvRound(p.y), cvRound(p.x));
+    if (!std::isfinite(w[2])) continue;
+    const Eigen::Vector3d aligned =
+        (align * surface.vertices.row(static_cast<Eigen::Index>(v)).transpose().homogeneous()).head<3>();
+    // Depth along the ray: the aligned point's distance from camera 1 against the truth's.
+    errors.push_back(aligned.norm() - Eigen::Vector3d(w[0], w[1], w[2]).norm());
+  }
+  // The face region: image 1's pixels inside the dots' hull; covered when a vertex is there.
+  std::vector<cv::Point> dots, hull;
+  for (const Eigen::Vector2d& d : truth.dots1) dots.emplace_back(cvRound(d.x()), cvRound(d.y()));
+  cv::convexHull(dots, hull);
+  cv::Mat face(truth.image1.size(), CV_8U, cv::Scalar(0)), covered = face.clone();
+  cv::fillConvexPoly(face, hull, cv::Scalar(255));
+  for (const cv::Point2f& p : surface.pixels1)
+    cv::rectangle(covered, cv::Rect(cvRound(p.x), cvRound(p.y), surface.step, surface.step),
+                  cv::Scalar(255), cv::FILLED);
+  SurfaceFigures figures;
+  figures.coverage = cv::countNonZero(face & covered) / static_cast<double>(cv::countNonZero(face));
+
+  const double faceWidth = 0.15 * truth.unitsPerMetre;
+  double squares = 0;
+  for (double& e : errors) {
+    squares += e * e;
+    e = std::abs(e);
+  }
+  std::sort(errors.begin(), errors.end());
+  if (errors.empty()) return figures;
+  figures.rmsPercent = 100 * std::sqrt(squares / errors.size()) / faceWidth;
+  figures.p95Percent = 100 * errors[errors.size() * 95 / 100] / faceWidth;
+  for (const auto& [name, value] : {std::pair{"rms_pct", figures.rmsPercent},
+                                    {"p95_pct", figures.p95Percent},
+                                    {"coverage", figures.coverage}})
+    ::testing::Test::RecordProperty(name, std::to_string(value));
+  std::printf("dot noise %.1f px: depth error RMS %.3f %%, p95 %.3f %% of face width, "
+              "coverage %.1f %%, %zu vertices, %zu triangles\n",
+              dotNoisePx, figures.rmsPercent, figures.p95Percent, 100 * figures.coverage,
+              surface.pixels1.size(), surface.faces.size());
+  return figures;
+}
+
+TEST(DenseSurface, FollowsTheTrueFaceWithExactDots) {
+  const SurfaceFigures figures = MeasureDenseSurface(0.0);
+  EXPECT_LE(figures.rmsPercent, 0.3);
+  EXPECT_LE(figures.p95Percent, 0.6);
+  EXPECT_GE(figures.coverage, 0.9);
+}
+
+TEST(DenseSurface, StaysCloseWithNoisyDots) {
+  const SurfaceFigures figures = MeasureDenseSurface(0.5);
+  EXPECT_LE(figures.rmsPercent, 1.0);
+  EXPECT_GE(figures.coverage, 0.9);
+}
+
+}  // namespace
+}  // namespace q3d
