@@ -44,6 +44,14 @@ void InterpolateRuns(cv::Mat d, const cv::Mat& hole, cv::Mat& sum, cv::Mat& coun
 
 }  // namespace
 
+cv::Mat MatchedMask(const cv::Mat& disparity) {
+  cv::Mat mask(disparity.size(), CV_8U);
+  for (int y = 0; y < disparity.rows; ++y)
+    for (int x = 0; x < disparity.cols; ++x)
+      mask.at<uint8_t>(y, x) = std::isnan(disparity.at<float>(y, x)) ? 0 : 255;
+  return mask;
+}
+
 cv::Mat ToFloatDisparity(const cv::Mat& fixedPoint) {
   cv::Mat out(fixedPoint.size(), CV_32F);
   for (int y = 0; y < out.rows; ++y)
@@ -97,7 +105,7 @@ void RejectAgainstGuides(cv::Mat& disparity, const std::vector<DisparityGuide>& 
 }
 
 void FillSmallHoles(cv::Mat& disparity, const cv::Mat& region, int maxArea) {
-  cv::Mat missing = (disparity != disparity) & (region != 0);  // NaN compares unequal
+  const cv::Mat missing = ~MatchedMask(disparity) & (region != 0);
   cv::Mat labels, stats, centroids;
   const int n = cv::connectedComponentsWithStats(missing, labels, stats, centroids, 4, CV_32S);
   // A hole touching the outside of the region (or the frame) is an edge, not a hole.
@@ -122,6 +130,17 @@ void FillSmallHoles(cv::Mat& disparity, const cv::Mat& region, int maxArea) {
     for (int x = 0; x < disparity.cols; ++x)
       if (count.at<float>(y, x) > 0)
         disparity.at<float>(y, x) = sum.at<float>(y, x) / count.at<float>(y, x);
+}
+
+void SmoothDisparity(cv::Mat& disparity, double sigma) {
+  const cv::Mat valid = MatchedMask(disparity);
+  cv::Mat values = disparity.clone(), weights;
+  values.setTo(0, ~valid);
+  valid.convertTo(weights, CV_32F, 1.0 / 255);
+  cv::GaussianBlur(values, values, cv::Size(), sigma);
+  cv::GaussianBlur(weights, weights, cv::Size(), sigma);
+  cv::Mat smoothed = values / weights;
+  smoothed.copyTo(disparity, valid);
 }
 
 }  // namespace q3d

@@ -7,6 +7,9 @@
 
 namespace q3d {
 
+// 255 where a disparity is present, 0 where it is NaN.
+cv::Mat MatchedMask(const cv::Mat& disparity);
+
 // SGBM's fixed-point disparities (1/16 pixel, negative = none) as CV_32F with NaN.
 cv::Mat ToFloatDisparity(const cv::Mat& fixedPoint);
 
@@ -29,5 +32,9 @@ void RejectAgainstGuides(cv::Mat& disparity, const std::vector<DisparityGuide>& 
 // touch the region's outside: each hole pixel gets the mean of the linear interpolations
 // along its row and its column between the hole's valid ends.
 void FillSmallHoles(cv::Mat& disparity, const cv::Mat& region, int maxArea);
+
+// Gaussian smoothing of the matched disparities only (normalised convolution): the matching
+// noise of neighbouring pixels averages out, unmatched pixels stay unmatched.
+void SmoothDisparity(cv::Mat& disparity, double sigma);
 
 }  // namespace q3d

@@ -8,6 +8,7 @@
 
 #include "base/progress.h"
 #include "matching/dense_filters.h"
+#include "matching/dense_refinement.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -25,6 +26,13 @@ cv::Mat GreyLevel(const Image& colour, int level) {
   cv::cvtColor(colour.Mat(), grey, cv::COLOR_BGR2GRAY);
   for (int i = 0; i < level; ++i) cv::pyrDown(grey, grey);
   return grey;
+}
+
+// Local contrast equalised, so that the skin's texture in shadow matches as well as in light.
+cv::Mat Equalised(const cv::Mat& grey) {
+  cv::Mat out;
+  cv::createCLAHE(3.0, cv::Size(8, 8))->apply(grey, out);
+  return out;
 }
 
 // Disparities of the right image against the left (x_left = x_right + d), by matching the
@@ -107,10 +115,11 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   const std::vector<DisparityGuide> guides = dotDisparities(out.rect);
   Report(progress, 5);
 
-  const cv::Mat left = WarpToRectified(GreyLevel(camera1.m_image, level), out.rect.H1, level,
-                                       out.rect.size);
-  const cv::Mat right = WarpToRectified(GreyLevel(camera2.m_image, level), out.rect.H2, level,
-                                        out.rect.size);
+  const cv::Mat leftGrey =
+      WarpToRectified(GreyLevel(camera1.m_image, level), out.rect.H1, level, out.rect.size);
+  const cv::Mat rightGrey =
+      WarpToRectified(GreyLevel(camera2.m_image, level), out.rect.H2, level, out.rect.size);
+  const cv::Mat left = Equalised(leftGrey), right = Equalised(rightGrey);
   // The region in the rectified frame.
   std::vector<cv::Point> outline;
   for (const cv::Point2f& p : hull) out.region1.push_back(p);
@@ -125,7 +134,7 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
 
   const cv::Ptr<cv::StereoSGBM> sgbm = cv::StereoSGBM::create(
       0, range, kBlockSize, 8 * kBlockSize * kBlockSize, 32 * kBlockSize * kBlockSize, -1, 31,
-      10, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
+      5, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
   cv::Mat fixedPoint;
   sgbm->compute(left, right, fixedPoint);
   // Speckles: patches under 1/1000 of the region that differ by more than a pixel.
@@ -133,13 +142,16 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   cv::filterSpeckles(fixedPoint, -16, std::max(50, regionArea / 1000), 16);
   cv::Mat disparity = ToFloatDisparity(fixedPoint);
   Report(progress, 55);
-  KeepLeftRightConsistent(disparity, RightDisparity(*sgbm, left, right), 1.0f);
+  KeepLeftRightConsistent(disparity, RightDisparity(*sgbm, left, right), 2.0f);
   Report(progress, 90);
   RejectAgainstGuides(disparity, guides, 6, 2.0f);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), regionMask == 0);
   FillSmallHoles(disparity, regionMask,
                  std::max(16, static_cast<int>(params.maxHoleShare * regionArea)));
-  out.coverage = regionArea > 0 ? cv::countNonZero(disparity == disparity) /
+  RefineDisparity(disparity, leftGrey, rightGrey, 5, 3.0, 1.5f);
+  // What remains is matching noise of a few pixels' extent; the face is smooth at that scale.
+  SmoothDisparity(disparity, 3.0);
+  out.coverage = regionArea > 0 ? cv::countNonZero(MatchedMask(disparity) & regionMask) /
                                       static_cast<double>(regionArea)
                                 : 0.0;
   out.disparity = disparity;

@@ -9,7 +9,9 @@
 #include <Eigen/Geometry>
 #include <opencv2/imgproc.hpp>
 
+#include "model/c3d_model.h"
 #include "model/dense_surface.h"
+#include "model/mesh_builder.h"
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
 
@@ -20,9 +22,8 @@ struct SurfaceFigures {
   double rmsPercent = 0, p95Percent = 0, coverage = 0;
 };
 
-SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
-  const test::FaceStereoPair truth = test::RenderFaceStereoPair({});
-  CProjectDoc doc;
+// The face pair in the project, its dots matched (with Gaussian noise) and rendered.
+void RenderFace(const test::FaceStereoPair& truth, double dotNoisePx, CProjectDoc& doc) {
   test::LoadFaceImages(truth, doc.m_camera1, doc.m_camera2);
   std::mt19937 random(3);
   std::normal_distribution<double> noise(0.0, dotNoisePx);
@@ -34,6 +35,12 @@ SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
   render.seed = 7;
   render.refine = true;
   EXPECT_EQ(doc.Render(render), 1);
+}
+
+SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
+  const test::FaceStereoPair truth = test::RenderFaceStereoPair({});
+  CProjectDoc doc;
+  RenderFace(truth, dotNoisePx, doc);
   DenseSurface surface;
   EXPECT_EQ(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface), "");
 
@@ -100,6 +107,39 @@ TEST(DenseSurface, StaysCloseWithNoisyDots) {
   const SurfaceFigures figures = MeasureDenseSurface(0.5);
   EXPECT_LE(figures.rmsPercent, 1.0);
   EXPECT_GE(figures.coverage, 0.9);
+}
+
+// The dense mesh lies where the points mesh lies, facing the same way, and its texture
+// coordinates stay inside the texture.
+TEST(DenseSurface, DenseMeshSharesThePointsMeshFrame) {
+  const test::FaceStereoPair truth = test::RenderFaceStereoPair({});
+  CProjectDoc doc;
+  RenderFace(truth, 0.0, doc);
+  MeshBuilder points, dense;
+  ASSERT_EQ(doc.m_model.BuildPointMesh(points, 0), kMeshOk);
+  ASSERT_EQ(doc.m_model.BuildDenseMesh(dense), kMeshOk);
+  EXPECT_EQ(doc.m_model.PolygonCount(), dense.FaceCount());
+  const cv::Mat texture = doc.m_model.DenseTexture(2048);
+  EXPECT_EQ(texture.size(), doc.m_model.m_denseRegion.size());
+
+  const auto& p = points.Positions();
+  const auto& q = dense.Positions();
+  const double faceWidth = 0.15 * truth.unitsPerMetre;
+  for (int i = 0; i < points.VertexCount(); ++i) {
+    int nearest = 0;
+    double best = 1e300;
+    for (int j = 0; j < dense.VertexCount(); ++j) {
+      const double d = std::hypot(p[3 * i] - q[3 * j], p[3 * i + 1] - q[3 * j + 1],
+                                  p[3 * i + 2] - q[3 * j + 2]);
+      if (d < best) best = d, nearest = j;
+    }
+    EXPECT_LT(best, 0.005 * faceWidth) << "dot " << i;
+    double facing = 0;
+    for (int c = 0; c < 3; ++c) facing += points.Normals()[3 * i + c] * dense.Normals()[3 * nearest + c];
+    EXPECT_GT(facing, 0.5) << "dot " << i;
+  }
+  const auto& uv = dense.TextureCoordinates();
+  EXPECT_TRUE(std::all_of(uv.begin(), uv.end(), [](float t) { return t >= 0 && t <= 1; }));
 }
 
 }  // namespace
