@@ -83,6 +83,8 @@ constexpr std::array kCommands = {
                 "Subdivisions"},
     CommandText{kCubicInterpolation, "&Cubic Interpolation",
                 "Smooth the mesh by cubic interpolation on a grid", "Cubic Interpolation"},
+    CommandText{kDenseMesh, "&Dense", "Build the mesh from every matched pixel of the face",
+                "Dense Mesh"},
     CommandText{kTextureOn, "Texture &On\tAlt+T", "Toggle mesh texturing", "Toggle Texture"},
     CommandText{kBilinearFiltering, "&Bilinear Filtering", "Filter the texture bilinearly",
                 "Bilinear Filtering"},

@@ -131,7 +131,7 @@ void CMainFrame::CreateActions() {
                      kFitToWindow, kZoomIn, kZoomOut, kFullColor, kGrayscale, kShowPoints,
                      kShowPointIds, kShowVectors, kToolArrow, kToolPan, kToolZoom, kToolRoi,
                      kThresholdMedian, kEraserTool, kBlur, kMedian, kSharpen, kSmoothOn,
-                     kSubdivisions, kCubicInterpolation, kTextureOn, kBilinearFiltering,
+                     kSubdivisions, kCubicInterpolation, kDenseMesh, kTextureOn, kBilinearFiltering,
                      kPointFiltering, kLightingOn, kFlatShading, kGouraudShading, kFillPoint,
                      kFillWireframe, kFillSolid, kHelpContents, kAbout, kNextPane, kPrevPane};
   for (int id : ids) {
@@ -226,6 +226,8 @@ void CMainFrame::CreateMenus() {
   mesh->addSeparator();
   AddCommand(mesh, kSubdivisions);
   AddCommand(mesh, kCubicInterpolation);
+  mesh->addSeparator();
+  AddCommand(mesh, kDenseMesh);
   QMenu* textureOptions = model->addMenu(QStringLiteral("&Texture"));
   AddCommand(textureOptions, kTextureOn);
   textureOptions->addSeparator();

@@ -24,7 +24,7 @@ struct DenseMatchParams {
   // The pyramid level is the first whose larger image side is at most this many pixels.
   int maxWorkingSide = 1600;
   // Holes up to this share of the region are filled.
-  double maxHoleShare = 0.01;
+  double maxHoleShare = 0.03;
 };
 
 struct DenseDisparity {

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "matching/dense_matching.h"
+#include "model/metric_scale.h"
 #include "stereo/image.h"
 
 namespace q3d {
@@ -18,6 +19,7 @@ class Progress;
 class C3DModel {
  public:
   static constexpr int kTextureSize = 512;
+  static constexpr int kDenseTextureSize = 2048;  // largest side of a dense mesh's texture
   static constexpr int kGridSize = 50;
 
   explicit C3DModel(CStereoPair* stereoPair);
@@ -58,6 +60,7 @@ class C3DModel {
   IplROI m_sourceRoi;
   IplROI m_textureRoi{0, 0, 0, kTextureSize, kTextureSize};
   cv::Rect m_denseRegion;  // image 1's region under the last dense mesh; not stored
+  MetricScale m_metricScale;  // stored by the document after the model's own record
 };
 
 }  // namespace q3d

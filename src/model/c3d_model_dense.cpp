@@ -7,6 +7,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "base/error_stack.h"
+#include "base/progress.h"
 #include "model/c3d_model.h"
 #include "model/dense_surface.h"
 #include "model/mesh_builder.h"
@@ -63,8 +64,10 @@ int C3DModel::BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& param
   m_polygonCount = 0;
   m_denseRegion = {};
   try {
+    ScopedProgress reporter(progress);
+    reporter->SetStep("Matching every pixel of the face...");
     DenseSurface surface;
-    if (const std::string error = BuildDenseSurface(*m_stereoPair, params, progress, surface);
+    if (const std::string error = BuildDenseSurface(*m_stereoPair, params, &*reporter, surface);
         !error.empty()) {
       PushErrorText("Error: " + error);
       return kMeshBuildFailed;

@@ -78,6 +78,14 @@ std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& 
   if (status < 0 || mesh.FaceCount() == 0) {
     return failure("The model has no triangles to export: it needs matches around a surface.");
   }
+  if (model.m_metricScale.IsSet()) {
+    double mmPerUnit = 0;
+    if (std::string error = MillimetresPerUnit(pair, model.m_metricScale, mmPerUnit);
+        !error.empty())
+      return failure(error);
+    const auto s = static_cast<float>(mmPerUnit);
+    mesh.Scale(s, s, s);
+  }
   if (written) *written = {mesh.VertexCount(), mesh.FaceCount()};
   return ExportMesh(path, mesh,
                     options.dense ? model.DenseTexture(options.denseTextureSize)

@@ -30,7 +30,7 @@ struct ModelExportOptions {
   int gridSize = 50;
   bool dense = false;  // the dense surface instead, textured at up to denseTextureSize
   DenseMatchParams denseParams;
-  int denseTextureSize = 2048;
+  int denseTextureSize = 2048;  // C3DModel::kDenseTextureSize
 };
 
 // Size of the mesh an export wrote.
@@ -41,7 +41,7 @@ struct ExportedMesh {
 
 // Export 3D Model: by extension (case ignored) the .q3d file, or the mesh built with the
 // options and the texture as .wrl, .obj, .ply, .glb or .stl (no texture); `written`, when
-// given, receives the mesh's size. The texture is brought up to date
+// given, receives the mesh's size. With a metric scale set the mesh is in millimetres. The texture is brought up to date
 // first (unchanged regions keep their retouching). Returns an empty string on success,
 // otherwise a message, with nothing written and no error record left on the stack.
 std::string ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/model_file.h"
+#include "project/metric_scale_record.h"
 #include "base/archive.h"
 #include "base/error_stack.h"
 #include "base/progress.h"
@@ -16,6 +17,7 @@ void CProjectDoc::DeleteContents() {
   m_camera1.Clear();
   m_camera2.Clear();
   m_model.Clear();
+  m_model.m_metricScale = {};
   if (m_resetPanes) m_resetPanes();
 }
 
@@ -128,6 +130,7 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
+  SerializeMetricScale(ar, m_model.m_metricScale);
   progress->SetPos(100);
 }
 

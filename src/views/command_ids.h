@@ -77,5 +77,7 @@ constexpr int kHelpContents = 32901;
 
 // Our own: render with the refinement of the focal lengths and pose (a setting).
 constexpr int kRefineRender = 32990;
+// Our own: the 3D view's mesh is the dense surface matched at every pixel of the face.
+constexpr int kDenseMesh = 32991;
 
 }  // namespace q3d::cmd

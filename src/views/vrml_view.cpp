@@ -113,7 +113,7 @@ void CVRMLView::paintGL() {
   }
   if (m_textureChanged) {
     if (Document())
-      m_meshTexture.Upload(*this, Document()->m_model.m_texture);
+      m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
     else
       m_meshTexture.Release(*this);
     m_textureChanged = false;
@@ -147,7 +147,14 @@ void CVRMLView::BuildModel() {
   const int errorsBefore = ErrorCount();
   int status = 0;
   try {
-    status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    if (m_dense) {
+      status = doc->m_model.BuildDenseMesh(m_meshBuilder);
+      const cv::Mat texture = doc->m_model.DenseTexture(C3DModel::kDenseTextureSize);
+      if (!texture.empty() && CreateColorImage(m_denseTexture, texture.cols, texture.rows))
+        texture.copyTo(m_denseTexture.Mat());
+    } else {
+      status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    }
   } catch (const std::exception& error) {
     PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
     status = -1;
@@ -204,6 +211,10 @@ bool CVRMLView::OnCommand(int id) {
       UpdateDocument(kHintRebuildModel);
       break;
     }
+    case cmd::kDenseMesh:
+      m_dense = !m_dense;
+      UpdateDocument(kHintRebuildModel);
+      break;
     case cmd::kTextureOn:
       m_textureOn = !m_textureOn;
       Render();
@@ -259,15 +270,19 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
   };
   switch (id) {
     case cmd::kSmoothOn:
+      state.enabled = m_dense == 0;
       state.checked = m_smooth != 0;
       break;
     case cmd::kSubdivisions:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 0);
       break;
     case cmd::kCubicInterpolation:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 1);
+      break;
+    case cmd::kDenseMesh:
+      state.checked = m_dense != 0;
       break;
     case cmd::kTextureOn:
       state.checked = m_textureOn != 0;
@@ -469,7 +484,8 @@ void CVRMLView::ExportModel() {
   {
     WaitCursor wait;
     // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
-    const cv::Mat texture = doc->m_model.m_texture.Mat();
+    const cv::Mat texture =
+        m_dense ? doc->m_model.DenseTexture(C3DModel::kDenseTextureSize) : doc->m_model.m_texture.Mat();
     switch (ExportFormatForPath(chosen)) {
       case ModelExportFormat::Q3d:
         doc->ExportModel(path, &error);
@@ -485,6 +501,9 @@ void CVRMLView::ExportModel() {
         break;
       case ModelExportFormat::Glb:
         error = WriteGlb(path, m_meshBuilder, texture);
+        break;
+      case ModelExportFormat::Stl:
+        error = WriteStl(path, m_meshBuilder);
         break;
     }
   }
