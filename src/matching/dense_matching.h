@@ -25,6 +25,9 @@ struct DenseMatchParams {
   int maxWorkingSide = 1600;
   // Holes up to this share of the region are filled.
   double maxHoleShare = 0.03;
+  // Spacing in image-1 pixels of the surface's vertex grid; 0 chooses it from the image
+  // size (a display takes a coarser grid than an export).
+  int gridStep = 0;
 };
 
 struct DenseDisparity {

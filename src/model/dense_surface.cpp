@@ -38,7 +38,8 @@ std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& p
   const CCamera& camera2 = *pair.m_camera2;
   out = DenseSurface{};
   out.coverage = dense.coverage;
-  out.step = DenseGridStep(camera1.Width(), camera1.Height());
+  out.step = params.gridStep > 0 ? params.gridStep
+                                  : DenseGridStep(camera1.Width(), camera1.Height());
   const int k = out.step;
   const cv::Rect box = cv::boundingRect(dense.region1);
   const cv::Rect grid = cv::Rect(box.x - box.width / 8, box.y - box.height / 8,

@@ -14,7 +14,9 @@
 #include <exception>
 #include <utility>
 
+#include "model/dense_surface.h"
 #include "model/mesh_export.h"
+#include "model/model_file.h"
 #include "base/error_stack.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
@@ -148,7 +150,11 @@ void CVRMLView::BuildModel() {
   int status = 0;
   try {
     if (m_dense) {
-      status = doc->m_model.BuildDenseMesh(m_meshBuilder);
+      // Drawn from every other grid point of an export: a quarter of the triangles keeps
+      // the view turning smoothly; exports take the full grid.
+      DenseMatchParams display;
+      display.gridStep = 2 * DenseGridStep(doc->m_camera1.Width(), doc->m_camera1.Height());
+      status = doc->m_model.BuildDenseMesh(m_meshBuilder, display);
       const cv::Mat texture = doc->m_model.DenseTexture(C3DModel::kDenseTextureSize);
       if (!texture.empty() && CreateColorImage(m_denseTexture, texture.cols, texture.rows))
         texture.copyTo(m_denseTexture.Mat());
@@ -483,28 +489,37 @@ void CVRMLView::ExportModel() {
   std::string error;
   {
     WaitCursor wait;
-    // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
-    const cv::Mat texture =
-        m_dense ? doc->m_model.DenseTexture(C3DModel::kDenseTextureSize) : doc->m_model.m_texture.Mat();
-    switch (ExportFormatForPath(chosen)) {
-      case ModelExportFormat::Q3d:
-        doc->ExportModel(path, &error);
-        break;
-      case ModelExportFormat::Vrml:
-        error = WriteVrml(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Obj:
-        error = WriteObj(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Ply:
-        error = WritePly(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Glb:
-        error = WriteGlb(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Stl:
-        error = WriteStl(path, m_meshBuilder);
-        break;
+    const ModelExportFormat format = ExportFormatForPath(chosen);
+    const cv::Mat texture = doc->m_model.m_texture.Mat();
+    if (m_dense && format != ModelExportFormat::Q3d) {
+      // The dense surface is exported on its full grid (the view shows a coarser one).
+      ModelExportOptions options;
+      options.dense = true;
+      error = ExportModel3D(path, doc->m_stereoPair, doc->m_model, options);
+      // The caption keeps counting the triangles shown.
+      doc->m_model.m_polygonCount = m_meshBuilder.FaceCount();
+    } else {
+      // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+      switch (format) {
+        case ModelExportFormat::Q3d:
+          doc->ExportModel(path, &error);
+          break;
+        case ModelExportFormat::Vrml:
+          error = WriteVrml(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Obj:
+          error = WriteObj(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Ply:
+          error = WritePly(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Glb:
+          error = WriteGlb(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Stl:
+          error = WriteStl(path, m_meshBuilder);
+          break;
+      }
     }
   }
   if (!error.empty()) {

@@ -152,6 +152,17 @@ TEST_F(MeshExport, GlbPassesTheKhronosValidatorWhereInstalled) {
   EXPECT_EQ(std::system(run.c_str()), 0) << Read(Path("report.txt"));
 }
 
+TEST_F(MeshExport, StlAndObjLoadInAssimpWhereInstalled) {
+  if (std::system("command -v assimp >/dev/null 2>&1") != 0) GTEST_SKIP() << "assimp not installed";
+  for (const char* name : {"print.stl", "face.obj"}) {
+    ASSERT_EQ(ExportMesh(Path(name), mesh_, texture_), "");
+    const std::string run = "assimp info '" + Path(name) + "' > '" + Path("info.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(run.c_str()), 0) << Read(Path("info.txt"));
+    const std::regex faces("Faces:\\s+" + std::to_string(mesh_.FaceCount()) + "\\b");
+    EXPECT_TRUE(std::regex_search(Read(Path("info.txt")), faces)) << name << Read(Path("info.txt"));
+  }
+}
+
 TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
   ASSERT_EQ(ExportMesh(Path("face.ply"), mesh_, texture_), "");
   ExpectFiles({"face.ply", "face_texture.png"});

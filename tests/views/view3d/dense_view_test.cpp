@@ -5,10 +5,13 @@
 
 #include <QImage>
 #include <QTest>
+#include <filesystem>
 
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
+#include "support/synthetic_images.h"
 #include "views/command_ids.h"
+#include "views/export_dialog.h"
 #include "views/vrml_view.h"
 
 namespace q3d {
@@ -69,6 +72,16 @@ TEST(DenseView, ShowsTheDenseFaceTexturedAndPlainFromTheSide) {
   EXPECT_LT(DrawnPixels(side), DrawnPixels(front));
   const QColor centre(plain.pixel(plain.width() / 2, plain.height() / 2));
   EXPECT_LE(std::abs(centre.red() - centre.blue()), 8);
+
+  // Exported from the view, the dense surface takes its full grid.
+  test::TempDir dir2;
+  const std::string path = dir2.File("dense.stl").string();
+  SetExportPathProvider([&path](QWidget*) { return QString::fromStdString(path); });
+  ASSERT_TRUE(view.OnCommand(cmd::kExportModel));
+  SetExportPathProvider(nullptr);
+  ASSERT_TRUE(std::filesystem::exists(path));
+  EXPECT_GT(std::filesystem::file_size(path), 84u + 50u * 3 * view.Mesh().FaceCount());
+  EXPECT_TRUE(view.Caption().contains(QString::number(view.Mesh().FaceCount())));
 }
 
 }  // namespace
