@@ -107,11 +107,19 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
     dMin = std::min(dMin, guide.disparity);
     dMax = std::max(dMax, guide.disparity);
   }
+  if (!std::isfinite(dMin) || !std::isfinite(dMax))
+    return "The render's cameras cannot be rectified around the matches.";
   const float pad = 0.1f * (dMax - dMin) + 4;
   const double minDisparity = std::floor(dMin - pad);
   const int range = (static_cast<int>(std::ceil(dMax + pad - minDisparity)) + 15) / 16 * 16;
   if (range > 4096) return "The matches' disparities are too spread to match densely.";
   out.rect = MakeRectification(geometry, region, level, minDisparity, range + kBlockSize);
+  // A rectified frame far larger than the image means rays nearly along the baseline.
+  const double levelArea = static_cast<double>(camera1.Width() >> level) * (camera1.Height() >> level);
+  if (out.rect.size.width <= 0 || out.rect.size.height <= 0 ||
+      static_cast<double>(out.rect.size.area()) > 16 * levelArea)
+    return "The render's cameras cannot be rectified around the matches.";
+  out.bounds1 = region;
   const std::vector<DisparityGuide> guides = dotDisparities(out.rect);
   Report(progress, 5);
 
@@ -122,7 +130,6 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   const cv::Mat left = Equalised(leftGrey), right = Equalised(rightGrey);
   // The region in the rectified frame.
   std::vector<cv::Point> outline;
-  for (const cv::Point2f& p : hull) out.region1.push_back(p);
   cv::Mat regionMask(out.rect.size, CV_8U, cv::Scalar(0));
   for (const cv::Point2f& p : hull) outline.push_back(out.rect.ToRectified1(p));
   cv::fillConvexPoly(regionMask, outline, cv::Scalar(255));

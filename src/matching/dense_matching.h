@@ -33,7 +33,7 @@ struct DenseMatchParams {
 struct DenseDisparity {
   Rectification rect;
   cv::Mat disparity;                 // CV_32F in rectified image 1; NaN where unmatched
-  std::vector<cv::Point2f> region1;  // the matched region's outline in image 1 (full res)
+  cv::Rect bounds1;  // box of the matches' hull with the margin, inside image 1
 
   // Image 2's point (full-resolution pixels) matched to a point of image 1, if any.
   std::optional<cv::Point2d> Match(const cv::Point2d& p1) const;

@@ -20,7 +20,7 @@ cv::Matx33d ToCv(const Matrix& m) {
   return out;
 }
 
-cv::Vec3d ToCv(const Matrix& v, int) { return {v(0), v(1), v(2)}; }
+cv::Vec3d ToVec3(const Matrix& v) { return {v(0), v(1), v(2)}; }
 
 // 0-based pixel -> direction in the camera's frame, with the render's conventions:
 // coordinates centred on (floor(W/2), floor(H/2)) and the calibration A applied to them.
@@ -48,7 +48,7 @@ RectifyingGeometry RectifyingGeometryOf(const CStereoPair& pair) {
     return g;
   }
   const cv::Matx33d R1 = ToCv(pair.m_R1), R2 = ToCv(pair.m_Rcam);
-  const cv::Vec3d baseline = ToCv(pair.m_t, 0) - ToCv(pair.m_t1, 0);
+  const cv::Vec3d baseline = ToVec3(pair.m_t) - ToVec3(pair.m_t1);
   if (cv::norm(baseline) == 0) return g;
   // x along the baseline; z the mean viewing direction made perpendicular to it.
   const cv::Vec3d x = cv::normalize(baseline);

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <optional>
 
-#include <opencv2/imgproc.hpp>
-
 #include "numeric/render_pipeline.h"
 #include "numeric/triangulation.h"
 #include "stereo/stereo_pair.h"
@@ -41,10 +39,7 @@ std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& p
   out.step = params.gridStep > 0 ? params.gridStep
                                   : DenseGridStep(camera1.Width(), camera1.Height());
   const int k = out.step;
-  const cv::Rect box = cv::boundingRect(dense.region1);
-  const cv::Rect grid = cv::Rect(box.x - box.width / 8, box.y - box.height / 8,
-                                 box.width * 5 / 4, box.height * 5 / 4) &
-                        cv::Rect(0, 0, camera1.Width(), camera1.Height());
+  const cv::Rect grid = dense.bounds1;
   const int columns = grid.width / k + 1, rows = grid.height / k + 1;
 
   // Matched grid points, then their 3D points.
