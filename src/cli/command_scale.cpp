@@ -61,10 +61,9 @@ CommandResult RunScale(const ParsedArguments& arguments) {
   if (const auto saveError = SaveProjectSafely(doc, output)) return Failure(*saveError);
   result.json.Set("millimetres", *mm);
   result.json.Set("mm_per_unit", mmPerUnit);
-  result.text.push_back("Matches " + std::to_string(pair->x) + " and " +
-                        std::to_string(pair->y) + " are " + Millimetres(*mm) + " mm apart: " +
-                        Millimetres(mmPerUnit) + " mm per model unit; exports of " + output +
-                        " are in millimetres");
+  result.text.push_back("Matches " + std::to_string(pair->x) + " and " + std::to_string(pair->y) +
+                        " are " + Millimetres(*mm) + " mm apart: " + Millimetres(mmPerUnit) +
+                        " mm per model unit; exports of " + output + " are in millimetres");
   return result;
 }
 

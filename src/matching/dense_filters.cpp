@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
 #include <opencv2/imgproc.hpp>
 
 namespace q3d {
@@ -13,8 +12,7 @@ constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
 // Linear interpolation across the runs of `hole` pixels along one line of `d`, accumulated
 // into sum and count where both ends of a run hold values.
-void InterpolateRuns(cv::Mat d, const cv::Mat& hole, cv::Mat& sum, cv::Mat& count,
-                     bool alongRows) {
+void InterpolateRuns(cv::Mat d, const cv::Mat& hole, cv::Mat& sum, cv::Mat& count, bool alongRows) {
   const int lines = alongRows ? d.rows : d.cols, length = alongRows ? d.cols : d.rows;
   auto at = [&](cv::Mat& m, int line, int i) -> float& {
     return alongRows ? m.at<float>(line, i) : m.at<float>(i, line);

@@ -1,9 +1,8 @@
 #pragma once
 // Clean-up steps of dense matching on disparity maps of the rectified frame (CV_32F, NaN
 // where unmatched).
-#include <vector>
-
 #include <opencv2/core.hpp>
+#include <vector>
 
 namespace q3d {
 

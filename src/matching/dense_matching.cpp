@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -60,8 +59,8 @@ std::optional<cv::Point2d> DenseDisparity::Match(const cv::Point2d& p1) const {
   return rect.FromRectified2({r.x - disp, r.y});
 }
 
-std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
-                       Progress* progress, DenseDisparity& out) {
+std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
+                       DenseDisparity& out) {
   const RectifyingGeometry geometry = RectifyingGeometryOf(pair);
   if (!geometry.valid) return "The pair has no render to match along: render it first.";
   const CCamera& camera1 = *pair.m_camera1;
@@ -78,11 +77,12 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   // The region: the hull of image 1's matched points widened by the margin.
   std::vector<cv::Point2f> points1, hull;
   for (Eigen::Index i = 0; i < matches.rows(); ++i)
-    points1.emplace_back(static_cast<float>(matches(i, 0) - 1), static_cast<float>(matches(i, 1) - 1));
+    points1.emplace_back(static_cast<float>(matches(i, 0) - 1),
+                         static_cast<float>(matches(i, 1) - 1));
   cv::convexHull(points1, hull);
   const cv::Rect hullBox = cv::boundingRect(hull);
-  const int margin = static_cast<int>(
-      std::ceil(params.hullMargin * std::max(hullBox.width, hullBox.height)));
+  const int margin =
+      static_cast<int>(std::ceil(params.hullMargin * std::max(hullBox.width, hullBox.height)));
   const cv::Rect image1(0, 0, camera1.Width(), camera1.Height());
   const cv::Rect region = cv::Rect(hullBox.x - margin, hullBox.y - margin,
                                    hullBox.width + 2 * margin, hullBox.height + 2 * margin) &
@@ -103,7 +103,8 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
     return guides;
   };
   float dMin = 1e30f, dMax = -1e30f;
-  for (const DisparityGuide& guide : dotDisparities(MakeRectification(geometry, region, level, 0, 0))) {
+  for (const DisparityGuide& guide :
+       dotDisparities(MakeRectification(geometry, region, level, 0, 0))) {
     dMin = std::min(dMin, guide.disparity);
     dMax = std::max(dMax, guide.disparity);
   }
@@ -115,7 +116,8 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   if (range > 4096) return "The matches' disparities are too spread to match densely.";
   out.rect = MakeRectification(geometry, region, level, minDisparity, range + kBlockSize);
   // A rectified frame far larger than the image means rays nearly along the baseline.
-  const double levelArea = static_cast<double>(camera1.Width() >> level) * (camera1.Height() >> level);
+  const double levelArea =
+      static_cast<double>(camera1.Width() >> level) * (camera1.Height() >> level);
   if (out.rect.size.width <= 0 || out.rect.size.height <= 0 ||
       static_cast<double>(out.rect.size.area()) > 16 * levelArea)
     return "The render's cameras cannot be rectified around the matches.";
@@ -140,8 +142,8 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
   Report(progress, 15);
 
   const cv::Ptr<cv::StereoSGBM> sgbm = cv::StereoSGBM::create(
-      0, range, kBlockSize, 8 * kBlockSize * kBlockSize, 32 * kBlockSize * kBlockSize, -1, 31,
-      5, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
+      0, range, kBlockSize, 8 * kBlockSize * kBlockSize, 32 * kBlockSize * kBlockSize, -1, 31, 5, 0,
+      0, cv::StereoSGBM::MODE_SGBM_3WAY);
   cv::Mat fixedPoint;
   sgbm->compute(left, right, fixedPoint);
   // Speckles: patches under 1/1000 of the region that differ by more than a pixel.

@@ -5,11 +5,10 @@
 // disparities, checked left against right, cleared of speckles and of matches that
 // disagree with the dots around them, and small holes are filled smoothly. Large images
 // are matched on a pyramid level, so the work and memory stay bounded.
+#include <opencv2/core.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <opencv2/core.hpp>
 
 #include "matching/dense_rectification.h"
 
@@ -32,8 +31,8 @@ struct DenseMatchParams {
 
 struct DenseDisparity {
   Rectification rect;
-  cv::Mat disparity;                 // CV_32F in rectified image 1; NaN where unmatched
-  cv::Rect bounds1;  // box of the matches' hull with the margin, inside image 1
+  cv::Mat disparity;  // CV_32F in rectified image 1; NaN where unmatched
+  cv::Rect bounds1;   // box of the matches' hull with the margin, inside image 1
 
   // Image 2's point (full-resolution pixels) matched to a point of image 1, if any.
   std::optional<cv::Point2d> Match(const cv::Point2d& p1) const;
@@ -43,7 +42,7 @@ struct DenseDisparity {
 
 // Fills `out` and returns an empty string, or returns why the pair cannot be matched (no
 // render, no images, too few matches). Progress runs from 0 to 100 when given.
-std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params,
-                       Progress* progress, DenseDisparity& out);
+std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
+                       DenseDisparity& out);
 
 }  // namespace q3d

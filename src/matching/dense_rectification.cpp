@@ -1,7 +1,6 @@
 #include "matching/dense_rectification.h"
 
 #include <cmath>
-
 #include <opencv2/imgproc.hpp>
 
 #include "stereo/stereo_pair.h"

@@ -12,8 +12,8 @@ class CStereoPair;
 struct Rectification {
   // Full-resolution 0-based pixel of image i -> rectified pixel (homogeneous).
   cv::Matx33d H1, H2;
-  cv::Size size;     // size of both rectified images
-  int level = 0;     // pyramid level the rectified images are sampled from (scale 2^-level)
+  cv::Size size;  // size of both rectified images
+  int level = 0;  // pyramid level the rectified images are sampled from (scale 2^-level)
 
   cv::Point2d ToRectified1(const cv::Point2d& p) const { return Apply(H1, p); }
   cv::Point2d ToRectified2(const cv::Point2d& p) const { return Apply(H2, p); }
@@ -26,7 +26,7 @@ struct Rectification {
 struct RectifyingGeometry {
   cv::Matx33d toRectified1;  // full-resolution pixel of image 1 -> rectified direction
   cv::Matx33d toRectified2;
-  double focal1 = 0;         // camera 1's focal length in pixels
+  double focal1 = 0;  // camera 1's focal length in pixels
   bool valid = false;
 };
 RectifyingGeometry RectifyingGeometryOf(const CStereoPair& pair);

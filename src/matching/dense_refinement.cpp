@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <opencv2/imgproc.hpp>
 
 #include "matching/dense_filters.h"
@@ -23,8 +22,8 @@ cv::Mat Normalised(const cv::Mat& grey, double sigma) {
 
 }  // namespace
 
-void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right,
-                     int iterations, double windowSigma, float maxChange) {
+void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right, int iterations,
+                     double windowSigma, float maxChange) {
   const cv::Mat valid = MatchedMask(disparity);
   const cv::Mat l = Normalised(left, 4.0), r = Normalised(right, 4.0);
   cv::Mat rx;

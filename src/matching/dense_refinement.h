@@ -10,7 +10,7 @@ namespace q3d {
 
 // disparity: CV_32F in rectified image 1, NaN where unmatched (x2 = x1 - d). left, right:
 // the rectified 8-bit grey images. A disparity moves by at most maxChange pixels in all.
-void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right,
-                     int iterations, double windowSigma, float maxChange);
+void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right, int iterations,
+                     double windowSigma, float maxChange);
 
 }  // namespace q3d

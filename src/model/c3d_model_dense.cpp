@@ -1,10 +1,11 @@
 // The dense mesh of the model and its texture.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
-#include <vector>
-
 #include <opencv2/imgproc.hpp>
+#include <string>
+#include <vector>
 
 #include "base/error_stack.h"
 #include "base/progress.h"
@@ -76,7 +77,8 @@ int C3DModel::BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& param
     if (!PointsMeshCentre(*m_stereoPair, centre)) return kMeshBuildFailed;
     const int status = FillDense(builder, surface, centre);
     if (status < 0) {
-      PushErrorText("Error: The dense mesh could not be stored (status " + std::to_string(status) + ").");
+      PushErrorText("Error: The dense mesh could not be stored (status " + std::to_string(status) +
+                    ").");
       return status;
     }
     m_polygonCount = static_cast<int32_t>(surface.faces.size());

@@ -30,14 +30,13 @@ int DenseGridStep(int width, int height) {
 std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
                               Progress* progress, DenseSurface& out) {
   DenseDisparity dense;
-  if (std::string error = MatchDense(pair, params, progress, dense); !error.empty())
-    return error;
+  if (std::string error = MatchDense(pair, params, progress, dense); !error.empty()) return error;
   const CCamera& camera1 = *pair.m_camera1;
   const CCamera& camera2 = *pair.m_camera2;
   out = DenseSurface{};
   out.coverage = dense.coverage;
-  out.step = params.gridStep > 0 ? params.gridStep
-                                  : DenseGridStep(camera1.Width(), camera1.Height());
+  out.step =
+      params.gridStep > 0 ? params.gridStep : DenseGridStep(camera1.Width(), camera1.Height());
   const int k = out.step;
   const cv::Rect grid = dense.bounds1;
   const int columns = grid.width / k + 1, rows = grid.height / k + 1;
@@ -61,8 +60,8 @@ std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& p
     matches.row(i) << out.pixels1[i].x + 1, out.pixels1[i].y + 1, p2[i].x + 1, p2[i].y + 1;
   const CentredPoints centred = CentreMatches(matches, {camera1.Width(), camera1.Height()},
                                               {camera2.Width(), camera2.Height()});
-  const Triangulation t = triangulacion(centred.m1, centred.m2, n, pair.m_A1, pair.m_A2,
-                                        pair.m_R1, pair.m_t1, pair.m_Rcam, pair.m_t);
+  const Triangulation t = triangulacion(centred.m1, centred.m2, n, pair.m_A1, pair.m_A2, pair.m_R1,
+                                        pair.m_t1, pair.m_Rcam, pair.m_t);
   out.vertices = t.Xw.transpose();
 
   // Two triangles per grid cell, one where a corner is missing; corners ordered so that

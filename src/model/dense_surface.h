@@ -4,10 +4,9 @@
 // same frame as the matches' own 3D points.
 #include <array>
 #include <cstdint>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
-
-#include <opencv2/core.hpp>
 
 #include "matching/dense_matching.h"
 #include "numeric/matrix.h"
@@ -18,12 +17,12 @@ class CStereoPair;
 class Progress;
 
 struct DenseSurface {
-  Matrix vertices;                                // v x 3, the render's frame
-  std::vector<cv::Point2f> pixels1;               // image-1 pixel (0-based) of each vertex
-  std::vector<std::array<uint32_t, 3>> faces;     // zero-based vertex indices
-  cv::Rect textureRegion;                         // region of image 1 the texture covers
-  int step = 1;                                   // grid spacing in image-1 pixels
-  double coverage = 0;                            // share of the region densely matched
+  Matrix vertices;                             // v x 3, the render's frame
+  std::vector<cv::Point2f> pixels1;            // image-1 pixel (0-based) of each vertex
+  std::vector<std::array<uint32_t, 3>> faces;  // zero-based vertex indices
+  cv::Rect textureRegion;                      // region of image 1 the texture covers
+  int step = 1;                                // grid spacing in image-1 pixels
+  double coverage = 0;                         // share of the region densely matched
 };
 
 // Grid spacing for an image: one vertex per pixel up to about a megapixel, then sparser so

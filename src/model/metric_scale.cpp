@@ -24,8 +24,8 @@ std::string MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale, doub
   if (!scale.IsSet()) return "No real distance is set.";
   const int a = RowOf(pair, scale.match1), b = RowOf(pair, scale.match2);
   if (a < 0 || b < 0)
-    return "The matches " + std::to_string(scale.match1) + " and " +
-           std::to_string(scale.match2) + " of the real distance no longer exist.";
+    return "The matches " + std::to_string(scale.match1) + " and " + std::to_string(scale.match2) +
+           " of the real distance no longer exist.";
   if (pair.m_rendered != 1 || pair.TriangulateMatches() != 1 || pair.m_XW.rows() <= std::max(a, b))
     return "The matches have no 3D points: render the project first.";
   const double units = (pair.m_XW.row(a) - pair.m_XW.row(b)).norm();

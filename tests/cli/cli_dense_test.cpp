@@ -2,9 +2,8 @@
 // and STL, in the same frame as the points' own mesh.
 #include <cmath>
 #include <fstream>
-#include <sstream>
-
 #include <opencv2/imgcodecs.hpp>
+#include <sstream>
 
 #include "cli_test_support.h"
 #include "support/synthetic_face.h"
@@ -44,8 +43,8 @@ class CliDense : public CliTest {
     dots_ = static_cast<int>(face.dots1.size());
     faceWidth_ = 0.15 * face.unitsPerMetre;
     project_ = File("face.qvp");
-    ASSERT_EQ(Run({"new", "--image1", File("face1.bmp"), "--image2", File("face2.bmp"),
-                   "--matches", File("dots.csv"), "-o", project_})
+    ASSERT_EQ(Run({"new", "--image1", File("face1.bmp"), "--image2", File("face2.bmp"), "--matches",
+                   File("dots.csv"), "-o", project_})
                   .status,
               0);
     ASSERT_EQ(Run({"render", project_, "--seed", "5", "-o", project_}).status, 0);
@@ -77,9 +76,9 @@ TEST_F(CliDense, DenseMeshIsInThePointsMeshFrameAndPrintable) {
   EXPECT_EQ(stl["format"].String(), "stl");
   EXPECT_EQ(std::filesystem::file_size(File("dense.stl")),
             84u + 50u * static_cast<uint64_t>(stl["triangles"].Number()));
-  ExpectFailure({"export", project_, "--mesh", "dense", "--dense-margin", "80", "-o",
-                 File("x.obj")},
-                "--dense-margin");
+  ExpectFailure(
+      {"export", project_, "--mesh", "dense", "--dense-margin", "80", "-o", File("x.obj")},
+      "--dense-margin");
 }
 
 // A real distance puts the exports in millimetres; clearing it gives the project back its

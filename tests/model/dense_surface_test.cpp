@@ -1,16 +1,16 @@
 // The dense surface against the synthetic face's true surface: depth error along camera 1's
 // rays after aligning the model to the truth by its dots, and coverage of the face.
+#include "model/dense_surface.h"
+
 #include <gtest/gtest.h>
 
+#include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
+#include <opencv2/imgproc.hpp>
 #include <random>
 
-#include <Eigen/Geometry>
-#include <opencv2/imgproc.hpp>
-
 #include "model/c3d_model.h"
-#include "model/dense_surface.h"
 #include "model/mesh_builder.h"
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
@@ -59,7 +59,8 @@ SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
     const cv::Vec3d w = truth.world1.at<cv::Vec3d>(cvRound(p.y), cvRound(p.x));
     if (!std::isfinite(w[2])) continue;
     const Eigen::Vector3d aligned =
-        (align * surface.vertices.row(static_cast<Eigen::Index>(v)).transpose().homogeneous()).head<3>();
+        (align * surface.vertices.row(static_cast<Eigen::Index>(v)).transpose().homogeneous())
+            .head<3>();
     // Depth along the ray: the aligned point's distance from camera 1 against the truth's.
     errors.push_back(aligned.norm() - Eigen::Vector3d(w[0], w[1], w[2]).norm());
   }
@@ -89,10 +90,11 @@ SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
                                     {"p95_pct", figures.p95Percent},
                                     {"coverage", figures.coverage}})
     ::testing::Test::RecordProperty(name, std::to_string(value));
-  std::printf("dot noise %.1f px: depth error RMS %.3f %%, p95 %.3f %% of face width, "
-              "coverage %.1f %%, %zu vertices, %zu triangles\n",
-              dotNoisePx, figures.rmsPercent, figures.p95Percent, 100 * figures.coverage,
-              surface.pixels1.size(), surface.faces.size());
+  std::printf(
+      "dot noise %.1f px: depth error RMS %.3f %%, p95 %.3f %% of face width, "
+      "coverage %.1f %%, %zu vertices, %zu triangles\n",
+      dotNoisePx, figures.rmsPercent, figures.p95Percent, 100 * figures.coverage,
+      surface.pixels1.size(), surface.faces.size());
   return figures;
 }
 
@@ -129,13 +131,14 @@ TEST(DenseSurface, DenseMeshSharesThePointsMeshFrame) {
     int nearest = 0;
     double best = 1e300;
     for (int j = 0; j < dense.VertexCount(); ++j) {
-      const double d = std::hypot(p[3 * i] - q[3 * j], p[3 * i + 1] - q[3 * j + 1],
-                                  p[3 * i + 2] - q[3 * j + 2]);
+      const double d =
+          std::hypot(p[3 * i] - q[3 * j], p[3 * i + 1] - q[3 * j + 1], p[3 * i + 2] - q[3 * j + 2]);
       if (d < best) best = d, nearest = j;
     }
     EXPECT_LT(best, 0.005 * faceWidth) << "dot " << i;
     double facing = 0;
-    for (int c = 0; c < 3; ++c) facing += points.Normals()[3 * i + c] * dense.Normals()[3 * nearest + c];
+    for (int c = 0; c < 3; ++c)
+      facing += points.Normals()[3 * i + c] * dense.Normals()[3 * nearest + c];
     EXPECT_GT(facing, 0.5) << "dot " << i;
   }
   const auto& uv = dense.TextureCoordinates();
