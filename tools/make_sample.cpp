@@ -1,5 +1,6 @@
 // Renders the synthetic face pair, matches it automatically and writes the bundled sample:
-// the two images, the ground truth and a project file holding the matches.
+// the two images, the ground truth (with camera 1's true depth map as a 32-bit float TIFF,
+// 0 where no surface is seen) and a project file holding the matches.
 //   make_sample [output directory] [width height]
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
   if (!cv::imwrite(image1.string(), pair.image1) || !cv::imwrite(image2.string(), pair.image2))
     return Fail("cannot write the images into " + directory.string());
   std::ofstream(directory / "truth.json") << q3d::test::FaceTruthJson(pair, "face");
+  if (!cv::imwrite((directory / "depth1.tiff").string(), pair.Depth1()))
+    return Fail("cannot write the depth map into " + directory.string());
 
   q3d::CProjectDoc doc;
   if (const q3d::Status loaded = doc.SetImages(image1.string(), image2.string()); !loaded)

@@ -32,16 +32,66 @@ QAction* CMainFrame::MakeAction(int id) {
 
 void CMainFrame::CreateActions() {
   using namespace cmd;
-  const int ids[] = {kNew, kOpen, kSave, kSaveAs, kExportModel, kExit, kUndo, kDelete, kSelectAll,
-                     kInvertSelection, kViewToolbar, kViewStatusBar, kViewImage1, kViewImage2,
-                     kViewTexture, kView3DModel, kViews, kSetImages, kAutomaticMatching,
-                     kManualMatching, kRender, kRefineRender, kRemoveRenderData, kRoiFixedSize, kRoiWholeImage,
-                     kFitToWindow, kZoomIn, kZoomOut, kFullColor, kGrayscale, kShowPoints,
-                     kShowPointIds, kShowVectors, kToolArrow, kToolPan, kToolZoom, kToolRoi,
-                     kThresholdMedian, kEraserTool, kBlur, kMedian, kSharpen, kSmoothOn,
-                     kSubdivisions, kCubicInterpolation, kTextureOn, kBilinearFiltering,
-                     kPointFiltering, kLightingOn, kFlatShading, kGouraudShading, kFillPoint,
-                     kFillWireframe, kFillSolid, kResetView, kHelpContents, kAbout, kNextPane, kPrevPane};
+  const int ids[] = {kNew,
+                     kOpen,
+                     kSave,
+                     kSaveAs,
+                     kExportModel,
+                     kExit,
+                     kUndo,
+                     kDelete,
+                     kSelectAll,
+                     kInvertSelection,
+                     kViewToolbar,
+                     kViewStatusBar,
+                     kViewImage1,
+                     kViewImage2,
+                     kViewTexture,
+                     kView3DModel,
+                     kViews,
+                     kSetImages,
+                     kAutomaticMatching,
+                     kManualMatching,
+                     kRender,
+                     kRefineRender,
+                     kRemoveRenderData,
+                     kRoiFixedSize,
+                     kRoiWholeImage,
+                     kFitToWindow,
+                     kZoomIn,
+                     kZoomOut,
+                     kFullColor,
+                     kGrayscale,
+                     kShowPoints,
+                     kShowPointIds,
+                     kShowVectors,
+                     kToolArrow,
+                     kToolPan,
+                     kToolZoom,
+                     kToolRoi,
+                     kThresholdMedian,
+                     kEraserTool,
+                     kBlur,
+                     kMedian,
+                     kSharpen,
+                     kSmoothOn,
+                     kSubdivisions,
+                     kCubicInterpolation,
+                     kDenseMesh,
+                     kTextureOn,
+                     kBilinearFiltering,
+                     kPointFiltering,
+                     kLightingOn,
+                     kFlatShading,
+                     kGouraudShading,
+                     kFillPoint,
+                     kFillWireframe,
+                     kFillSolid,
+                     kResetView,
+                     kHelpContents,
+                     kAbout,
+                     kNextPane,
+                     kPrevPane};
   for (int id : ids) {
     QAction* action = MakeAction(id);
     const QPixmap image = ToolBitmap(id);
@@ -135,6 +185,7 @@ void CMainFrame::CreateMenus() {
   mesh->addSeparator();
   AddCommand(mesh, kSubdivisions);
   AddCommand(mesh, kCubicInterpolation);
+  AddCommand(mesh, kDenseMesh);
   QMenu* textureOptions = model->addMenu(QStringLiteral("&Texture"));
   AddCommand(textureOptions, kTextureOn);
   textureOptions->addSeparator();

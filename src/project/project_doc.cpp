@@ -7,6 +7,7 @@
 #include "base/file_output.h"
 #include "base/progress.h"
 #include "model/model_file.h"
+#include "project/metric_scale_record.h"
 #include "stereo/loaded_records.h"
 
 namespace q3d {
@@ -33,6 +34,7 @@ void CProjectDoc::DeleteContents() {
   m_camera1.Clear();
   m_camera2.Clear();
   m_model.Clear();
+  m_model.m_metricScale = {};
   if (m_resetPanes) m_resetPanes();
 }
 
@@ -146,6 +148,7 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
+  SerializeMetricScale(ar, m_model.m_metricScale);
   progress->SetPos(100);
 }
 

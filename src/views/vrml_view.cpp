@@ -16,8 +16,10 @@
 #include <exception>
 #include <utility>
 
-#include "model/mesh_export.h"
 #include "base/error_stack.h"
+#include "model/dense_surface.h"
+#include "model/mesh_export.h"
+#include "model/model_file.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
 #include "views/wait_cursor.h"
@@ -126,7 +128,7 @@ void CVRMLView::paintGL() {
   }
   if (m_textureChanged) {
     if (Document())
-      m_meshTexture.Upload(*this, Document()->m_model.m_texture);
+      m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
     else
       m_meshTexture.Release(*this);
     m_textureChanged = false;
@@ -160,7 +162,18 @@ void CVRMLView::BuildModel() {
   const int errorsBefore = ErrorCount();
   int status = 0;
   try {
-    status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    if (m_dense) {
+      // Drawn from every other grid point of an export: a quarter of the triangles keeps
+      // the view turning smoothly; exports take the full grid.
+      DenseMatchParams display;
+      display.gridStep = 2 * DenseGridStep(doc->m_camera1.Width(), doc->m_camera1.Height());
+      status = doc->m_model.BuildDenseMesh(m_meshBuilder, display);
+      const cv::Mat texture = doc->m_model.DenseTexture(C3DModel::kDenseTextureSize);
+      if (!texture.empty() && CreateColorImage(m_denseTexture, texture.cols, texture.rows))
+        texture.copyTo(m_denseTexture.Mat());
+    } else {
+      status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    }
   } catch (const std::exception& error) {
     PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
     status = -1;
@@ -252,6 +265,10 @@ bool CVRMLView::OnCommand(int id) {
       UpdateDocument(kHintRebuildModel);
       break;
     }
+    case cmd::kDenseMesh:
+      m_dense = !m_dense;
+      UpdateDocument(kHintRebuildModel);
+      break;
     case cmd::kTextureOn:
       m_textureOn = !m_textureOn;
       Render();
@@ -310,15 +327,19 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
   };
   switch (id) {
     case cmd::kSmoothOn:
+      state.enabled = m_dense == 0;
       state.checked = m_smooth != 0;
       break;
     case cmd::kSubdivisions:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 0);
       break;
     case cmd::kCubicInterpolation:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 1);
+      break;
+    case cmd::kDenseMesh:
+      state.checked = m_dense != 0;
       break;
     case cmd::kTextureOn:
       state.checked = m_textureOn != 0;
@@ -529,25 +550,41 @@ void CVRMLView::ExportModel() {
   Status exported = Status::Ok();
   {
     WaitCursor wait;
-    // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+    const ModelExportFormat format = ExportFormatForPath(chosen);
     const cv::Mat texture = doc->m_model.m_texture.Mat();
-    switch (ExportFormatForPath(chosen)) {
-      case ModelExportFormat::Q3d:
-        exported = doc->ExportModel(path);  // the document pushes its own record
-        if (!exported) ShowError(PopError());
-        return;
-      case ModelExportFormat::Vrml:
-        exported = WriteVrml(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Obj:
-        exported = WriteObj(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Ply:
-        exported = WritePly(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Glb:
-        exported = WriteGlb(path, m_meshBuilder, texture);
-        break;
+    if (format == ModelExportFormat::Q3d) {
+      exported = doc->ExportModel(path);  // the document pushes its own record
+      if (!exported) ShowError(PopError());
+      return;
+    }
+    if (m_dense) {
+      // The dense surface is exported on its full grid (the view shows a coarser one).
+      ModelExportOptions options;
+      options.dense = true;
+      exported = ExportModel3D(path, doc->m_stereoPair, doc->m_model, options);
+      // The caption keeps counting the triangles shown.
+      doc->m_model.m_polygonCount = m_meshBuilder.FaceCount();
+    } else {
+      // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+      switch (format) {
+        case ModelExportFormat::Q3d:
+          break;
+        case ModelExportFormat::Vrml:
+          exported = WriteVrml(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Obj:
+          exported = WriteObj(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Ply:
+          exported = WritePly(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Glb:
+          exported = WriteGlb(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Stl:
+          exported = WriteStl(path, m_meshBuilder);
+          break;
+      }
     }
   }
   if (!exported) {

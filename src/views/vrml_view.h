@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include "model/mesh_builder.h"
+#include "stereo/image.h"
 #include "views/content_view.h"
 #include "views/gl_mesh.h"
 #include "views/gl_render_quality.h"
@@ -100,6 +101,8 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   int m_cubic = 0;
   int m_gridSize = C3DModel::kGridSize;
   int m_smooth = 0;
+  int m_dense = 0;       // the dense surface instead of the points' meshes
+  Image m_denseTexture;  // image 1 under the dense mesh
   int m_toolMode = kToolRotate;
   int m_toolLocked = 0;
   QCursor m_panCursor;

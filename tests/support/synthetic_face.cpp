@@ -358,6 +358,16 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
   return pair;
 }
 
+cv::Mat FaceStereoPair::Depth1() const {
+  cv::Mat depth(world1.size(), CV_32F, cv::Scalar(0));
+  for (int y = 0; y < world1.rows; ++y)
+    for (int x = 0; x < world1.cols; ++x) {
+      const double z = world1.at<cv::Vec3d>(y, x)[2];
+      if (std::isfinite(z)) depth.at<float>(y, x) = static_cast<float>(z);
+    }
+  return depth;
+}
+
 Eigen::Vector2d FaceStereoPair::Project2(const Vector3& world) const {
   const Vector3 p = R.transpose() * (world - t);
   return {-f2 * p.x() / p.z() + options.width / 2, -f2 * p.y() / p.z() + options.height / 2};

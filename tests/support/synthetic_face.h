@@ -50,6 +50,9 @@ struct FaceStereoPair {
   // Fundamental matrix in 0-based pixel coordinates, m1' F m2 = 0, unit 2-norm.
   Matrix3 FundamentalMatrix() const;
   Eigen::Vector2d Project2(const Vector3& world) const;
+  // Camera 1's true depth map: per pixel of image 1 the depth (conventional units) of the
+  // surface seen there, 0 where it sees nothing (CV_32F).
+  cv::Mat Depth1() const;
 };
 
 FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options = {});

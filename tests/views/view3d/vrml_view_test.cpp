@@ -479,6 +479,7 @@ TEST(ExportDialog, FilterAndFormats) {
   EXPECT_EQ(ExportFormatForPath("b.OBJ"), ModelExportFormat::Obj);
   EXPECT_EQ(ExportFormatForPath("b.ply"), ModelExportFormat::Ply);
   EXPECT_EQ(ExportFormatForPath("b.glb"), ModelExportFormat::Glb);
+  EXPECT_EQ(ExportFormatForPath("b.Stl"), ModelExportFormat::Stl);
   EXPECT_EQ(ExportFormatForPath("b.q3d.bak"), ModelExportFormat::Vrml);
   EXPECT_EQ(ExportFormatForPath("b"), ModelExportFormat::Vrml);
 }
