@@ -106,7 +106,7 @@ TEST(PreciseDotCentre, ReachesAFewHundredthsOfAPixelOnTexturedSkinWithoutLosingD
 TEST(PreciseDotCentre, FallsBackToTheDetectorsCentreWhereTheApertureDoesNotFit) {
   CCamera camera;
   camera.m_image = test::ToColorImage(test::DrawDiscs(40, 40, {{3.4, 20.3, 2.5}}, 0.7));
-  ASSERT_EQ(camera.MakeGray(), 1);
+  ASSERT_TRUE(camera.MakeGray());
   std::optional<cv::Point2d> plain, precise;
   ASSERT_EQ(camera.FindDotCentre(3, 20, DotCentring::kPlain, plain), 1);
   ASSERT_EQ(camera.FindDotCentre(3, 20, DotCentring::kPrecise, precise), 1);
