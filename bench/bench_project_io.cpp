@@ -22,6 +22,24 @@ bool FillProject(CProjectDoc& doc) {
   return true;
 }
 
+// The project as its file holds it.
+std::vector<uint8_t> StoredBytes(CProjectDoc& doc) {
+  Archive ar = Archive::ForStoring();
+  doc.Serialize(ar);
+  return ar.TakeBuffer();
+}
+
+// Times loading the bytes into a fresh document, once per iteration.
+void LoadRepeatedly(benchmark::State& state, const std::vector<uint8_t>& bytes) {
+  CProjectDoc back;
+  for (auto _ : state) {
+    if (!back.LoadProjectBytes(bytes)) {
+      state.SkipWithError("the project could not be loaded");
+      break;
+    }
+  }
+}
+
 void BM_SaveToMemory(benchmark::State& state) {
   CProjectDoc doc;
   if (!FillProject(doc)) {
@@ -66,19 +84,32 @@ void BM_LoadFromMemory(benchmark::State& state) {
     state.SkipWithError("out of memory");
     return;
   }
-  Archive ar = Archive::ForStoring();
-  doc.Serialize(ar);
-  const std::vector<uint8_t> bytes = ar.TakeBuffer();
-  CProjectDoc back;
-  for (auto _ : state) {
-    if (!back.LoadProjectBytes(bytes)) {
-      state.SkipWithError("the project could not be loaded");
-      break;
-    }
-  }
+  const std::vector<uint8_t> bytes = StoredBytes(doc);
+  LoadRepeatedly(state, bytes);
   state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) * state.iterations());
 }
 BENCHMARK(BM_LoadFromMemory)->Unit(benchmark::kMillisecond);
+
+// Loading links each match to its points: 100,000 matches must load in well under a second
+// (the info command's budget), which only an identifier map allows.
+void BM_LoadManyMatches(benchmark::State& state) {
+  CProjectDoc doc;
+  for (int i = 0; i < 2; ++i)
+    if (!CreateColorImage(doc.Camera(i).m_image, 640, 480)) {
+      state.SkipWithError("out of memory");
+      return;
+    }
+  const int count = static_cast<int>(state.range(0));
+  for (int i = 0; i < count; ++i)
+    if (!doc.AddMatch(i % 640, i / 640 % 480, (i * 7) % 640, i / 640 % 480)) {
+      state.SkipWithError("out of memory");
+      return;
+    }
+  const std::vector<uint8_t> bytes = StoredBytes(doc);
+  LoadRepeatedly(state, bytes);
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_LoadManyMatches)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace q3d

@@ -1,6 +1,6 @@
-// Frames per second of the 3D view turning a textured mesh of about 10,000 triangles in a
-// 1280 x 720 window. Needs an X display with OpenGL: run it under Xvfb
-// (xvfb-run -a -s "-screen 0 1600x1000x24" bench_view3d) for Mesa's software renderer.
+// Frames per second of the 3D view turning a textured mesh of about 10,000 triangles, and
+// the dense surface of a face, in a 1280 x 720 window. Needs an X display with OpenGL: run it under
+// Xvfb (xvfb-run -a -s "-screen 0 1600x1000x24" bench_view3d) for Mesa's software renderer.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,7 +10,9 @@
 #include <new>
 
 #include "project/project_doc.h"
+#include "support/synthetic_face.h"
 #include "support/synthetic_scene.h"
+#include "views/command_ids.h"
 #include "views/vrml_view.h"
 
 namespace {
@@ -55,10 +57,10 @@ void FillProject(q3d::CProjectDoc& doc, int points) {
   pair.m_rendered = 1;
 }
 
-void BM_TurnTexturedModel(benchmark::State& state) {
-  Application();
-  q3d::CProjectDoc doc;
-  FillProject(doc, static_cast<int>(state.range(0)));
+// Turns the model of the document in a 1280 x 720 view frame by frame; `prepare` sets the
+// view up after the document is attached.
+template <typename Prepare>
+void TurnModel(benchmark::State& state, q3d::CProjectDoc& doc, Prepare prepare) {
   auto view = std::make_unique<q3d::CVRMLView>();
   view->resize(1280, 720);
   view->show();
@@ -67,6 +69,7 @@ void BM_TurnTexturedModel(benchmark::State& state) {
     return;
   }
   view->AttachDocument(&doc);
+  prepare(*view);
   view->HandleMouseMove(0, 0, false, false, false);
   int swapped = 0;
   QObject::connect(view.get(), &QOpenGLWidget::frameSwapped, [&swapped] { ++swapped; });
@@ -88,6 +91,32 @@ void BM_TurnTexturedModel(benchmark::State& state) {
   state.counters["fps"] =
       benchmark::Counter(static_cast<double>(swapped), benchmark::Counter::kIsRate);
 }
+
+void BM_TurnTexturedModel(benchmark::State& state) {
+  Application();
+  q3d::CProjectDoc doc;
+  FillProject(doc, static_cast<int>(state.range(0)));
+  TurnModel(state, doc, [](q3d::CVRMLView&) {});
+}
 BENCHMARK(BM_TurnTexturedModel)->Arg(5050)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The dense surface of a rendered synthetic face photographed at 1024 x 768.
+void BM_TurnDenseModel(benchmark::State& state) {
+  Application();
+  q3d::CProjectDoc doc;
+  const q3d::test::FaceStereoPair face = q3d::test::RenderFaceStereoPair({});
+  q3d::test::LoadFaceImages(face, doc.m_camera1, doc.m_camera2);
+  for (size_t i = 0; i < face.dots1.size(); ++i)
+    if (!doc.AddMatch(face.dots1[i].x(), face.dots1[i].y(), face.dots2[i].x(), face.dots2[i].y()))
+      throw std::bad_alloc();  // adding fails only when memory runs short
+  q3d::RenderOptions render;
+  render.seed = 7;
+  if (!doc.Render(render)) {
+    state.SkipWithError("the synthetic face did not render");
+    return;
+  }
+  TurnModel(state, doc, [](q3d::CVRMLView& view) { view.OnCommand(q3d::cmd::kDenseMesh); });
+}
+BENCHMARK(BM_TurnDenseModel)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

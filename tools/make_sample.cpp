@@ -1,5 +1,6 @@
 // Renders the synthetic face pair, matches it automatically and writes the bundled sample:
-// the two images, the ground truth and a project file holding the matches.
+// the two images, the ground truth (with camera 1's true depth map as a 32-bit float TIFF,
+// 0 where no surface is seen) and a project file holding the matches.
 //   make_sample [output directory] [width height] [--aimed]
 // --aimed points both cameras at one point of the face, as people take photographs.
 #include <cstdio>
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
   options.noiseSigma = 1.5;
   options.brightness2 = 0.95;
   options.aimAtOnePoint = aimed;
+  // A face a newcomer recognises in 3D: its relief, and dots close enough to show it.
+  options.sculpted = true;
+  options.dots = 240;
+  options.dotSpacing = 0.0065;
   if (options.width < 64 || options.height < 48) return Fail("the image size is too small");
 
   const q3d::test::FaceStereoPair pair = q3d::test::RenderFaceStereoPair(options);
@@ -44,14 +49,16 @@ int main(int argc, char** argv) {
   if (!cv::imwrite(image1.string(), pair.image1) || !cv::imwrite(image2.string(), pair.image2))
     return Fail("cannot write the images into " + directory.string());
   std::ofstream(directory / "truth.json") << q3d::test::FaceTruthJson(pair, "face");
+  if (!cv::imwrite((directory / "depth1.tiff").string(), pair.Depth1()))
+    return Fail("cannot write the depth map into " + directory.string());
 
   q3d::CProjectDoc doc;
   if (const q3d::Status loaded = doc.SetImages(image1.string(), image2.string()); !loaded)
     return Fail(loaded.Reason());
   q3d::AutoMatchReport report;
-  if (const q3d::Status matched =
-          q3d::AutomaticMatching(doc.m_stereoPair, q3d::AutoMatchParams{}, nullptr, &report);
-      !matched)
+  q3d::AutoMatchParams params;
+  params.points = 400;
+  if (const q3d::Status matched = q3d::AutomaticMatching(doc.m_stereoPair, params, nullptr, &report); !matched)
     return Fail(matched.Reason());
 
   int within = 0;

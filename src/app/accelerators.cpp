@@ -14,7 +14,6 @@ constexpr Qt::KeyboardModifiers kAlt = Qt::AltModifier;
 constexpr Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
 constexpr Qt::KeyboardModifiers kCtrlAlt = Qt::ControlModifier | Qt::AltModifier;
 constexpr Qt::KeyboardModifiers kCtrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-constexpr Qt::KeyboardModifiers kCtrlKeypad = Qt::ControlModifier | Qt::KeypadModifier;
 
 constexpr std::array kTable = {
     Accelerator{kCtrl, Qt::Key_A, kSelectAll},
@@ -35,8 +34,12 @@ constexpr std::array kTable = {
     Accelerator{kCtrl, Qt::Key_T, kThresholdMedian},
     Accelerator{kAlt, Qt::Key_T, kTextureOn},
     Accelerator{kCtrlShift, Qt::Key_T, kEraserTool},
-    Accelerator{kCtrlKeypad, Qt::Key_Plus, kZoomIn},
-    Accelerator{kCtrlKeypad, Qt::Key_Minus, kZoomOut},
+    // Zoom on the keypad and on the main keyboard, where plus is shifted equals.
+    Accelerator{kCtrl, Qt::Key_Plus, kZoomIn},
+    Accelerator{kCtrlShift, Qt::Key_Plus, kZoomIn},
+    Accelerator{kCtrl, Qt::Key_Equal, kZoomIn},
+    Accelerator{kCtrl, Qt::Key_Minus, kZoomOut},
+    Accelerator{kCtrl, Qt::Key_0, kResetView},
     Accelerator{kAlt, Qt::Key_Backspace, kUndo},
     Accelerator{kCtrl, Qt::Key_Z, kUndo},
     Accelerator{kNone, Qt::Key_Delete, kDelete},
@@ -55,10 +58,9 @@ constexpr std::array kTable = {
 std::span<const Accelerator> AcceleratorTable() { return kTable; }
 
 int CommandForKey(int key, Qt::KeyboardModifiers modifiers) {
-  const bool keypadMatters = key == Qt::Key_Plus || key == Qt::Key_Minus;
-  if (!keypadMatters) modifiers &= ~Qt::KeypadModifier;
-  // Shift with a letter arrives as the upper-case key already; only these modifiers count.
-  modifiers &= Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::KeypadModifier;
+  // The keypad's keys are the main keyboard's. Shift with a letter arrives as the
+  // upper-case key already; only these modifiers count.
+  modifiers &= Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier;
   for (const Accelerator& a : kTable)
     if (a.key == key && a.modifiers == modifiers) return a.command;
   return 0;

@@ -14,8 +14,8 @@ struct Accelerator {
 
 std::span<const Accelerator> AcceleratorTable();
 
-// The command of a key press, or 0. The keypad modifier matters only for plus and minus
-// (Ctrl with the keypad's plus or minus zooms).
+// The command of a key press, or 0. A keypad key counts as the same key of the main
+// keyboard.
 int CommandForKey(int key, Qt::KeyboardModifiers modifiers);
 
 }  // namespace q3d

@@ -44,7 +44,6 @@ class QuorvanApp : public CommandTarget {
   CMainFrame* Frame() const { return frame_.get(); }
   RecentFileList* RecentFiles() const { return recent_.get(); }
   const DeviceList& Devices() const { return devices_; }
-  int DisplayDepth() const { return displayDepth_; }
   SplashWindow* Splash() const { return splash_; }
 
   // New: asks to save a modified project, then empties it.

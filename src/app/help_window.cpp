@@ -33,4 +33,6 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
 
 void HelpWindow::ShowContents() { browser_->setSource(QUrl(QString::fromLatin1(kContentsUrl))); }
 
+void HelpWindow::ShowPage(const QString& page) { browser_->setSource(QUrl(QStringLiteral("qrc:/help/") + page)); }
+
 }  // namespace q3d

@@ -13,6 +13,8 @@ class HelpWindow : public QWidget {
   explicit HelpWindow(QWidget* parent = nullptr);
   QTextBrowser* Browser() const { return browser_; }
   void ShowContents();
+  // Shows one page of the help, by its file name ("render.html").
+  void ShowPage(const QString& page);
 
  private:
   QTextBrowser* browser_;

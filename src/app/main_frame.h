@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/command_guard.h"
 #include "app/command_target.h"
 #include "app/help_window.h"
 #include "matching/auto_match_params.h"
@@ -28,6 +29,7 @@ class RecentFileList;
 
 class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObserver {
  public:
+  static constexpr const char* kAppTitle = "Quorvan 3D";
   enum PaneIndex { kTopLeft = 0, kBottomLeft = 1, kRight = 2, kPaneCount = 3 };
 
   // app receives the commands neither the view nor the frame handles (may be null);
@@ -38,10 +40,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   // Panes and the active view.
   Pane* PaneAt(int index) const { return panes_[index]; }
   int ActivePaneIndex() const { return activePane_; }
-  bool InfoBarActive() const { return infoBarActive_; }
-  // The active content view; null when an info bar is the active view.
+  // The content view of the active pane.
   ContentView* ActiveView() const;
-  void ActivatePane(int index, bool infoBar = false);
+  void ActivatePane(int index);
   void SwitchPaneView(ViewKind kind);
   void ResetPanes();
   // Set once the frame has been laid out at full screen width; panes reset only then.
@@ -94,6 +95,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -109,10 +111,16 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QAction* MakeAction(int id);
   QAction* AddCommand(QMenu* menu, int id);
   void AddRegionOfInterestMenu(QMenu* menu);
-  void InstallView(int paneIndex, std::unique_ptr<ContentView> view);
+  // A new view for the pane, wired to the frame.
+  std::unique_ptr<ContentView> MakeView(int paneIndex, ViewKind kind);
+  // Replaces the view of the given pane whatever the focus does meanwhile.
+  void ShowViewIn(int paneIndex, ViewKind kind);
+  void EndManualMatching();
+  // After the document was put back by the command guard.
+  void FitPanesToDocument();
   void Bury(std::unique_ptr<ContentView> view);
   void OnFocusChanged(QWidget* now);
-  int PaneOfWidget(const QWidget* w, bool* inInfoBar) const;
+  int PaneOfWidget(const QWidget* w) const;
   bool IsCameraViewInManualMatching(ContentView* view);
   bool ViewSwitchAllowed();
   bool HandleAccelerator(QEvent* event);
@@ -121,6 +129,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   void OnSetImages();
   void OnAutomaticMatching();
   void OnRender();
+  // The newest record of a failed render, with advice and a button to its help page.
+  void ShowRenderFailure(int errorsBefore);
   void ShowHelpContents();
   void ActivateNeighbourPane(int step);
 
@@ -131,8 +141,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QSplitter* leftSplitter_ = nullptr;
   Pane* panes_[kPaneCount] = {};
   int activePane_ = kRight;
-  bool infoBarActive_ = false;
   bool laidOut_ = false;
+  bool switchingView_ = false;
 
   std::map<int, QList<QAction*>> actions_;
   QMenu* fileMenu_ = nullptr;
@@ -152,6 +162,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   QTimer idleTimer_;
   QPointer<HelpWindow> help_;
   AutoMatchParams autoMatchParams_;
+  CommandGuard guard_;
 };
 
 }  // namespace q3d

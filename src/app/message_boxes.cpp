@@ -25,12 +25,14 @@ void InstallMessageBoxPresenter(QWidget* owner) {
 }
 
 void ShowFailure(int countBefore) {
-  if (ErrorCount() <= countBefore) {
-    // The stack empties itself when full: the failure's record is then the newest.
-    if (ErrorCount() > 0) ShowError(PopError(true));
-    return;
-  }
-  while (ErrorCount() > countBefore) ShowError(PopError(true));
+  const int now = ErrorCount();
+  // Fewer records than before: the full stack emptied itself during the command, so its
+  // newest record is this command's. As many as before: the command pushed none, and an
+  // older record must not be shown as if it were this failure.
+  if (now == 0 || now == countBefore) return;
+  ShowError(PopError(true));
+  // The command's earlier records are part of the same failure: not shown later as new.
+  while (ErrorCount() > countBefore) PopError(true);
 }
 
 }  // namespace q3d

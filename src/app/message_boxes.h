@@ -12,8 +12,8 @@ int MessageBoxIconFor(const ErrorRecord& record);  // a QMessageBox::Icon value
 // Installs the presenter used by ShowError; boxes are owned by the given window.
 void InstallMessageBoxPresenter(QWidget* owner);
 
-// After a failed operation: shows, newest first, the records it pushed since the stack
-// held countBefore records.
+// After a failed operation: shows the newest record it pushed since the stack held
+// countBefore records, once, and drops its other records; shows nothing when it pushed none.
 void ShowFailure(int countBefore);
 
 }  // namespace q3d

@@ -21,9 +21,10 @@ Pane::~Pane() {
   view_.reset();
 }
 
-void Pane::SetView(std::unique_ptr<ContentView> view) {
+std::unique_ptr<ContentView> Pane::ReplaceView(std::unique_ptr<ContentView> view) {
+  std::unique_ptr<ContentView> old = TakeView();
   view_ = std::move(view);
-  if (!view_) return;
+  if (!view_) return old;
   QWidget* w = view_->Widget();
   if (indexOf(w) < 0) addWidget(w);
   setStretchFactor(indexOf(w), 1);
@@ -33,7 +34,13 @@ void Pane::SetView(std::unique_ptr<ContentView> view) {
     handle(i)->setCursor(Qt::ArrowCursor);
   }
   w->show();
+  // The new view takes the whole content row, whatever the splitter had given the old one.
+  QList<int> sizes;
+  for (int i = 0; i < count(); ++i)
+    sizes << (widget(i) == infoBar_ ? infoBar_->height() : widget(i) == w ? std::max(1, height()) : 0);
+  setSizes(sizes);
   RefreshCaption();
+  return old;
 }
 
 std::unique_ptr<ContentView> Pane::TakeView() {

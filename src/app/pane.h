@@ -17,8 +17,9 @@ class Pane : public QSplitter {
   CInfoView* InfoBar() const { return infoBar_; }
   ContentView* View() const { return view_.get(); }
 
-  // Puts the view in the content row (the previous one must have been taken).
-  void SetView(std::unique_ptr<ContentView> view);
+  // Puts the view in the content row, giving it the whole row, and returns the previous
+  // one (detached from the document, hidden, still a child until deleted).
+  std::unique_ptr<ContentView> ReplaceView(std::unique_ptr<ContentView> view);
   // Removes the content view from the pane (detached from the document, hidden).
   std::unique_ptr<ContentView> TakeView();
 

@@ -55,7 +55,7 @@ QWidget* SetImagesDialog::MakeGroup(int index) {
 }
 
 void SetImagesDialog::Browse(int index) {
-  QFileDialog dialog(this, windowTitle(), QString(), QStringLiteral("Windows Bitmap Files (*.bmp)"));
+  QFileDialog dialog(this, windowTitle(), QString(), QString::fromLatin1(kImageFileFilter));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

@@ -1,5 +1,5 @@
 #pragma once
-// Chooses the two bitmap files of a stereo pair, each shown as a 176 x 142 preview.
+// Chooses the two photographs of a stereo pair, each shown as a 176 x 142 preview.
 #include <QDialog>
 #include <QString>
 
@@ -14,6 +14,10 @@ class SetImagesDialog : public QDialog {
   static constexpr int kPreviewWidth = 176;
   static constexpr int kPreviewHeight = 142;
   static constexpr int kMaxNameLength = 255;
+  // The browse dialog offers every format the photographs load from.
+  static constexpr const char* kImageFileFilter =
+      "Images (*.bmp *.png *.jpg *.jpeg *.tif *.tiff);;Bitmap Files (*.bmp);;PNG Files (*.png);;"
+      "JPEG Files (*.jpg *.jpeg);;TIFF Files (*.tif *.tiff)";
 
   explicit SetImagesDialog(QWidget* parent = nullptr);
 
@@ -25,7 +29,6 @@ class SetImagesDialog : public QDialog {
 
   QLineEdit* NameEdit(int index) const { return edits_[index]; }
   QLabel* Preview(int index) const { return previews_[index]; }
-  QPushButton* BrowseButton(int index) const { return browse_[index]; }
 
  private:
   QWidget* MakeGroup(int index);

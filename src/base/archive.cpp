@@ -1,14 +1,11 @@
 #include "base/archive.h"
 
-#include <unistd.h>
-
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
+
+#include "base/printable_text.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the archive assumes a little-endian host");
@@ -96,6 +93,10 @@ double Archive::ReadDouble() {
   return v;
 }
 
+bool Archive::NextBytesAre(const void* bytes, size_t size) const {
+  return !storing_ && Remaining() >= size && std::memcmp(data_ + pos_, bytes, size) == 0;
+}
+
 void Archive::ReadBytes(void* out, size_t size) {
   Need(size);
   std::memcpy(out, data_ + pos_, size);
@@ -121,7 +122,8 @@ std::string Archive::ReadObjectTag() {
     std::string name(length, '\0');
     ReadBytes(name.data(), length);
     if (schema != 0)
-      throw ArchiveError("The file holds a class of an unknown version (" + name + ").");
+      throw ArchiveError("The file holds a class of an unknown version (" + PrintableText(name) +
+                         ").");
     const uint32_t number = NextObjectNumber();
     class_numbers_[name] = number;
     class_names_[number] = name;
@@ -142,45 +144,6 @@ std::string Archive::ReadObjectTag() {
   if (it == class_names_.end()) throw ArchiveError("The file refers to a class it never defined.");
   NextObjectNumber();
   return it->second;
-}
-
-Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-  {
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return Status::Fail("Cannot create the file " + path + ": " + std::strerror(errno));
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!ok || !closed) {
-      std::remove(temp.c_str());
-      return Status::Fail("Cannot write the file " + path + ": the disk may be full.");
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temp.c_str());
-    return Status::Fail("Cannot replace the file " + path + ": " + reason);
-  }
-  return Status::Ok();
-}
-
-Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec))
-    return Status::Fail("Cannot open the file " + path + ": it is not a file.");
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return Status::Fail("Cannot open the file " + path + ".");
-  const std::streamoff size = in.tellg();
-  if (size < 0) return Status::Fail("Cannot read the file " + path + ".");
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return Status::Fail("Not enough memory to read the file " + path + ".");
-  }
-  in.seekg(0);
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-    return Status::Fail("Cannot read the file " + path + ".");
-  return Status::Ok();
 }
 
 }  // namespace q3d

@@ -55,6 +55,9 @@ class Archive {
   // Back references are refused: our files never store an object twice.
   std::string ReadObjectTag();
   size_t Remaining() const { return size_ - pos_; }
+  // Whether the bytes ahead begin with these, without reading them: optional records
+  // after a file's fixed blocks are recognised by their tag.
+  bool NextBytesAre(const void* bytes, size_t size) const;
   size_t Position() const { return storing_ ? buffer_.size() : pos_; }
 
  private:
@@ -72,12 +75,5 @@ class Archive {
   std::map<std::string, uint32_t> class_numbers_;
   std::map<uint32_t, std::string> class_names_;
 };
-
-// Writes the bytes to a temporary file beside the path, then renames it over the path,
-// so a failure never destroys the previous file. Returns an empty string on success,
-// otherwise a message.
-Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
-// Reads a whole file; an empty optional-like result is signalled by the message.
-Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 
 }  // namespace q3d

@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "base/result.h"
 
 namespace q3d {
 namespace {
 
+// Refinement threads push records while the main thread reads them: one lock guards all.
 struct Stack {
+  std::mutex lock;
   std::array<ErrorRecord, kErrorStackSize> records{};
   int newest = -1;
 };
@@ -40,6 +43,7 @@ ErrorRecord MakeErrorRecord(int32_t code, int32_t severity, const std::string& m
 
 void PushError(const ErrorRecord& record) {
   Stack& stack = TheStack();
+  std::lock_guard guard(stack.lock);
   if (stack.newest == kErrorStackSize - 1) stack.newest = -1;
   ++stack.newest;
   ErrorRecord copy = record;
@@ -52,15 +56,24 @@ void PushError(const ErrorRecord& record) {
 
 ErrorRecord PopError(bool pop) {
   Stack& stack = TheStack();
+  std::lock_guard guard(stack.lock);
   if (stack.newest < 0) return ErrorRecord{};
   ErrorRecord record = stack.records[static_cast<size_t>(stack.newest)];
   if (pop) --stack.newest;
   return record;
 }
 
-int ErrorCount() { return TheStack().newest + 1; }
+int ErrorCount() {
+  Stack& stack = TheStack();
+  std::lock_guard guard(stack.lock);
+  return stack.newest + 1;
+}
 
-void ClearErrors() { TheStack().newest = -1; }
+void ClearErrors() {
+  Stack& stack = TheStack();
+  std::lock_guard guard(stack.lock);
+  stack.newest = -1;
+}
 
 void PushOutOfMemory() { PushError(MakeErrorRecord(kOutOfMemoryCode, 2, kOutOfMemoryMessage)); }
 

@@ -3,11 +3,10 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
-#include "model/mesh_builder.h"
 #include "model/model_file.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -17,13 +16,16 @@ struct MeshChoice {
   const char* name;
   int smooth;
   int cubic;
+  bool dense;
 };
 
-// The 3D view's Mesh menu: smoothing off, on by subdivision, on by cubic interpolation.
+// The 3D view's Mesh menu: smoothing off, on by subdivision, on by cubic interpolation,
+// and the dense surface.
 constexpr MeshChoice kMeshChoices[] = {
-    {"points", 0, 0},
-    {"subdivision", 1, 0},
-    {"cubic", 1, 1},
+    {"points", 0, 0, false},
+    {"subdivision", 1, 0, false},
+    {"cubic", 1, 1, false},
+    {"dense", 0, 0, true},
 };
 
 std::string LowerExtension(const std::string& path) {
@@ -40,17 +42,28 @@ CommandResult RunExport(const ParsedArguments& arguments) {
   const MeshChoice* mesh = nullptr;
   for (const MeshChoice& choice : kMeshChoices)
     if (meshName == choice.name) mesh = &choice;
-  if (!mesh) return Failure("--mesh: '" + meshName + "' is not points, subdivision or cubic");
+  if (!mesh)
+    return Failure("--mesh: '" + meshName + "' is not points, subdivision, cubic or dense");
+  ModelExportOptions options;
+  if (const auto margin = arguments.Value("--dense-margin")) {
+    std::string error;
+    const auto percent = ParseReal("--dense-margin", *margin, 0, 50, error);
+    if (!percent) return Failure(error);
+    options.denseParams.hullMargin = *percent / 100;
+  }
 
+  if (const auto refused = RefuseOutputOntoInput(output, {{"the project", path}}))
+    return Failure(*refused);
   CProjectDoc doc;
   if (const auto error = OpenProject(doc, path)) return Failure(*error);
   if (!doc.IsRendered())
     return Failure(path + ": the project is not rendered; run 'quorvan3d-cli render' first");
 
-  ModelExportOptions options;
   options.smooth = mesh->smooth;
   options.cubic = mesh->cubic;
-  const Status exported = ExportModel3D(output, doc.m_stereoPair, doc.m_model, options);
+  options.dense = mesh->dense;
+  ExportedMesh built;
+  const Status exported = ExportModel3D(output, doc.m_stereoPair, doc.m_model, options, &built);
   if (!exported) return Failure(exported.Reason());
 
   const std::string format = LowerExtension(output);
@@ -65,14 +78,11 @@ CommandResult RunExport(const ParsedArguments& arguments) {
                           std::to_string(doc.m_stereoPair.m_matches.Count()) + " matches)");
     return result;
   }
-  // The mesh the writer stored, built again to report its size (a build is deterministic).
-  MeshBuilder built;
-  doc.m_model.BuildMesh(built, options.cubic, options.gridSize, options.smooth);
   result.json.Set("mesh", mesh->name);
-  result.json.Set("vertices", built.VertexCount());
-  result.json.Set("triangles", built.FaceCount());
-  result.text.push_back("Exported " + output + ": " + std::to_string(built.VertexCount()) +
-                        " vertices, " + std::to_string(built.FaceCount()) + " triangles (" +
+  result.json.Set("vertices", built.vertices);
+  result.json.Set("triangles", built.triangles);
+  result.text.push_back("Exported " + output + ": " + std::to_string(built.vertices) +
+                        " vertices, " + std::to_string(built.triangles) + " triangles (" +
                         mesh->name + " mesh)");
   return result;
 }
@@ -86,13 +96,17 @@ Command ExportCommand() {
   spec.positionalCount = 1;
   spec.summary =
       "Exports the rendered model. The extension of MODEL chooses the format: .q3d (the 3D "
-      "model file), .wrl (VRML 2.0), .obj, .ply or .glb (glTF binary); the mesh formats store "
-      "the texture as a PNG beside the file, .glb inside it.";
+      "model file), .wrl (VRML 2.0), .obj, .ply, .glb (glTF binary) or .stl (binary, for "
+      "printing, no texture); the textured formats store the texture as a PNG beside the "
+      "file, .glb inside it.";
   spec.options = {
-      {"--output", "-o", "MODEL.{q3d,wrl,obj,ply,glb}", "the file to write", true},
-      {"--mesh", "", "points|subdivision|cubic",
-       "mesh of the mesh formats: the points' own triangles (default), refined once, or the "
-       "cubic grid"},
+      {"--output", "-o", "MODEL.{q3d,wrl,obj,ply,glb,stl}", "the file to write", true},
+      {"--mesh", "", "points|subdivision|cubic|dense",
+       "mesh of the mesh formats: the points' own triangles (default), refined once, the "
+       "cubic grid, or the dense surface matched at every pixel of the face"},
+      {"--dense-margin", "", "PERCENT",
+       "margin of the dense surface around the matches, in percent of their extent "
+       "(default 4)"},
   };
   return {spec, &RunExport};
 }

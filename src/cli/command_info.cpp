@@ -1,7 +1,10 @@
 // info: what a project holds and, after a render, its calibration, pose and fit.
+#include <sstream>
+
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
+#include "model/metric_scale.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -20,6 +23,20 @@ CommandResult RunInfo(const ParsedArguments& arguments) {
   result.json.Merge(report.json);
   result.text.push_back("Project " + path);
   result.text.insert(result.text.end(), report.text.begin(), report.text.end());
+  const MetricScale& scale = doc.m_model.m_metricScale;
+  if (scale.IsSet()) {
+    double mmPerUnit = 0;
+    const std::string problem = MillimetresPerUnit(doc.m_stereoPair, scale, mmPerUnit);
+    result.json.Set("scale_mm", scale.millimetres);
+    if (problem.empty()) result.json.Set("mm_per_unit", mmPerUnit);
+    std::ostringstream line;
+    line << "Scale: " << scale.millimetres << " mm between two matches; ";
+    if (problem.empty())
+      line << mmPerUnit << " mm per model unit (exports in millimetres)";
+    else
+      line << problem;
+    result.text.push_back(line.str());
+  }
   return result;
 }
 
@@ -34,7 +51,8 @@ Command InfoCommand() {
       "Shows the images, the point and match counts and whether the project is rendered; after a "
       "render also the focal lengths f1 and f2 in pixels, the rotation R and translation t of "
       "camera 2, how firmly the matches fix the focal lengths (their relative standard "
-      "deviations) and the median reprojection error in pixels.";
+      "deviations) and the median reprojection error in pixels; with a real distance set (scale) "
+      "also the millimetres per model unit.";
   return {spec, &RunInfo};
 }
 

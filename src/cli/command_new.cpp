@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/error_stack.h"
 #include "cli/commands.h"
 #include "cli/match_csv.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
-#include "base/error_stack.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -31,6 +31,10 @@ CommandResult RunNew(const ParsedArguments& arguments) {
   const std::string image1 = *arguments.Value("--image1");
   const std::string image2 = *arguments.Value("--image2");
   const std::string output = *arguments.Value("--output");
+
+  std::vector<NamedInput> inputs = {{"image 1", image1}, {"image 2", image2}};
+  if (const auto csv = arguments.Value("--matches")) inputs.push_back({"the match file", *csv});
+  if (const auto refused = RefuseOutputOntoInput(output, inputs)) return Failure(*refused);
 
   // The match file is read first: its mistakes are the cheapest to find.
   std::vector<CsvMatch> matches;

@@ -20,18 +20,13 @@ constexpr int kMinimumMatches = 10;
 constexpr const char* kFocalsMessage =
     "Error: Focals estimation. Please, try other positions to take the photographs.";
 
-// Entered focal lengths outside this range are typing errors, not lenses.
-constexpr double kSmallestFocalPx = 1.0;
-constexpr double kLargestFocalPx = 1e6;
-
 std::string AssumedFocalWarning(const CProjectDoc& doc, int c) {
   char text[320];
   std::snprintf(text, sizeof text,
                 "the matches do not determine the focal length of camera %d; the render assumes "
                 "%.0f px (a 26 mm-equivalent phone lens). Give the real one with --focal%d "
                 "(the photograph's properties or the camera's specifications give it).",
-                c + 1, std::abs(c == 0 ? doc.m_stereoPair.m_A1(0, 0) : doc.m_stereoPair.m_A2(0, 0)),
-                c + 1);
+                c + 1, doc.RenderedFocal(c), c + 1);
   return text;
 }
 
@@ -79,7 +74,8 @@ CommandResult RunRender(const ParsedArguments& arguments) {
                    " matches; the project has " + std::to_string(matchCount));
   if (!doc.ImagesLoaded()) return Failure(path + ": a render needs both images");
   for (int c = 0; c < 2; ++c)
-    if (entered[c]) doc.Camera(c).m_focal.entered_px = *entered[c];
+    if (entered[c])
+      if (const Status set = doc.SetEnteredFocal(c, *entered[c]); !set) return Failure(set.Reason());
 
   // The reconstruction's own time: search and fit, no file input or output.
   const auto start = std::chrono::steady_clock::now();

@@ -10,5 +10,6 @@ Command RenderCommand();
 Command ExportCommand();
 Command SnapCommand();
 Command InfoCommand();
+Command ScaleCommand();
 
 }  // namespace q3d::cli

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/terminal_progress.h"
 #include "base/diagnostics.h"
 #include "base/error_stack.h"
+#include "base/printable_text.h"
 #include "base/progress.h"
+#include "cli/command.h"
+#include "cli/terminal_progress.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ using q3d::cli::Command;
 using q3d::cli::CommandResult;
 
 constexpr const char* kToolName = "quorvan3d-cli";
+constexpr size_t kMaxMessageBytes = 2000;
 
 std::string ToolHelp() {
   std::string text = std::string("Usage: ") + kToolName + " COMMAND [OPTIONS]\n\n" +
@@ -39,7 +41,9 @@ std::string ToolHelp() {
 }
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kToolName, q3d::cli::OneLine(message).c_str());
+  // The last guard: whatever a message quotes, the terminal gets one line of printable text.
+  std::fprintf(stderr, "%s: %s\n", kToolName,
+               q3d::PrintableText(q3d::cli::OneLine(message), kMaxMessageBytes).c_str());
   return 1;
 }
 
@@ -54,7 +58,8 @@ void Print(const CommandResult& result, bool json) {
     std::printf("%s\n", result.json.Dump().c_str());
     return;
   }
-  for (const std::string& line : result.text) std::printf("%s\n", line.c_str());
+  for (const std::string& line : result.text)
+    std::printf("%s\n", q3d::PrintableText(line, kMaxMessageBytes).c_str());
 }
 
 }  // namespace

@@ -5,13 +5,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <map>
+
+#include "base/file_output.h"
+#include "base/printable_text.h"
 
 namespace q3d::cli {
 namespace {
 
+constexpr size_t kFieldQuoteBytes = 40;
 constexpr std::array<std::string_view, 4> kColumns = {"x1", "y1", "x2", "y2"};
 
 std::string_view Trim(std::string_view text) {
@@ -54,6 +56,7 @@ std::optional<std::vector<CsvMatch>> ParseMatchCsv(std::string_view text, std::s
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
 
   std::vector<CsvMatch> matches;
+  std::map<std::array<double, 4>, int> firstLineOf;  // a repeated row would be a degenerate match
   bool headerSeen = false;
   int lineNumber = 0;
   size_t start = 0;
@@ -84,15 +87,20 @@ std::optional<std::vector<CsvMatch>> ParseMatchCsv(std::string_view text, std::s
     std::array<double, 4> values{};
     for (size_t k = 0; k < fields.size(); ++k) {
       if (!ParseCoordinate(fields[k], values[k])) {
-        error = LinePrefix(lineNumber) + std::string(kColumns[k]) + " '" + std::string(fields[k]) +
-                "' is not a finite number";
+        error = LinePrefix(lineNumber) + std::string(kColumns[k]) + " " +
+                QuotedText(fields[k], kFieldQuoteBytes) + " is not a finite number";
         return std::nullopt;
       }
       if (values[k] < 0.0) {
-        error = LinePrefix(lineNumber) + std::string(kColumns[k]) + " " + std::string(fields[k]) +
-                " is negative";
+        error = LinePrefix(lineNumber) + std::string(kColumns[k]) + " " +
+                PrintableText(fields[k], kFieldQuoteBytes) + " is negative";
         return std::nullopt;
       }
+    }
+    const auto [first, added] = firstLineOf.emplace(values, lineNumber);
+    if (!added) {
+      error = LinePrefix(lineNumber) + "repeats the match of line " + std::to_string(first->second);
+      return std::nullopt;
     }
     matches.push_back({values[0], values[1], values[2], values[3], lineNumber});
   }
@@ -104,24 +112,14 @@ std::optional<std::vector<CsvMatch>> ParseMatchCsv(std::string_view text, std::s
 }
 
 std::optional<std::vector<CsvMatch>> ReadMatchCsv(const std::string& path, std::string& error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = path + ": is a directory, not a match file";
+  std::vector<uint8_t> bytes;
+  if (const Status read = ReadWholeFile(path, bytes); !read) {
+    error = read.Reason();
     return std::nullopt;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot be read (" + std::strerror(errno) + ")";
-    return std::nullopt;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) {
-    error = path + ": cannot be read";
-    return std::nullopt;
-  }
+  const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::string parseError;
-  auto matches = ParseMatchCsv(content.str(), parseError);
+  auto matches = ParseMatchCsv(content, parseError);
   if (!matches) error = path + ": " + parseError;
   return matches;
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "cli/command.h"
 #include "project/project_doc.h"
 
@@ -31,6 +32,15 @@ std::optional<std::string> SaveProjectSafely(CProjectDoc& doc, const std::string
   if (saved) return std::nullopt;
   ClearErrors();
   return NamingPath(saved.Reason(), path);
+}
+
+std::optional<std::string> RefuseOutputOntoInput(const std::string& output,
+                                                 const std::vector<NamedInput>& inputs) {
+  for (const NamedInput& input : inputs)
+    if (IsSameFile(output, input.path))
+      return output + ": is " + input.role + " of this command; writing it would destroy " +
+             input.role + " (choose another output file)";
+  return std::nullopt;
 }
 
 std::string OutputPathOr(const ParsedArguments& arguments, const std::string& input) {

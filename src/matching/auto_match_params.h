@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 
+#include "stereo/dot_centre.h"
+
 namespace q3d {
 
 struct AutoMatchParams {
@@ -29,6 +31,9 @@ struct AutoMatchParams {
   int32_t windowHeight = 7;
   double threshold = 0.4;
   int32_t widthFactor = 4;
+  // Not a dialog field: how the dots' centres are found, as the application's setting for
+  // points placed on dots gives it.
+  DotCentring dotCentring = DotCentring::kPrecise;
 };
 
 // The fields in the dialog's order (groups: feature extraction, correlation, matching).

@@ -48,6 +48,7 @@ Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, Ima
   dotOptions.maxCount = params.points;
   dotOptions.gaussianSize = params.gaussianSize;
   dotOptions.gaussianDev = params.gaussianDev;
+  dotOptions.centring = params.dotCentring;
   dotOptions.maxDiameter = std::max(20, static_cast<int>(kMaxDotShareOfImage *
                                                          std::max(camera.Width(), camera.Height())));
   if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return OutOfMemory();

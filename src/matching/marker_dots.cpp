@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "matching/smoothing.h"
+#include "stereo/dot_centre.h"
 #include "stereo/marker_detector.h"
 
 namespace q3d {
@@ -130,8 +131,12 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
     if (compact) {
       if (!detector.FitCentre()) return 0;
       const double radius = std::sqrt(shape.area / CV_PI);
-      const double cx = cut.x + detector.CentreX();
-      const double cy = cut.y + detector.CentreY();
+      cv::Point2d centre(detector.CentreX(), detector.CentreY());
+      if (options.centring == DotCentring::kPrecise) {
+        if (const auto precise = PreciseDotCentre(window.Mat(), detector)) centre = *precise;
+      }
+      const double cx = cut.x + centre.x;
+      const double cy = cut.y + centre.y;
       const int frame = std::max(3, static_cast<int>(std::ceil(radius)));
       const double contrast =
           SurroundingMean(detector, window.Mat(), shape.box, frame) - detector.RegionMean();

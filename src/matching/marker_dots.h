@@ -1,11 +1,13 @@
 #pragma once
 // Dark make-up dots: dark local minima are grown into regions and centred by the marker
-// detector exactly as a hand-placed point is, so automatic points sit on the markers too.
+// detector and the precise centre step exactly as a hand-placed point is, so automatic
+// points sit on the markers too.
 #include <cstdint>
 
 #include <opencv2/core.hpp>
 
 #include "matching/feature.h"
+#include "stereo/dot_centre.h"
 
 namespace q3d {
 
@@ -17,6 +19,8 @@ struct DotOptions {
   uint8_t meanMargin = 30;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
+  // The centres are found as a hand-placed point's are.
+  DotCentring centring = DotCentring::kPrecise;
 };
 
 // Dots whose centre lies inside area of the 8-bit grey image, darkest contrast first. A

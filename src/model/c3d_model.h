@@ -2,7 +2,10 @@
 // The drawable result of a render: the 512 x 512 texture resampled from image 1 and the
 // mesh built into a mesh builder owned by the caller (the 3D view, an exporter).
 #include <cstdint>
+#include <opencv2/core.hpp>
 
+#include "matching/dense_matching.h"
+#include "model/metric_scale.h"
 #include "stereo/image.h"
 
 namespace q3d {
@@ -10,10 +13,12 @@ namespace q3d {
 class Archive;
 class CStereoPair;
 class MeshBuilder;
+class Progress;
 
 class C3DModel {
  public:
   static constexpr int kTextureSize = 512;
+  static constexpr int kDenseTextureSize = 2048;  // largest side of a dense mesh's texture
   static constexpr int kGridSize = 50;
 
   explicit C3DModel(CStereoPair* stereoPair);
@@ -28,6 +33,15 @@ class C3DModel {
   int BuildMesh(MeshBuilder& builder, int cubic, int gridSize, int smooth);
   int BuildPointMesh(MeshBuilder& builder, int refine);
   int BuildGridMesh(MeshBuilder& builder, int gridSize);
+  // The dense surface (every matched pixel of image 1 on a regular grid), in the points
+  // mesh's frame: the same triangulation, mirroring and centring. Returns a status
+  // (negative = failure, with an error record pushed).
+  int BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params = {},
+                     Progress* progress = nullptr);
+  // Image 1's region under the last dense mesh, resampled so that its larger side is at
+  // most maxSide pixels (never enlarged); the dense mesh's texture coordinates refer to it.
+  // Empty before a dense build.
+  cv::Mat DenseTexture(int maxSide) const;
   // The model's block of the 3D model file.
   void WriteModel(Archive& ar) const;
 
@@ -44,6 +58,8 @@ class C3DModel {
   int32_t m_polygonCount = 0;
   IplROI m_sourceRoi;
   IplROI m_textureRoi{0, 0, 0, kTextureSize, kTextureSize};
+  cv::Rect m_denseRegion;     // image 1's region under the last dense mesh; not stored
+  MetricScale m_metricScale;  // stored by the document after the model's own record
 };
 
 }  // namespace q3d

@@ -1,10 +1,11 @@
 // The model's texture: image 1's region around its points resampled to 512 x 512.
+#include <cmath>
 #include <new>
-
 #include <opencv2/imgproc.hpp>
 
-#include "model/c3d_model.h"
 #include "base/error_stack.h"
+#include "model/c3d_model.h"
+#include "stereo/loaded_records.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -50,6 +51,12 @@ void C3DModel::UpdateTexture() {
   if (region.width == 0 || region.height == 0) return;
   if (!camera1.HasImage() || camera1.m_image.Channels() != 3 || camera1.m_image.Depth() != 8) {
     PushErrorText("Error: Image 1 has no colour image to take the texture from.");
+    return;
+  }
+  // The region's buffer is bounded by the image, never by what the points claim.
+  const int reach = 2 * static_cast<int>(std::ceil(kPointMarginPixels)) + 2;
+  if (region.width > camera1.Width() + reach || region.height > camera1.Height() + reach) {
+    PushErrorText("Error: The points of Image 1 lie outside the image; no texture can be taken.");
     return;
   }
   try {

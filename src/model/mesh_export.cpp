@@ -18,7 +18,7 @@ std::string LowerExtension(const std::string& path) {
 
 bool IsMeshExportPath(const std::string& path) {
   const std::string ext = LowerExtension(path);
-  return ext == ".wrl" || ext == ".obj" || ext == ".ply" || ext == ".glb";
+  return ext == ".wrl" || ext == ".obj" || ext == ".ply" || ext == ".glb" || ext == ".stl";
 }
 
 Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
@@ -27,8 +27,9 @@ Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Ma
   if (ext == ".obj") return WriteObj(path, mesh, texture);
   if (ext == ".ply") return WritePly(path, mesh, texture);
   if (ext == ".glb") return WriteGlb(path, mesh, texture);
+  if (ext == ".stl") return WriteStl(path, mesh);
   return Status::Fail("\"" + path +
-                      "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).");
+                      "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb, .stl).");
 }
 
 }  // namespace q3d

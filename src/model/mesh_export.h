@@ -20,10 +20,12 @@ Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
 Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 // glTF 2.0 binary with the texture embedded.
 Status WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
+// Binary STL for printing: the triangles with their facet normals, no texture.
+Status WriteStl(const std::string& path, const MeshBuilder& mesh);
 
 // True when the extension of path names one of the formats above (case ignored).
 bool IsMeshExportPath(const std::string& path);
-// Chooses the writer by the extension (.wrl, .obj, .ply, .glb; case ignored).
+// Chooses the writer by the extension (.wrl, .obj, .ply, .glb, .stl; case ignored).
 Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture);
 
 }  // namespace q3d

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <filesystem>
-
 #include <opencv2/imgcodecs.hpp>
 
 namespace q3d::mesh_export {
@@ -25,7 +24,15 @@ bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png) {
 
 SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension) {
   const std::filesystem::path p(path);
-  const std::string name = p.stem().string() + suffixAndExtension;
+  // The model file refers to the name on a line of its own (mtllib, map_Kd), where readers
+  // split at blanks; and the name must fit the file system however long the model's is.
+  std::string stem = p.stem().string();
+  for (char& c : stem)
+    if (c == ' ' || c == '\t') c = '_';
+  constexpr size_t kNameMax = 255;
+  if (stem.size() + suffixAndExtension.size() > kNameMax)
+    stem.resize(kNameMax > suffixAndExtension.size() ? kNameMax - suffixAndExtension.size() : 0);
+  const std::string name = stem + suffixAndExtension;
   return {(p.parent_path() / name).string(), name};
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 // Helpers shared by the mesh writers.
 #include <cstdint>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
-
-#include <opencv2/core.hpp>
 
 #include "base/result.h"
 #include "model/mesh_builder.h"
@@ -21,6 +20,7 @@ struct SideFile {
   std::string path;
   std::string name;
 };
+// Blanks in the stem become underscores; the stem is shortened to fit the name limit.
 SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension);
 
 // Shortest text that reads back as the same value, independent of the locale.

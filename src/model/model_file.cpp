@@ -6,6 +6,7 @@
 
 #include "base/archive.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_export.h"
@@ -49,11 +50,11 @@ Status WriteModelFile(const std::string& path, const CStereoPair& pair, const C3
 }
 
 Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
-                     const ModelExportOptions& options) {
+                     const ModelExportOptions& options, ExportedMesh* written, Progress* progress) {
   const bool modelFile = IsModelFilePath(path);
   if (!modelFile && !IsMeshExportPath(path)) {
     return Status::Fail("\"" + path +
-                        "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb).");
+                        "\" has no known 3D model extension (.q3d, .wrl, .obj, .ply, .glb, .stl).");
   }
   if (!HasRenderResults(pair)) return Status::Fail(kNoRender);
   const int errorsBefore = ErrorCount();
@@ -72,11 +73,28 @@ Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model
     return WriteModelFile(path, pair, model);
   }
   MeshBuilder mesh;
-  const int status = model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
+  const int status = options.dense
+                         ? model.BuildDenseMesh(mesh, options.denseParams, progress)
+                         : model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
   if (status < 0 || mesh.FaceCount() == 0) {
     return failure("The model has no triangles to export: it needs matches around a surface.");
   }
-  return ExportMesh(path, mesh, model.m_texture.Mat());
+  // A mesh without its texture would export as a success with a blank surface. The dense
+  // surface takes its texture from Image 1 at the resolution it deserves.
+  const cv::Mat texture =
+      options.dense ? model.DenseTexture(options.denseTextureSize) : model.m_texture.Mat();
+  if (texture.empty() || ErrorCount() > errorsBefore)
+    return failure("The texture could not be made from Image 1.");
+  if (model.m_metricScale.IsSet()) {
+    double mmPerUnit = 0;
+    if (std::string error = MillimetresPerUnit(pair, model.m_metricScale, mmPerUnit);
+        !error.empty())
+      return failure(error);
+    const auto s = static_cast<float>(mmPerUnit);
+    mesh.Scale(s, s, s);
+  }
+  if (written) *written = {mesh.VertexCount(), mesh.FaceCount()};
+  return ExportMesh(path, mesh, texture);
 }
 
 }  // namespace q3d

@@ -4,11 +4,13 @@
 #include <string>
 
 #include "base/result.h"
+#include "matching/dense_matching.h"
 
 namespace q3d {
 
 class C3DModel;
 class CStereoPair;
+class Progress;
 
 // Size of a .q3d file with a 512 x 512 texture: kModelFileBaseSize + 32 bytes per match.
 constexpr long kModelFileBaseSize = 787078;
@@ -27,13 +29,24 @@ struct ModelExportOptions {
   int smooth = 0;  // 0: the points' own mesh; otherwise refined once (subdivision) ...
   int cubic = 0;   // ... or, when this is set too, the interpolated grid
   int gridSize = 50;
+  bool dense = false;  // the dense surface instead, textured at up to denseTextureSize
+  DenseMatchParams denseParams;
+  int denseTextureSize = 2048;  // C3DModel::kDenseTextureSize
+};
+
+// Size of the mesh an export wrote.
+struct ExportedMesh {
+  int vertices = 0;
+  int triangles = 0;
 };
 
 // Export 3D Model: by extension (case ignored) the .q3d file, or the mesh built with the
-// options and the texture as .wrl, .obj, .ply or .glb. The texture is brought up to date
-// first (unchanged regions keep their retouching). Returns an empty string on success,
-// otherwise a message, with nothing written and no error record left on the stack.
+// options and the texture as .wrl, .obj, .ply, .glb or .stl (no texture); `written`, when
+// given, receives the mesh's size. With a metric scale set the mesh is in millimetres. The texture
+// is brought up to date first (unchanged regions keep their retouching). A failure writes nothing
+// and leaves no error record on the stack.
 Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model,
-                     const ModelExportOptions& options = {});
+                     const ModelExportOptions& options = {}, ExportedMesh* written = nullptr,
+                     Progress* progress = nullptr);
 
 }  // namespace q3d

@@ -1,42 +1,12 @@
 #include "model/staged_files.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 namespace q3d {
-namespace {
-
-std::string TemporaryName(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
-}  // namespace
-
-StagedFiles::~StagedFiles() {
-  for (const Entry& e : entries_) {
-    std::error_code ignored;
-    std::filesystem::remove(e.temporary, ignored);
-  }
-}
 
 Status StagedFiles::Stage(const std::string& path, std::span<const uint8_t> bytes) {
-  Entry entry{TemporaryName(path), path};
-  std::ofstream out(entry.temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    return Status::Fail("Cannot create \"" + path + "\": " + std::strerror(errno) + ".");
-  }
-  entries_.push_back(entry);  // removed again if anything below fails
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) return Status::Fail("Cannot write \"" + path + "\" (disk full?).");
+  Result<TemporaryFile> file = TemporaryFile::CreateFor(path);
+  if (!file) return file.GetStatus();
+  if (Status written = file->Write(bytes); !written) return written;
+  entries_.push_back(std::move(*file));
   return Status::Ok();
 }
 
@@ -46,14 +16,9 @@ Status StagedFiles::Stage(const std::string& path, const std::string& text) {
 }
 
 Status StagedFiles::Commit() {
-  while (!entries_.empty()) {
-    const Entry& e = entries_.front();
-    std::error_code error;
-    std::filesystem::rename(e.temporary, e.destination, error);
-    if (error)
-      return Status::Fail("Cannot write \"" + e.destination + "\": " + error.message() + ".");
-    entries_.erase(entries_.begin());
-  }
+  for (TemporaryFile& file : entries_)
+    if (Status committed = file.Commit(); !committed) return committed;
+  entries_.clear();
   return Status::Ok();
 }
 

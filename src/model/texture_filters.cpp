@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -78,10 +79,18 @@ bool MakeupCleaner::Prepare(cv::Mat target) {
 bool MakeupCleaner::Apply(int threshold, int maximum, int median) {
   if (target_.empty()) return false;
   threshold = std::clamp(threshold, 0, 255);
+  const int window = OddMaskSize(median);
+  if (!UpdateSkinLevel(window)) return false;
   bool anyMarked = false;
   const int m = std::clamp(maximum, 1, kMaxMaskSize);
   const bool grown = Guarded([&] {
-    cv::compare(gray_, threshold, mask_, cv::CMP_LT);
+    // The threshold holds for skin of the region's typical brightness and follows the
+    // skin around each pixel: in a shadow, dots are darker than the shadowed skin only.
+    cv::Mat limit;
+    skin_.convertTo(limit, CV_32F, threshold / typicalSkin_);
+    cv::Mat grey;
+    gray_.convertTo(grey, CV_32F);
+    cv::compare(grey, limit, mask_, cv::CMP_LT);
     anyMarked = cv::countNonZero(mask_) > 0;
     if (!anyMarked) return;
     const cv::Mat grow = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(m, m));
@@ -90,17 +99,65 @@ bool MakeupCleaner::Apply(int threshold, int maximum, int median) {
   if (!grown) return false;
   if (!anyMarked) return true;
 
-  // The constant-time median of the whole region, then only the marked pixels taken:
-  // much faster than a masked median and the same result for those pixels.
-  cv::Mat smoothed;
-  if (!ApplyMaskFilter(TextureFilterKind::Median, target_, smoothed, median)) return false;
-  return Guarded([&] { smoothed.copyTo(target_, mask_); });
+  return Guarded([&] { FillMarked(median); });
+}
+
+void MakeupCleaner::FillMarked(int median) {
+  // Each marked pixel takes the median of the unmarked pixels in its median x median
+  // window: the skin around a dot, never the dot itself, so a dot larger than half the
+  // window leaves no dark core and no ring. Pixels whose window holds no skin wait for
+  // the next pass, which doubles the window.
+  const cv::Mat source = target_.clone();
+  cv::Mat pending = mask_.clone();
+  std::vector<uint8_t> values[3];
+  for (int half = OddMaskSize(median) / 2; cv::countNonZero(pending) > 0; half *= 2) {
+    cv::Mat filled = pending.clone();
+    for (int y = 0; y < source.rows; ++y) {
+      for (int x = 0; x < source.cols; ++x) {
+        if (!pending.at<uint8_t>(y, x)) continue;
+        for (auto& v : values) v.clear();
+        for (int v = std::max(0, y - half); v <= std::min(source.rows - 1, y + half); ++v)
+          for (int u = std::max(0, x - half); u <= std::min(source.cols - 1, x + half); ++u)
+            if (!mask_.at<uint8_t>(v, u))
+              for (int c = 0; c < 3; ++c) values[c].push_back(source.at<cv::Vec3b>(v, u)[c]);
+        if (values[0].empty()) continue;
+        for (int c = 0; c < 3; ++c) {
+          auto middle = values[c].begin() + static_cast<std::ptrdiff_t>(values[c].size() / 2);
+          std::nth_element(values[c].begin(), middle, values[c].end());
+          target_.at<cv::Vec3b>(y, x)[c] = *middle;
+        }
+        filled.at<uint8_t>(y, x) = 0;
+      }
+    }
+    // A region marked all over has no skin to take: it keeps its colours.
+    if (cv::countNonZero(filled) == cv::countNonZero(pending) && half > std::max(source.rows, source.cols)) break;
+    pending = filled;
+  }
+}
+
+bool MakeupCleaner::UpdateSkinLevel(int window) {
+  if (window == skinWindow_ && !skin_.empty()) return true;
+  skinWindow_ = window;
+  return Guarded([&] {
+    // Closing fills the dots with the skin around them and keeps the edges of larger
+    // areas such as a shadow. Its window is two medians wide: the median must cover most
+    // of a dot to replace it, so twice that covers a whole dot.
+    const int wide = 2 * window + 1;
+    const cv::Mat disc = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(wide, wide));
+    cv::morphologyEx(gray_, skin_, cv::MORPH_CLOSE, disc, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    std::vector<uint8_t> levels(skin_.begin<uint8_t>(), skin_.end<uint8_t>());
+    const auto middle = levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2);
+    std::nth_element(levels.begin(), middle, levels.end());
+    typicalSkin_ = std::max<int>(*middle, 1);
+  });
 }
 
 void MakeupCleaner::Reset() {
   target_ = cv::Mat();
   gray_.release();
   mask_.release();
+  skin_.release();
+  skinWindow_ = 0;
 }
 
 cv::Mat MakeBrushAlpha() {

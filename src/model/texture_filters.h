@@ -32,7 +32,11 @@ class MakeupCleaner {
   // other values reuse it. Returns false when the target is unusable.
   bool Prepare(cv::Mat target);
   // Pixels darker than threshold are marked, the marks grown with a maximum x maximum
-  // window, and the marked pixels replaced by the median x median median of the target.
+  // window, and the marked pixels replaced by the median of the unmarked pixels of their
+  // median x median window (a wider window where that holds none).
+  // The threshold is for skin of the region's median brightness; elsewhere it is scaled
+  // by the brightness of the skin around the pixel (the grey closed over twice the
+  // median's window), so dots are found in shadow and bright skin alike.
   // A failing step pushes the image-library error record and ends the run (false),
   // leaving the target partly processed.
   bool Apply(int threshold, int maximum, int median);
@@ -42,9 +46,16 @@ class MakeupCleaner {
   void Reset();
 
  private:
+  // The local skin level for the window, computed once per window size.
+  bool UpdateSkinLevel(int window);
+  void FillMarked(int median);
+
   cv::Mat target_;
   cv::Mat gray_;
   cv::Mat mask_;
+  cv::Mat skin_;
+  int skinWindow_ = 0;
+  double typicalSkin_ = 1.0;
 };
 
 // The clone brush: a 21 x 22 soft round spot copied from a source rectangle.

@@ -4,6 +4,7 @@
 
 #include "base/archive.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 
 namespace q3d {
 

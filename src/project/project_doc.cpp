@@ -1,12 +1,17 @@
 #include "project/project_doc.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
-#include "model/model_file.h"
 #include "base/archive.h"
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "base/progress.h"
+#include "model/model_file.h"
+#include "project/metric_scale_record.h"
 #include "stereo/focal_record.h"
+#include "stereo/loaded_records.h"
 
 namespace q3d {
 namespace {
@@ -15,6 +20,12 @@ namespace {
 Status Reported(Status status) {
   if (!status) PushErrorText(status.Reason(), status.Code(), status.Severity());
   return status;
+}
+
+void CheckLoadedCamera(const CCamera& camera, int imageNumber) {
+  const bool bounded = camera.HasImage();
+  CheckLoadedPoints(camera.m_points, bounded ? camera.Width() : 0, bounded ? camera.Height() : 0,
+                    imageNumber);
 }
 
 }  // namespace
@@ -26,6 +37,7 @@ void CProjectDoc::DeleteContents() {
   m_camera1.Clear();
   m_camera2.Clear();
   m_model.Clear();
+  m_model.m_metricScale = {};
   if (m_resetPanes) m_resetPanes();
 }
 
@@ -34,9 +46,7 @@ void CProjectDoc::AddObserver(DocumentObserver* observer) {
     m_observers.push_back(observer);
 }
 
-void CProjectDoc::RemoveObserver(DocumentObserver* observer) {
-  std::erase(m_observers, observer);
-}
+void CProjectDoc::RemoveObserver(DocumentObserver* observer) { std::erase(m_observers, observer); }
 
 void CProjectDoc::UpdateAllViews(DocumentObserver* sender, int hint) {
   // An observer may detach itself while being notified: iterate over a copy.
@@ -82,6 +92,28 @@ void CProjectDoc::RemoveRenderData() {
   if (m_resetPanes) m_resetPanes();
   m_model.Clear();
   SetModifiedFlag();
+}
+
+Status CProjectDoc::SetEnteredFocal(int cameraIndex, double pixels) {
+  if (pixels != 0 && !(pixels >= kSmallestFocalPx && pixels <= kLargestFocalPx)) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "A focal length of %g pixels is no lens: give one from %g to %g pixels.", pixels,
+                  kSmallestFocalPx, kLargestFocalPx);
+    return Reported(Status::Fail(text));
+  }
+  double& entered = Camera(cameraIndex).m_focal.entered_px;
+  if (entered != pixels) {
+    entered = pixels;
+    SetModifiedFlag();
+  }
+  return Status::Ok();
+}
+
+double CProjectDoc::RenderedFocal(int cameraIndex) const {
+  if (!IsRendered()) return 0;
+  const Matrix& A = cameraIndex == 0 ? m_stereoPair.m_A1 : m_stereoPair.m_A2;
+  return A.rows() == 3 && A.cols() == 3 ? std::abs(A(0, 0)) : 0;
 }
 
 void CProjectDoc::DeleteSelected(DocumentObserver* sender) {
@@ -130,16 +162,20 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   const std::string prefix = ar.IsLoading() ? "Loading " : "Saving ";
   progress->SetStep(prefix + "Image 1...");
   m_camera1.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera1, 1);
   progress->SetStep(prefix + "Image 2...");
   progress->SetPos(25);
   m_camera2.Serialize(ar);
+  if (ar.IsLoading()) CheckLoadedCamera(m_camera2, 2);
   progress->SetStep(prefix + "Stereo Pair...");
   progress->SetPos(50);
   m_stereoPair.Serialize(ar);
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
+  // Optional records, each recognised by its tag, always in this order.
   SerializeFocalRecord(ar, m_camera1, m_camera2, m_stereoPair);
+  SerializeMetricScale(ar, m_model.m_metricScale);
   progress->SetPos(100);
 }
 

@@ -75,6 +75,11 @@ class CProjectDoc {
   // Render; the modified flag is set on success. The failure says why.
   Status Render(const RenderOptions& options = {}, Progress* progress = nullptr);
   void RemoveRenderData();
+  // The focal length the user knows for a photograph (camera index 0 or 1), in pixels; 0
+  // forgets it. It takes part in the next render. A value no lens has is refused.
+  Status SetEnteredFocal(int cameraIndex, double pixels);
+  // The focal length the last render used for a photograph, in pixels; 0 when not rendered.
+  double RenderedFocal(int cameraIndex) const;
 
   // Point editing of a camera view (camera index 0 or 1).
   void DeleteSelected(DocumentObserver* sender = nullptr);

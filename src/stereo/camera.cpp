@@ -1,6 +1,7 @@
 #include "stereo/camera.h"
 
 #include "base/archive.h"
+#include "base/printable_text.h"
 #include "stereo/image_record.h"
 
 namespace q3d {
@@ -32,7 +33,8 @@ void CCamera::Serialize(Archive& ar) {
   for (size_t i = 0; i < count; ++i) {
     const std::string cls = ar.ReadObjectTag();
     if (cls.empty()) continue;  // a null entry holds nothing
-    if (cls != kPointClass) throw ArchiveError("The file holds a " + cls + " where a point was expected.");
+    if (cls != kPointClass)
+      throw ArchiveError("The file holds a " + PrintableText(cls) + " where a point was expected.");
     auto point = std::make_unique<CSpPoint>();
     point->m_id = ar.ReadInt32();
     point->m_x = ar.ReadDouble();

@@ -1,10 +1,12 @@
 #pragma once
 // One photograph: colour image, its grey copy, the points placed on it and the region
 // of interest the views work in.
+#include <optional>
 #include <string>
 
 #include "base/result.h"
 #include "stereo/camera_focal.h"
+#include "stereo/dot_centre.h"
 #include "stereo/image.h"
 #include "stereo/sp_point.h"
 
@@ -30,9 +32,13 @@ class CCamera {
   // Loads the file as the colour image, builds the grey copy and sets the region to the
   // whole image.
   Status Load(const std::string& path);
-  // Places a point on the dark marker under the integer pixel (x, y). found is set to 1
-  // when a point was added. Returns 1 unless an operation failed.
-  int AddPointAt(int x, int y, int& found);
+  // Places a point on the dark marker under the integer pixel (x, y), at the detector's
+  // centre or, by default, at the precise centre where that step succeeds. found is set
+  // to 1 when a point was added. Returns 1 unless an operation failed.
+  int AddPointAt(int x, int y, int& found, DotCentring centring = DotCentring::kPrecise);
+  // The centre of the dark marker under (x, y) without adding a point; empty when there
+  // is none. Returns 1 unless an operation failed (error record pushed).
+  int FindDotCentre(int x, int y, DotCentring centring, std::optional<cv::Point2d>& centre) const;
   void Serialize(Archive& ar);
 
   Image m_image;

@@ -1,12 +1,28 @@
 #pragma once
 // What is known of a photograph's focal length before a render: the value its metadata
 // gives, the value the user entered, and the camera that took it.
+#include <cmath>
 #include <optional>
 #include <string>
 
 #include "numeric/render_pipeline.h"
 
 namespace q3d {
+
+// Focal lengths outside this range are typing errors, not lenses.
+constexpr double kSmallestFocalPx = 1.0;
+constexpr double kLargestFocalPx = 1e6;
+// The diagonal of a 36 x 24 mm film frame: a 35 mm-equivalent focal length is stated
+// against it, so it converts to pixels through the image's own diagonal.
+constexpr double kFilmDiagonalMm = 43.27;
+
+inline double FocalPxFrom35mm(double millimetres, int width, int height) {
+  return millimetres * std::hypot(width, height) / kFilmDiagonalMm;
+}
+inline double Focal35mmFromPx(double pixels, int width, int height) {
+  const double diagonal = std::hypot(width, height);
+  return diagonal > 0 ? pixels * kFilmDiagonalMm / diagonal : 0;
+}
 
 struct CameraFocal {
   double exif_px = 0;     // 0: the photograph gives none

@@ -60,8 +60,9 @@ Status CCamera::Load(const std::string& path) {
   return Status::Ok();
 }
 
-int CCamera::AddPointAt(int x, int y, int& found) {
-  found = 0;
+int CCamera::FindDotCentre(int x, int y, DotCentring centring,
+                           std::optional<cv::Point2d>& centre) const {
+  centre.reset();
   // Without a grey image, or off the image, there is no marker under the click.
   if (!m_gray.HasData() || x < 0 || y < 0 || x >= m_gray.Width() || y >= m_gray.Height()) return 1;
   const int width = m_gray.Width();
@@ -86,16 +87,27 @@ int CCamera::AddPointAt(int x, int y, int& found) {
   if (result == 1) result = detector.GrowRegion(window, x - x0, y - y0);
   if (result == 1 && !detector.IsEmpty()) {
     result = detector.FitCentre();
-    const double centreX = x0 + detector.CentreX();
-    const double centreY = y0 + detector.CentreY();
-    // Strict bounds; an undefined (NaN) centre fails them too.
-    if (result == 1 && centreX > 0 && centreX < width && centreY > 0 && centreY < height) {
-      result = m_points.Add(std::make_unique<CSpPoint>(centreX, centreY));
-      found = result == 1 ? 1 : 0;
+    cv::Point2d found(detector.CentreX(), detector.CentreY());
+    if (result == 1 && centring == DotCentring::kPrecise) {
+      if (const auto precise = PreciseDotCentre(window.Mat(), detector)) found = *precise;
     }
+    found += cv::Point2d(x0, y0);
+    // Strict bounds; an undefined (NaN) centre fails them too.
+    if (result == 1 && found.x > 0 && found.x < width && found.y > 0 && found.y < height)
+      centre = found;
   }
   detector.Release();
   return result;
+}
+
+int CCamera::AddPointAt(int x, int y, int& found, DotCentring centring) {
+  found = 0;
+  std::optional<cv::Point2d> centre;
+  if (!FindDotCentre(x, y, centring, centre)) return 0;
+  if (!centre) return 1;
+  if (!m_points.Add(std::make_unique<CSpPoint>(centre->x, centre->y))) return 0;
+  found = 1;
+  return 1;
 }
 
 }  // namespace q3d

@@ -11,7 +11,6 @@
 namespace q3d {
 
 namespace {
-constexpr double kFilmDiagonalMm = 43.27;  // of a 36 x 24 mm frame
 constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 struct ExifDataFree {
@@ -88,7 +87,7 @@ CameraFocal ReadExifFocal(const std::string& path, int width, int height) {
   const double resolution = NumberOf(data.get(), EXIF_TAG_FOCAL_PLANE_X_RESOLUTION);
   double px = std::nan("");
   if (equivalent_mm > 0) {
-    px = equivalent_mm * std::hypot(width, height) / kFilmDiagonalMm;
+    px = FocalPxFrom35mm(equivalent_mm, width, height);
   } else if (focal_mm > 0 && resolution > 0) {
     const double unit = NumberOf(data.get(), EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT);
     px = focal_mm * resolution / UnitMm(std::isnan(unit) ? 2 : unit);

@@ -1,7 +1,6 @@
 #include "stereo/focal_record.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "base/archive.h"
 
@@ -55,10 +54,10 @@ void SerializeFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CSter
   }
   for (CCamera* camera : cameras) camera->m_focal = CameraFocal{};
   pair.m_focalSource = {FocalSource::kMeasured, FocalSource::kMeasured};
+  if (!ar.NextBytesAre(kTag, sizeof kTag)) return;
   char tag[sizeof kTag];
-  if (ar.Remaining() < sizeof tag + 4) return;
   ar.ReadBytes(tag, sizeof tag);
-  if (std::memcmp(tag, kTag, sizeof tag) != 0 || ar.ReadInt32() != kVersion) return;
+  if (ar.ReadInt32() != kVersion) return;
   for (CCamera* camera : cameras) {
     camera->m_focal.exif_px = ReadFocal(ar);
     camera->m_focal.entered_px = ReadFocal(ar);

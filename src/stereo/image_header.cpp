@@ -1,66 +1,142 @@
 #include "stereo/image_header.h"
 
 #include <array>
-#include <cstdint>
-#include <fstream>
+#include <cstdlib>
 
 namespace q3d {
 namespace {
 
-uint32_t BigEndian(const uint8_t* bytes, int count) {
-  uint32_t value = 0;
-  for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
-  return value;
+class Reader {
+ public:
+  Reader(std::span<const uint8_t> bytes, bool bigEndian) : bytes_(bytes), big_(bigEndian) {}
+  bool Has(uint64_t at, uint64_t size) const {
+    return at <= bytes_.size() && size <= bytes_.size() - at;
+  }
+  // Reads `size` bytes (1 to 4) at `at`; 0 past the end (callers check Has first).
+  uint32_t Get(uint64_t at, int size) const {
+    if (!Has(at, static_cast<uint64_t>(size))) return 0;
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i) {
+      const uint32_t b = bytes_[static_cast<size_t>(at) + static_cast<size_t>(i)];
+      value |= big_ ? b << (8 * (size - 1 - i)) : b << (8 * i);
+    }
+    return value;
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  bool big_;
+};
+
+bool StartsWith(std::span<const uint8_t> bytes, std::initializer_list<uint8_t> magic) {
+  if (bytes.size() < magic.size()) return false;
+  size_t i = 0;
+  for (const uint8_t m : magic)
+    if (bytes[i++] != m) return false;
+  return true;
 }
 
 // Signature, then the IHDR chunk: length, type, width, height (big-endian).
-std::optional<DeclaredSize> PngSize(std::ifstream& in) {
-  std::array<uint8_t, 24> head{};
-  if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) return std::nullopt;
-  constexpr std::array<uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  for (size_t i = 0; i < kSignature.size(); ++i)
-    if (head[i] != kSignature[i]) return std::nullopt;
-  if (head[12] != 'I' || head[13] != 'H' || head[14] != 'D' || head[15] != 'R') return std::nullopt;
-  return DeclaredSize{BigEndian(&head[16], 4), BigEndian(&head[20], 4)};
+void ReadPng(std::span<const uint8_t> bytes, DeclaredImage& out) {
+  const Reader r(bytes, true);
+  if (!r.Has(0, 24) || r.Get(12, 4) != 0x49484452u) return;  // "IHDR"
+  out.width = r.Get(16, 4);
+  out.height = r.Get(20, 4);
 }
 
 // Markers after SOI until a start-of-frame, whose header holds the height and width.
-std::optional<DeclaredSize> JpegSize(std::ifstream& in) {
-  int byte = 0;
-  while ((byte = in.get()) != EOF) {
-    if (byte != 0xFF) return std::nullopt;  // markers follow each other back to back
-    int marker = in.get();
-    while (marker == 0xFF) marker = in.get();  // fill bytes
-    if (marker == EOF || marker == 0xD9 || marker == 0xDA) return std::nullopt;
+void ReadJpeg(std::span<const uint8_t> bytes, DeclaredImage& out) {
+  const Reader r(bytes, true);
+  uint64_t at = 2;
+  while (r.Has(at, 2)) {
+    if (r.Get(at, 1) != 0xFF) return;  // markers follow each other back to back
+    ++at;
+    while (r.Has(at, 1) && r.Get(at, 1) == 0xFF) ++at;  // fill bytes
+    if (!r.Has(at, 1)) return;
+    const uint32_t marker = r.Get(at++, 1);
+    if (marker == 0xD9 || marker == 0xDA) return;
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
-    std::array<uint8_t, 2> length{};
-    if (!in.read(reinterpret_cast<char*>(length.data()), 2)) return std::nullopt;
-    const uint32_t size = BigEndian(length.data(), 2);
-    if (size < 2) return std::nullopt;
+    if (!r.Has(at, 2)) return;
+    const uint32_t length = r.Get(at, 2);
+    if (length < 2) return;
     const bool frame =
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
-      std::array<uint8_t, 5> header{};  // precision, height, width
-      if (size < 7 || !in.read(reinterpret_cast<char*>(header.data()), 5)) return std::nullopt;
-      return DeclaredSize{BigEndian(&header[3], 2), BigEndian(&header[1], 2)};
+      if (length < 7 || !r.Has(at + 2, 5)) return;  // precision, height, width
+      out.height = r.Get(at + 3, 2);
+      out.width = r.Get(at + 5, 2);
+      return;
     }
-    if (!in.seekg(size - 2, std::ios::cur)) return std::nullopt;
+    at += length;
   }
-  return std::nullopt;
+}
+
+// The first directory: width, length, bits per sample and sample format.
+void ReadTiff(std::span<const uint8_t> bytes, bool bigEndian, DeclaredImage& out) {
+  const Reader r(bytes, bigEndian);
+  const uint64_t directory = r.Get(4, 4);
+  if (!r.Has(directory, 2)) return;
+  const uint32_t entries = r.Get(directory, 2);
+  if (!r.Has(directory + 2, uint64_t{entries} * 12)) return;
+  int64_t width = 0, height = 0;
+  for (uint32_t i = 0; i < entries; ++i) {
+    const uint64_t e = directory + 2 + uint64_t{i} * 12;
+    const uint32_t tag = r.Get(e, 2);
+    const uint32_t type = r.Get(e + 2, 2);
+    const uint32_t count = r.Get(e + 4, 4);
+    // The first value: SHORTs sit in the value field while two of them fit, LONGs while
+    // one does; more are stored at the offset the field holds.
+    const int size = type == 3 ? 2 : 4;
+    const uint64_t at =
+        uint64_t{count} * static_cast<uint64_t>(size) <= 4 ? e + 8 : r.Get(e + 8, 4);
+    const uint32_t value = r.Get(at, size);
+    if (tag == 256) width = value;
+    if (tag == 257) height = value;
+    if (tag == 258 && value > 16) out.floatSamples = true;  // bits per sample
+    if (tag == 339 && value == 3) out.floatSamples = true;  // IEEE floating point
+    if (tag == 262 && (value == 32844 || value == 32845)) out.floatSamples = true;  // LogL(uv)
+  }
+  out.width = width;
+  out.height = height;
+}
+
+// BITMAPINFOHEADER and later: width and height are signed 32-bit at 18 and 22; the
+// 12-byte core header of OS/2 has 16-bit ones.
+void ReadBmp(std::span<const uint8_t> bytes, DeclaredImage& out) {
+  const Reader r(bytes, false);
+  if (!r.Has(14, 4)) return;
+  const uint32_t infoSize = r.Get(14, 4);
+  if (infoSize == 12 && r.Has(18, 4)) {
+    out.width = r.Get(18, 2);
+    out.height = r.Get(20, 2);
+  } else if (infoSize >= 40 && r.Has(18, 8)) {
+    out.width = static_cast<int32_t>(r.Get(18, 4));
+    out.height = std::llabs(static_cast<int32_t>(r.Get(22, 4)));
+  }
 }
 
 }  // namespace
 
-std::optional<DeclaredSize> DeclaredImageSize(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::array<uint8_t, 2> magic{};
-  if (!in.read(reinterpret_cast<char*>(magic.data()), 2)) return std::nullopt;
-  if (magic[0] == 0x89 && magic[1] == 'P') {
-    in.seekg(0);
-    return PngSize(in);
+DeclaredImage ReadImageHeader(std::span<const uint8_t> file) {
+  DeclaredImage out;
+  if (StartsWith(file, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) {
+    out.format = ImageFormat::kPng;
+    ReadPng(file, out);
+  } else if (StartsWith(file, {0xFF, 0xD8})) {
+    out.format = ImageFormat::kJpeg;
+    ReadJpeg(file, out);
+  } else if (StartsWith(file, {'I', 'I', 42, 0}) || StartsWith(file, {'M', 'M', 0, 42})) {
+    out.format = ImageFormat::kTiff;
+    ReadTiff(file, file[0] == 'M', out);
+  } else if (StartsWith(file, {'B', 'M'})) {
+    out.format = ImageFormat::kBmp;
+    ReadBmp(file, out);
+  } else if (StartsWith(file, {0x76, 0x2F, 0x31, 0x01})) {
+    out.format = ImageFormat::kOpenExr;
+    out.floatSamples = true;
   }
-  if (magic[0] == 0xFF && magic[1] == 0xD8) return JpegSize(in);
-  return std::nullopt;
+  if (out.width < 0 || out.height < 0) out.width = out.height = 0;
+  return out;
 }
 
 }  // namespace q3d

@@ -1,233 +1,88 @@
 #include "stereo/image_io.h"
 
-#include <algorithm>
+#include <sys/stat.h>
+
 #include <array>
-#include <bit>
-#include <cstdint>
-#include <cstring>
 #include <fstream>
-#include <limits>
 #include <opencv2/imgcodecs.hpp>
+#include <string_view>
 #include <vector>
 
-#include "base/error_stack.h"
+#include "base/file_output.h"
+#include "base/printable_text.h"
+#include "base/stderr_capture.h"
+#include "stereo/bmp_reader.h"
 #include "stereo/image_header.h"
+#include "stereo/jpeg_check.h"
 
 namespace q3d {
 namespace {
 
-// Windows bitmap layout: a 14-byte file header, then an info header whose first field is
-// its own size. Colour masks of BI_BITFIELDS files sit right after the first 40 bytes of
-// the info header, whether they belong to a larger header (V2 to V5) or follow a plain one.
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 40;
-constexpr size_t kMasksOffset = kFileHeaderSize + kInfoHeaderSize;
-constexpr size_t kMasksSize = 12;
-constexpr size_t kLargestInfoHeader = 124;  // BITMAPV5HEADER
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
+// A compressed photograph of the largest size we load fits well within this.
+constexpr int64_t kMaxImageFileBytes = int64_t{1} << 30;
 
-struct BmpHeader {
-  uint32_t pixelOffset = 0;
-  uint32_t infoSize = 0;
-  int32_t width = 0;
-  int32_t height = 0;  // negative: rows stored top-down
-  uint16_t bitCount = 0;
-  uint32_t compression = 0;
-  std::array<uint32_t, 3> masks{};  // red, green, blue (read for BI_BITFIELDS only)
-};
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+// Codec lines about metadata we ignore (colour profiles, text chunks, unknown TIFF tags);
+// any other line means the pixels are not what the file meant.
+bool IsHarmlessCodecLine(std::string_view line) {
+  static constexpr std::array<std::string_view, 10> kHarmless = {"iCCP",
+                                                                 "sRGB",
+                                                                 "cHRM",
+                                                                 "gAMA",
+                                                                 "eXIf",
+                                                                 "tEXt",
+                                                                 "zTXt",
+                                                                 "iTXt",
+                                                                 "Unknown field with tag",
+                                                                 "ASCII value for tag"};
+  for (std::string_view mark : kHarmless)
+    if (line.find(mark) != std::string_view::npos) return true;
+  return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
-bool IsSupportedInfoSize(uint32_t size) {
-  // BITMAPINFOHEADER, the V2 and V3 info headers, BITMAPV4HEADER, BITMAPV5HEADER.
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-}
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
-Status FileError(const std::string& what, const std::string& path) {
-  return Status::Fail(what + " " + Quoted(path) + ".");
-}
-
-// Reads up to the first bytes of the file that hold every header we understand.
-struct FilePrefix {
-  std::vector<uint8_t> bytes;
-  uint64_t fileSize = 0;
-};
-
-bool ReadPrefix(std::ifstream& in, FilePrefix& prefix) {
-  in.seekg(0, std::ios::end);
-  const std::streamoff end = in.tellg();
-  if (end < 0) return false;
-  prefix.fileSize = static_cast<uint64_t>(end);
-  in.seekg(0, std::ios::beg);
-  const size_t wanted = kMasksOffset + std::max(kLargestInfoHeader - kInfoHeaderSize, kMasksSize);
-  prefix.bytes.resize(static_cast<size_t>(std::min<uint64_t>(prefix.fileSize, wanted)));
-  in.read(reinterpret_cast<char*>(prefix.bytes.data()),
-          static_cast<std::streamsize>(prefix.bytes.size()));
-  return static_cast<size_t>(in.gcount()) == prefix.bytes.size();
-}
-
-bool HasBmpMagic(const FilePrefix& prefix) {
-  return prefix.bytes.size() >= 2 && prefix.bytes[0] == 'B' && prefix.bytes[1] == 'M';
-}
-
-// Parses the file and info headers. False when the bytes are not a bitmap header this
-// loader understands (the masks are checked later, once the pixel depth is known).
-bool ParseBmpHeader(const FilePrefix& prefix, BmpHeader& header) {
-  const std::vector<uint8_t>& b = prefix.bytes;
-  if (!HasBmpMagic(prefix) || b.size() < kFileHeaderSize + 4) return false;
-  header.pixelOffset = Le32(&b[10]);
-  header.infoSize = Le32(&b[14]);
-  if (!IsSupportedInfoSize(header.infoSize) || b.size() < kFileHeaderSize + kInfoHeaderSize)
-    return false;
-  header.width = static_cast<int32_t>(Le32(&b[18]));
-  header.height = static_cast<int32_t>(Le32(&b[22]));
-  header.bitCount = Le16(&b[28]);
-  header.compression = Le32(&b[30]);
-  if (header.compression == kBiBitfields && b.size() >= kMasksOffset + kMasksSize) {
-    for (size_t i = 0; i < 3; ++i) header.masks[i] = Le32(&b[kMasksOffset + 4 * i]);
+// The first line of the codec's output that reports damaged data; empty when none does.
+std::string DataWarning(std::string_view chatter) {
+  while (!chatter.empty()) {
+    const size_t end = chatter.find('\n');
+    const std::string_view line = chatter.substr(0, end);
+    if (!IsHarmlessCodecLine(line)) return PrintableText(line);
+    if (end == std::string_view::npos) break;
+    chatter.remove_prefix(end + 1);
   }
-  return true;
+  return {};
 }
 
-// One colour field of a packed pixel, scaled to the full 0..255 range.
-struct ChannelMask {
-  uint32_t mask = 0;
-  int shift = 0;
-  uint64_t maximum = 0;  // field value that maps to 255
-
-  uint8_t Expand(uint32_t pixel) const {
-    const uint64_t value = (pixel & mask) >> shift;
-    return static_cast<uint8_t>((value * 255 + maximum / 2) / maximum);
-  }
-};
-
-bool MakeChannelMask(uint32_t mask, int bitCount, ChannelMask& out) {
-  if (mask == 0) return false;
-  if (bitCount < 32 && (mask >> bitCount) != 0) return false;
-  const int shift = std::countr_zero(mask);
-  const uint32_t field = mask >> shift;
-  if ((field & (field + 1)) != 0) return false;  // the bits must be contiguous
-  out = {mask, shift, field};
-  return true;
+std::string SizeText(int64_t width, int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
-// Row converters: packed pixels of one file row to BGR bytes.
-void Convert24(const uint8_t* src, uint8_t* dst, int width) {
-  std::memcpy(dst, src, static_cast<size_t>(width) * 3);
-}
-
-void Convert32(const uint8_t* src, uint8_t* dst, int width) {
-  for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-    dst[0] = src[0];
-    dst[1] = src[1];
-    dst[2] = src[2];
-  }
-}
-
-void ConvertMasked(const uint8_t* src, uint8_t* dst, int width, int bytesPerPixel,
-                   const std::array<ChannelMask, 3>& rgb) {
-  for (int x = 0; x < width; ++x, src += bytesPerPixel, dst += 3) {
-    const uint32_t pixel = bytesPerPixel == 2 ? Le16(src) : Le32(src);
-    dst[0] = rgb[2].Expand(pixel);
-    dst[1] = rgb[1].Expand(pixel);
-    dst[2] = rgb[0].Expand(pixel);
-  }
-}
-
-bool FitsColorImage(int64_t width, int64_t height) {
-  const size_t step = Image::ComputeRowStep(width, 3, 8, 8);
-  return step != 0 && height > 0 && static_cast<uint64_t>(height) <= kMaxImageBytes / step;
-}
-
-Status LoadBmp(std::ifstream& in, const FilePrefix& prefix, Image& image, const std::string& path) {
-  BmpHeader header;
-  if (!ParseBmpHeader(prefix, header))
-    return FileError("This program cannot read the bitmap header format of", path);
-  if (header.bitCount <= 8) return Status::Fail(kLowDepthMessage, 0, 1);
-  if (header.bitCount != 16 && header.bitCount != 24 && header.bitCount != 32)
-    return FileError("This program cannot read the pixel depth of", path);
-  const bool bitfields = header.compression == kBiBitfields;
-  if (!(header.compression == kBiRgb || (bitfields && header.bitCount != 24)))
-    return FileError("This program cannot read the compression of", path);
-
-  std::array<ChannelMask, 3> rgb{};
-  const bool packed = header.bitCount == 16 || bitfields;
-  if (packed) {
-    // 16 bits without masks are 5-5-5.
-    const std::array<uint32_t, 3> masks =
-        bitfields ? header.masks : std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
-    for (size_t i = 0; i < 3; ++i) {
-      if (!MakeChannelMask(masks[i], header.bitCount, rgb[i]))
-        return FileError("Invalid colour masks in", path);
-    }
-  }
-
-  if (header.width <= 0 || header.height == 0 ||
-      header.height == std::numeric_limits<int32_t>::min())
-    return FileError("Invalid image size in", path);
-  const int width = header.width;
-  const int height = header.height < 0 ? -header.height : header.height;
-  const bool topDown = header.height < 0;
-
-  // Every row but the last must be complete with its padding to 4 bytes.
-  const uint64_t rowBytes = (static_cast<uint64_t>(width) * header.bitCount + 7) / 8;
-  const uint64_t stride = (static_cast<uint64_t>(width) * header.bitCount + 31) / 32 * 4;
-  const uint64_t headersEnd = kFileHeaderSize + header.infoSize +
-                              (bitfields && header.infoSize == kInfoHeaderSize ? kMasksSize : 0);
-  if (header.pixelOffset < headersEnd || header.pixelOffset > prefix.fileSize ||
-      rowBytes > prefix.fileSize - header.pixelOffset ||
-      static_cast<uint64_t>(height - 1) >
-          (prefix.fileSize - header.pixelOffset - rowBytes) / stride)
-    return FileError("The bitmap is truncated or damaged:", path);
-  if (!FitsColorImage(width, height)) return FileError("The image is too large:", path);
-
-  Image loaded;
-  if (!CreateColorImage(loaded, width, height)) return OutOfMemory();
-  std::vector<uint8_t> row(static_cast<size_t>(stride));
-  in.clear();
-  in.seekg(static_cast<std::streamoff>(header.pixelOffset), std::ios::beg);
-  const int bytesPerPixel = header.bitCount / 8;
-  for (int r = 0; r < height; ++r) {
-    const uint64_t length = r + 1 < height ? stride : rowBytes;
-    in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(length));
-    if (static_cast<uint64_t>(in.gcount()) != length)
-      return FileError("The bitmap is truncated or damaged:", path);
-    uint8_t* dst = loaded.Row(topDown ? r : height - 1 - r);
-    if (packed)
-      ConvertMasked(row.data(), dst, width, bytesPerPixel, rgb);
-    else if (header.bitCount == 24)
-      Convert24(row.data(), dst, width);
-    else
-      Convert32(row.data(), dst, width);
-  }
-  image = std::move(loaded);
-  return Status::Ok();
-}
-
-// PNG, JPEG, TIFF and the other formats of the codec library.
-Status LoadWithCodec(Image& image, const std::string& path) {
-  // The declared size first: the codec would allocate for it before any check of ours.
-  if (const auto declared = DeclaredImageSize(path);
-      declared && declared->width > 0 && declared->height > 0 &&
-      !FitsColorImage(declared->width, declared->height))
-    return FileError("The image is too large:", path);
+// PNG, JPEG and TIFF through the codec library, its messages kept out of the terminal.
+Status DecodeWithCodec(std::span<const uint8_t> bytes, const DeclaredImage& declared, Image& image,
+                       const std::string& shown) {
   cv::Mat decoded;
-  try {
-    decoded = cv::imread(path, cv::IMREAD_COLOR);
-  } catch (const cv::Exception&) {
-    decoded.release();
+  std::string chatter;
+  {
+    StderrCapture capture;
+    try {
+      const cv::Mat encoded(1, static_cast<int>(bytes.size()), CV_8U,
+                            const_cast<uint8_t*>(bytes.data()));
+      decoded = cv::imdecode(encoded, cv::IMREAD_COLOR);
+    } catch (const cv::Exception&) {
+      decoded.release();
+    }
+    chatter = capture.Finish();
   }
+  const std::string warning = DataWarning(chatter);
   if (decoded.empty() || decoded.type() != CV_8UC3)
-    return FileError("This program cannot read the image file", path);
-  if (!FitsColorImage(decoded.cols, decoded.rows))
-    return FileError("The image is too large:", path);
+    return Status::Fail("The image " + shown + " is damaged or in a form this program cannot read" +
+                        (warning.empty() ? "." : ": " + warning));
+  if (!warning.empty()) return Status::Fail("The image " + shown + " is damaged: " + warning);
+  // The orientation tag of a photograph may turn it by a quarter.
+  const bool asDeclared = decoded.cols == declared.width && decoded.rows == declared.height;
+  const bool turned = decoded.cols == declared.height && decoded.rows == declared.width;
+  if (!asDeclared && !turned)
+    return Status::Fail("The image " + shown + " is damaged: its header declares " +
+                        SizeText(declared.width, declared.height) + ", its data hold " +
+                        SizeText(decoded.cols, decoded.rows) + ".");
   Image loaded;
   if (!CreateColorImage(loaded, decoded.cols, decoded.rows)) return OutOfMemory();
   cv::Mat destination = loaded.Mat();
@@ -238,21 +93,47 @@ Status LoadWithCodec(Image& image, const std::string& path) {
 
 }  // namespace
 
+Status DecodeImageFile(std::span<const uint8_t> bytes, Image& image, const std::string& shown) {
+  const DeclaredImage declared = ReadImageHeader(bytes);
+  if (declared.format == ImageFormat::kUnknown)
+    return Status::Fail("The file " + shown +
+                        " is not an image this program reads (BMP, PNG, JPEG or TIFF).");
+  if (declared.floatSamples)
+    return Status::Fail("The image " + shown +
+                        " holds floating-point or 32-bit samples (as OpenEXR and some TIFF "
+                        "files do), which this program cannot show faithfully.");
+  if (declared.format == ImageFormat::kBmp) return DecodeBmp(bytes, image, shown);
+  if (declared.width <= 0 || declared.height <= 0)
+    return Status::Fail("The image " + shown + " is damaged: its header gives no size.");
+  if (declared.width * declared.height > kMaxImagePixels)
+    return Status::Fail("The image is too large: " + shown + " declares " +
+                        SizeText(declared.width, declared.height) + ", more than " +
+                        std::to_string(kMaxImagePixels >> 20) + " megapixels.");
+  if (declared.format == ImageFormat::kJpeg) {
+    if (const std::string problem = JpegDataProblem(bytes); !problem.empty())
+      return Status::Fail("The image " + shown + " is damaged: " + PrintableText(problem));
+  }
+  return DecodeWithCodec(bytes, declared, image, shown);
+}
+
 Status LoadBitmapImage(Image& image, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  FilePrefix prefix;
-  if (!in || !ReadPrefix(in, prefix)) return FileError("Cannot open the image file", path);
-  if (HasBmpMagic(prefix)) return LoadBmp(in, prefix, image, path);
-  in.close();
-  return LoadWithCodec(image, path);
+  const std::string shown = QuotedText(path);
+  if (const std::string why = WhyNotReadableFile(path); !why.empty())
+    return Status::Fail("Cannot open the image " + shown + ": " + why + ".");
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && st.st_size > kMaxImageFileBytes)
+    return Status::Fail("The image is too large: " + shown + " holds more than 1 GB.");
+  std::vector<uint8_t> bytes;
+  if (Status read = ReadWholeFile(path, bytes); !read) return read;
+  return DecodeImageFile(bytes, image, shown);
 }
 
 int BitmapBitsPerPixel(const std::string& path) {
+  if (!WhyNotReadableFile(path).empty()) return 0;
   std::ifstream in(path, std::ios::binary);
-  FilePrefix prefix;
-  BmpHeader header;
-  if (!in || !ReadPrefix(in, prefix) || !ParseBmpHeader(prefix, header)) return 0;
-  return header.bitCount;
+  std::array<uint8_t, kBmpHeadBytes> head{};
+  in.read(reinterpret_cast<char*>(head.data()), head.size());
+  return BmpBitsPerPixel(std::span<const uint8_t>(head.data(), static_cast<size_t>(in.gcount())));
 }
 
 }  // namespace q3d

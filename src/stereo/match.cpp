@@ -63,20 +63,4 @@ void CMatchSet::ToMatrix(Matrix& M) const {
   }
 }
 
-int CMatchSet::Relink() {
-  int dropped = 0;
-  for (auto it = m_list.begin(); it != m_list.end();) {
-    CMatch& m = **it;
-    m.m_point1 = m_points1 ? m_points1->FindById(m.m_id1) : nullptr;
-    m.m_point2 = m_points2 ? m_points2->FindById(m.m_id2) : nullptr;
-    if (!m.m_point1 || !m.m_point2) {
-      it = m_list.erase(it);
-      ++dropped;
-    } else {
-      ++it;
-    }
-  }
-  return dropped;
-}
-
 }  // namespace q3d

@@ -41,9 +41,6 @@ class CMatchSet {
   void RemoveAll();
   // n x 4 rows [x1+1, y1+1, x2+1, y2+1] in list order; M unchanged when empty.
   void ToMatrix(Matrix& M) const;
-  // Looks up every match's points by identifier; matches whose points do not exist are
-  // dropped. Returns the number dropped.
-  int Relink();
 
   int Count() const { return static_cast<int>(m_list.size()); }
   const List& Matches() const { return m_list; }

@@ -1,6 +1,8 @@
 #include "stereo/stereo_pair.h"
 
 #include "base/archive.h"
+#include "base/printable_text.h"
+#include "stereo/loaded_records.h"
 
 namespace q3d {
 
@@ -35,8 +37,7 @@ void CStereoPair::ResetAll() {
 
 void WriteFixedMatrix(Archive& ar, const Matrix& M, int rows, int cols) {
   for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < cols; ++c)
-      ar.WriteDouble(r < M.rows() && c < M.cols() ? M(r, c) : 0.0);
+    for (int c = 0; c < cols; ++c) ar.WriteDouble(r < M.rows() && c < M.cols() ? M(r, c) : 0.0);
 }
 
 Matrix ReadFixedMatrix(Archive& ar, int rows, int cols) {
@@ -93,15 +94,16 @@ void CStereoPair::Serialize(Archive& ar) {
   for (size_t i = 0; i < count; ++i) {
     const std::string cls = ar.ReadObjectTag();
     if (cls.empty()) continue;
-    if (cls != kMatchClass) throw ArchiveError("The file holds a " + cls + " where a match was expected.");
+    if (cls != kMatchClass)
+      throw ArchiveError("The file holds a " + PrintableText(cls) + " where a match was expected.");
     auto match = std::make_unique<CMatch>();
     match->m_id = ar.ReadInt32();
     match->m_id1 = ar.ReadInt32();
     match->m_id2 = ar.ReadInt32();
     m_matches.m_list.push_back(std::move(match));
   }
-  // A match whose points are missing would be dereferenced by every view: drop it.
-  m_matches.Relink();
+  // A match whose points are missing would be dereferenced by every view: refuse it.
+  LinkLoadedMatches(m_matches, m_camera1->m_points, m_camera2->m_points);
   m_rendered = ar.ReadInt32() != 0 ? 1 : 0;
   m_F = ReadFixedMatrix(ar, 3, 3);
   m_e1 = ReadFixedMatrix(ar, 2, 1);

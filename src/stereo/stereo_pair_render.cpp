@@ -3,6 +3,7 @@
 #include "base/diagnostics.h"
 #include "numeric/render_pipeline.h"
 #include "numeric/triangulation.h"
+#include "stereo/match_degeneracy.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -48,6 +49,10 @@ Status CStereoPair::EstimateEpipolarGeometry() {
 
 Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress) {
   if (!m_camera1 || !m_camera2) return FocalsError("The pair has no cameras.");
+  if (Status usable = CheckMatchesUsable(m_matches); !usable) {
+    ResetResults();
+    return usable;
+  }
   RandomSource random(options.seed);
   RenderSettings settings;
   settings.refine = options.refine;

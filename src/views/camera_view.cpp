@@ -8,6 +8,7 @@
 
 #include "base/error_stack.h"
 #include "views/command_ids.h"
+#include "views/dot_centring_setting.h"
 #include "views/fixed_roi_dialog.h"
 #include "views/manual_matching_state.h"
 #include "views/point_markers.h"
@@ -315,7 +316,7 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
     int found = 0;
     // A failure places no point and is not shown; its record must not linger for the
     // next command that reports an error.
-    if (!camera.AddPointAt(p.x(), p.y(), found)) PopError(true);
+    if (!camera.AddPointAt(p.x(), p.y(), found, DotCentringSetting())) PopError(true);
     added = found == 1;
   } else {
     added = camera.m_points.Add(std::make_unique<CSpPoint>(Pixel{p.x(), p.y()})) == 1;
@@ -369,7 +370,11 @@ bool CCameraView::EditPointsByKey(int key) {
 
 void CCameraView::DrawOverlays(QPainter& painter, QImage& surface) {
   m_drawnLine.reset();
-  if (!Document() || !HasPixels()) return;
+  if (!Document()) return;
+  if (!HasPixels()) {
+    DrawFirstStepHint(painter, surface.rect());
+    return;
+  }
   DrawVectors(painter);
   DrawPoints(surface);
   DrawMatchNumbers(painter);
@@ -385,6 +390,18 @@ void CCameraView::DrawOverlays(QPainter& painter, QImage& surface) {
       painter.restore();
     }
   }
+}
+
+void CCameraView::DrawFirstStepHint(QPainter& painter, const QRect& area) {
+  // An empty pane tells a newcomer where to start.
+  painter.save();
+  painter.setPen(palette().color(QPalette::Normal, QPalette::WindowText));
+  const QString which = m_cameraIndex == 0 ? tr("first") : tr("second");
+  painter.drawText(area.adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                   tr("No photograph yet.\n\nProject > Set Images... (Ctrl+W) loads the %1 photograph of "
+                      "the face here, or File > Open... (Ctrl+O) opens a project such as the sample "
+                      "in samples/face.").arg(which));
+  painter.restore();
 }
 
 QRect CCameraView::SelectionBandOnPane() const {

@@ -22,7 +22,6 @@ class CCameraView : public CImageView {
   ~CCameraView() override;
 
   ViewKind Kind() const override { return m_cameraIndex == 0 ? ViewKind::Image1 : ViewKind::Image2; }
-  int CameraIndex() const { return m_cameraIndex; }
   QString Caption() const override { return m_caption; }
 
   bool OnCommand(int id) override;
@@ -30,10 +29,6 @@ class CCameraView : public CImageView {
   void OnDocumentUpdate(DocumentObserver* sender, int hint) override;
 
   bool IsMatching() const;
-  bool ShowsGray() const { return m_showGray != 0; }
-  bool ShowsPoints() const { return m_showPoints != 0; }
-  bool ShowsIds() const { return m_showIds != 0; }
-  bool ShowsVectors() const { return m_showVectors != 0; }
   // The epipolar line drawn at the last paint, if any.
   const std::optional<EpipolarLine>& DrawnEpipolarLine() const { return m_drawnLine; }
 
@@ -49,6 +44,7 @@ class CCameraView : public CImageView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void DrawFirstStepHint(QPainter& painter, const QRect& area);
   CCamera& ThisCamera() const;
   CCamera& OtherCamera() const;
   int RoiHint() const { return m_cameraIndex == 0 ? kHintImage1Settings : kHintImage2Settings; }

@@ -77,5 +77,9 @@ constexpr int kHelpContents = 32901;
 
 // Our own: render with the refinement of the focal lengths and pose (a setting).
 constexpr int kRefineRender = 32990;
+// Our own: the 3D view's model back to the first view, fitted to the pane.
+constexpr int kResetView = 32991;
+// Our own: the 3D view's mesh is the dense surface matched at every pixel of the face.
+constexpr int kDenseMesh = 32992;
 
 }  // namespace q3d::cmd

@@ -14,12 +14,13 @@ struct FormatEntry {
   const char* filter;
 };
 
-constexpr std::array<FormatEntry, 5> kFormats{{
+constexpr std::array<FormatEntry, 6> kFormats{{
     {ModelExportFormat::Q3d, "q3d", "Quorvan 3D Model Files (*.q3d)"},
     {ModelExportFormat::Vrml, "wrl", "VRML 2.0 Files (*.wrl)"},
     {ModelExportFormat::Obj, "obj", "Wavefront OBJ Files (*.obj)"},
     {ModelExportFormat::Ply, "ply", "PLY Files (*.ply)"},
     {ModelExportFormat::Glb, "glb", "glTF Binary Files (*.glb)"},
+    {ModelExportFormat::Stl, "stl", "STL Files for Printing (*.stl)"},
 }};
 
 std::function<QString(QWidget*)>& PathProvider() {

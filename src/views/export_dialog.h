@@ -7,7 +7,7 @@ class QWidget;
 
 namespace q3d {
 
-enum class ModelExportFormat { Q3d, Vrml, Obj, Ply, Glb };
+enum class ModelExportFormat { Q3d, Vrml, Obj, Ply, Glb, Stl };
 
 // The dialog's filter: the model file and VRML 2.0 first, then the other formats.
 QString ModelExportFilter();

@@ -15,7 +15,6 @@ class GlMesh {
   void Draw(QOpenGLFunctions_3_3_Core& gl) const;
   void Release(QOpenGLFunctions_3_3_Core& gl);
 
-  int IndexCount() const { return indexCount_; }
 
  private:
   void Create(QOpenGLFunctions_3_3_Core& gl);

@@ -37,6 +37,9 @@ class Scene3D {
   QVector3D ambientColor{0.1f, 0.1f, 0.1f};
   QVector3D background{0.0f, 0.0f, 0.0f};
   ScenePerspective perspective;
+  // Uniform scale of the mesh within the model frame: whatever the units of the
+  // reconstruction, the model is shown at the size the view fits it to.
+  float modelScale = 1.0f;
 };
 
 }  // namespace q3d

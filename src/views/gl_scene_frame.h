@@ -13,7 +13,6 @@ class SceneFrame {
   // A root frame when parent is null. The parent must outlive the frame.
   explicit SceneFrame(const SceneFrame* parent = nullptr) : parent_(parent) {}
 
-  const SceneFrame* Parent() const { return parent_; }
 
   // Placement relative to the parent.
   const QVector3D& Position() const { return position_; }

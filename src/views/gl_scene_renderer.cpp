@@ -7,6 +7,10 @@
 
 namespace q3d {
 
+namespace {
+constexpr float kPointSize = 3.0f;
+}  // namespace
+
 bool GlSceneRenderer::Initialize() {
   auto program = std::make_unique<QOpenGLShaderProgram>();
   const bool ok = program->addShaderFromSourceCode(QOpenGLShader::Vertex, kMeshVertexShader) &&
@@ -33,6 +37,8 @@ void GlSceneRenderer::Render(QOpenGLFunctions_3_3_Core& gl, const Scene3D& scene
   switch (quality.fill) {
     case FillMode::Points:
       gl.glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+      // Single-pixel vertices are too small to see on a face of many thousand points.
+      gl.glPointSize(kPointSize);
       break;
     case FillMode::Wireframe:
       gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
@@ -42,7 +48,8 @@ void GlSceneRenderer::Render(QOpenGLFunctions_3_3_Core& gl, const Scene3D& scene
       break;
   }
 
-  const QMatrix4x4 modelToRoot = scene.model.RootTransform();
+  QMatrix4x4 modelToRoot = scene.model.RootTransform();
+  modelToRoot.scale(scene.modelScale);
   const bool textured = texture != nullptr && texture->IsValid();
   program_->bind();
   program_->setUniformValue("uModelToRoot", modelToRoot);

@@ -12,7 +12,8 @@ CInfoView::CInfoView(QWidget* parent) : QWidget(parent) {
   // Painting covers the whole bar: no background erase.
   setAttribute(Qt::WA_OpaquePaintEvent);
   // A click on the bar makes it the focus widget, as the frame tracks the active view.
-  setFocusPolicy(Qt::ClickFocus);
+  // A click on the caption activates the pane's view, which takes the focus.
+  setFocusPolicy(Qt::NoFocus);
   PickColours();
 }
 
@@ -47,7 +48,7 @@ void CInfoView::paintEvent(QPaintEvent*) {
     // Report once: the message box itself would trigger the next repaint.
     if (!m_errorShown) {
       m_errorShown = true;
-      PushError(MakeErrorRecord(-2, 1, "Error: GDI operation unsupported"));
+      PushError(MakeErrorRecord(-2, 1, "Error: The pane caption could not be drawn on this display."));
       ShowError(PopError(true));
     }
     return;

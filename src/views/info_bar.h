@@ -21,7 +21,6 @@ class CInfoView : public QWidget {
   bool IsActive() const { return m_active; }
 
   QColor BackColour() const { return m_backColour; }
-  QColor TextColour() const { return m_textColour; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

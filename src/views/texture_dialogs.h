@@ -49,8 +49,6 @@ class CMakeupCleaningDialog : public QDialog {
   int MaximumSize() const;
   int MedianSize() const;
   QSlider* ThresholdSlider() const { return m_threshold; }
-  QSlider* MaximumSlider() const { return m_maximum; }
-  QSlider* MedianSlider() const { return m_median; }
   QCheckBox* PreviewBox() const { return m_preview; }
 
  signals:

@@ -59,7 +59,7 @@ void CTextureView::FirstUpdate() {
 }
 
 void CTextureView::UpdateCaption() {
-  m_caption = QStringLiteral("Texture ");
+  m_caption = QStringLiteral("Texture");
   m_caption += SizeAndZoomCaption();
   NotifyStateChanged();
 }

@@ -26,7 +26,6 @@ class CTextureView : public CImageView {
   bool OnUpdateCommand(int id, CommandState& state) override;
   void OnDocumentUpdate(DocumentObserver* sender, int hint) override;
 
-  bool EraserOn() const { return m_eraserOn != 0; }
   const std::optional<Rect>& EraserSource() const { return m_eraserSource; }
   bool Previewing() const { return m_preview && !m_work.empty(); }
 

@@ -10,12 +10,16 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <utility>
 
-#include "model/mesh_export.h"
 #include "base/error_stack.h"
+#include "model/dense_surface.h"
+#include "model/mesh_export.h"
+#include "model/model_file.h"
 #include "views/command_ids.h"
 #include "views/export_dialog.h"
 #include "views/wait_cursor.h"
@@ -28,6 +32,17 @@ constexpr float kRotationEaseSquared = 2500.0f;
 constexpr float kRotationStep = 0.5f;
 constexpr float kPanUnitsPerPixel = 0.04f;
 constexpr float kZoomUnitsPerPixel = 0.2f;
+// The model's first distance from the camera; fitting scales the model to be seen there.
+constexpr float kModelDistance = 15.0f;
+// Share of the smaller side of the view that the fitted model's bounding sphere spans.
+constexpr float kFitShare = 0.9f;
+// Zooming scales the distance: a pixel of drag changes it by 0.2 units at the first
+// distance, and by the same proportion anywhere else, so no drag passes through the model.
+constexpr float kZoomPerPixel = kZoomUnitsPerPixel / kModelDistance;
+// A notch of the wheel zooms as far as a drag of this many pixels.
+constexpr float kWheelNotchPixels = 15.0f;
+// The nearest the camera comes to the model's surface, in radii of the model.
+constexpr float kNearestGap = 0.1f;
 constexpr float kScaleUp = 10.0f / 9.0f;
 constexpr float kScaleDown = 0.9f;
 
@@ -113,7 +128,7 @@ void CVRMLView::paintGL() {
   }
   if (m_textureChanged) {
     if (Document())
-      m_meshTexture.Upload(*this, Document()->m_model.m_texture);
+      m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
     else
       m_meshTexture.Release(*this);
     m_textureChanged = false;
@@ -147,7 +162,18 @@ void CVRMLView::BuildModel() {
   const int errorsBefore = ErrorCount();
   int status = 0;
   try {
-    status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    if (m_dense) {
+      // Drawn from every other grid point of an export: a quarter of the triangles keeps
+      // the view turning smoothly; exports take the full grid.
+      DenseMatchParams display;
+      display.gridStep = 2 * DenseGridStep(doc->m_camera1.Width(), doc->m_camera1.Height());
+      status = doc->m_model.BuildDenseMesh(m_meshBuilder, display);
+      const cv::Mat texture = doc->m_model.DenseTexture(C3DModel::kDenseTextureSize);
+      if (!texture.empty() && CreateColorImage(m_denseTexture, texture.cols, texture.rows))
+        texture.copyTo(m_denseTexture.Mat());
+    } else {
+      status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
+    }
   } catch (const std::exception& error) {
     PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
     status = -1;
@@ -159,6 +185,41 @@ void CVRMLView::BuildModel() {
     const ErrorRecord record = PopError();
     QTimer::singleShot(0, this, [record] { ShowError(record); });
   }
+  FitModel(false);
+}
+
+float CVRMLView::ModelRadius() const {
+  MeshBox box;
+  if (m_meshBuilder.VertexCount() == 0 || m_meshBuilder.GetBox(&box) != kMeshOk) return 0.0f;
+  const QVector3D extent(box.max[0] - box.min[0], box.max[1] - box.min[1], box.max[2] - box.min[2]);
+  return 0.5f * extent.length();
+}
+
+void CVRMLView::FitModel(bool resetOrientation) {
+  SceneFrame& model = m_scene.model;
+  if (resetOrientation) model.SetOrientation(&m_scene.root, QVector3D(0.0f, 0.0f, 1.0f), QVector3D(0.0f, 1.0f, 0.0f));
+  // The mesh is centred on its box: the model frame's origin goes on the line of sight.
+  model.SetPosition(&m_scene.root, QVector3D(0.0f, 0.0f, kModelDistance));
+  FitScale();
+}
+
+void CVRMLView::FitScale() {
+  const float radius = ModelRadius();
+  const float aspect = static_cast<float>(std::max(width(), 1)) / static_cast<float>(std::max(height(), 1));
+  const float halfSmallerSide = kModelDistance * m_scene.perspective.field * std::min(1.0f, aspect);
+  m_scene.modelScale = radius > 0.0f ? kFitShare * halfSmallerSide / radius : 1.0f;
+  Render();
+}
+
+void CVRMLView::ZoomBy(float pixels) {
+  // Positive pixels move the model away; it never comes nearer than just before its surface.
+  SceneFrame& model = m_scene.model;
+  const QVector3D position = model.Position();
+  const float radius = ModelRadius() * m_scene.modelScale;
+  const float nearest = m_scene.perspective.front + radius * (1.0f + kNearestGap);
+  const float distance = std::clamp(position.z() * std::exp(pixels * kZoomPerPixel), nearest,
+                                    m_scene.perspective.back - radius);
+  model.SetPosition(&m_scene.root, QVector3D(position.x(), position.y(), distance));
   Render();
 }
 
@@ -169,7 +230,7 @@ void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
 
 QString CVRMLView::Caption() const {
   const int32_t count = Document() ? Document()->m_model.PolygonCount() : 0;
-  return QStringLiteral("3D Model - %1 Polygons -").arg(static_cast<uint32_t>(count));
+  return QStringLiteral("3D Model - %1 Polygons").arg(static_cast<uint32_t>(count));
 }
 
 void CVRMLView::UpdateDocument(int hint) {
@@ -204,6 +265,10 @@ bool CVRMLView::OnCommand(int id) {
       UpdateDocument(kHintRebuildModel);
       break;
     }
+    case cmd::kDenseMesh:
+      m_dense = !m_dense;
+      UpdateDocument(kHintRebuildModel);
+      break;
     case cmd::kTextureOn:
       m_textureOn = !m_textureOn;
       Render();
@@ -245,6 +310,9 @@ bool CVRMLView::OnCommand(int id) {
     case cmd::kExportModel:
       ExportModel();
       break;
+    case cmd::kResetView:
+      FitModel(true);
+      break;
     default:
       return false;
   }
@@ -259,15 +327,19 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
   };
   switch (id) {
     case cmd::kSmoothOn:
+      state.enabled = m_dense == 0;
       state.checked = m_smooth != 0;
       break;
     case cmd::kSubdivisions:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 0);
       break;
     case cmd::kCubicInterpolation:
-      state.enabled = m_smooth != 0;
+      state.enabled = m_smooth != 0 && m_dense == 0;
       radio(m_cubic == 1);
+      break;
+    case cmd::kDenseMesh:
+      state.checked = m_dense != 0;
       break;
     case cmd::kTextureOn:
       state.checked = m_textureOn != 0;
@@ -308,6 +380,7 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
       state.checked = m_toolMode == kToolZoom;
       break;
     case cmd::kExportModel:
+    case cmd::kResetView:
       state.enabled = true;
       break;
     // Image and point commands mean nothing here.
@@ -386,12 +459,9 @@ void CVRMLView::HandleMouseMove(int x, int y, bool leftDown, bool spaceDown, boo
       model.SetVelocity(&m_scene.camera, QVector3D());
       break;
     case kToolZoom:
-      if (dy == 0.0f) return;
-      // The projection is always perspective: one pixel up moves the model 0.2 units away.
-      model.SetVelocity(&m_scene.camera, QVector3D(0.0f, 0.0f, dy));
-      model.Move(kZoomUnitsPerPixel);
-      model.SetVelocity(&m_scene.camera, QVector3D());
-      break;
+      // Up moves the model away, down brings it nearer.
+      if (dy != 0.0f) ZoomBy(dy);
+      return;
     default:
       return;
   }
@@ -455,6 +525,18 @@ void CVRMLView::focusOutEvent(QFocusEvent* event) {
   QOpenGLWidget::focusOutEvent(event);
 }
 
+void CVRMLView::wheelEvent(QWheelEvent* event) {
+  // Forward (away from the user) brings the model nearer.
+  ZoomBy(-event->angleDelta().y() / 120.0f * kWheelNotchPixels);
+  event->accept();
+}
+
+void CVRMLView::resizeEvent(QResizeEvent* event) {
+  QOpenGLWidget::resizeEvent(event);
+  // The model keeps its share of the pane, wherever the user has moved it.
+  FitScale();
+}
+
 void CVRMLView::contextMenuEvent(QContextMenuEvent* event) {
   if (m_contextMenu) m_contextMenu->exec(event->globalPos());
 }
@@ -468,25 +550,41 @@ void CVRMLView::ExportModel() {
   Status exported = Status::Ok();
   {
     WaitCursor wait;
-    // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+    const ModelExportFormat format = ExportFormatForPath(chosen);
     const cv::Mat texture = doc->m_model.m_texture.Mat();
-    switch (ExportFormatForPath(chosen)) {
-      case ModelExportFormat::Q3d:
-        exported = doc->ExportModel(path);  // the document pushes its own record
-        if (!exported) ShowError(PopError());
-        return;
-      case ModelExportFormat::Vrml:
-        exported = WriteVrml(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Obj:
-        exported = WriteObj(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Ply:
-        exported = WritePly(path, m_meshBuilder, texture);
-        break;
-      case ModelExportFormat::Glb:
-        exported = WriteGlb(path, m_meshBuilder, texture);
-        break;
+    if (format == ModelExportFormat::Q3d) {
+      exported = doc->ExportModel(path);  // the document pushes its own record
+      if (!exported) ShowError(PopError());
+      return;
+    }
+    if (m_dense) {
+      // The dense surface is exported on its full grid (the view shows a coarser one).
+      ModelExportOptions options;
+      options.dense = true;
+      exported = ExportModel3D(path, doc->m_stereoPair, doc->m_model, options);
+      // The caption keeps counting the triangles shown.
+      doc->m_model.m_polygonCount = m_meshBuilder.FaceCount();
+    } else {
+      // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
+      switch (format) {
+        case ModelExportFormat::Q3d:
+          break;
+        case ModelExportFormat::Vrml:
+          exported = WriteVrml(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Obj:
+          exported = WriteObj(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Ply:
+          exported = WritePly(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Glb:
+          exported = WriteGlb(path, m_meshBuilder, texture);
+          break;
+        case ModelExportFormat::Stl:
+          exported = WriteStl(path, m_meshBuilder);
+          break;
+      }
     }
   }
   if (!exported) {

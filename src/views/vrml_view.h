@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include "model/mesh_builder.h"
+#include "stereo/image.h"
 #include "views/content_view.h"
 #include "views/gl_mesh.h"
 #include "views/gl_render_quality.h"
@@ -50,7 +51,6 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   const MeshBuilder& Mesh() const { return m_meshBuilder; }
   int ToolMode() const { return m_toolMode; }
   RenderQuality Quality() const;
-  bool TextureOn() const { return m_textureOn != 0; }
   // Cursor the view shows for a tool mode.
   QCursor ToolCursor(int toolMode) const;
 
@@ -62,6 +62,8 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildModel();
@@ -70,6 +72,15 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   void ExportModel();
   void UpdateDocument(int hint);
   void ApplyToolCursor();
+  // Radius of the mesh's bounding sphere in mesh units (0 without a mesh).
+  float ModelRadius() const;
+  // Puts the model in front of the camera at the size that fills most of the view;
+  // resetOrientation turns it to face the camera as at first.
+  void FitModel(bool resetOrientation);
+  // The model's scale for the size of the view.
+  void FitScale();
+  // Moves the model away (positive) or nearer in proportion to its distance.
+  void ZoomBy(float pixels);
 
   Scene3D m_scene;
   MeshBuilder m_meshBuilder;
@@ -90,6 +101,8 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   int m_cubic = 0;
   int m_gridSize = C3DModel::kGridSize;
   int m_smooth = 0;
+  int m_dense = 0;       // the dense surface instead of the points' meshes
+  Image m_denseTexture;  // image 1 under the dense mesh
   int m_toolMode = kToolRotate;
   int m_toolLocked = 0;
   QCursor m_panCursor;

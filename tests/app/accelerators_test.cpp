@@ -26,19 +26,22 @@ TEST(Accelerators, KeysGiveTheirCommands) {
   EXPECT_EQ(CommandForKey(Qt::Key_Delete, Qt::KeypadModifier), kDelete);
 }
 
-TEST(Accelerators, ZoomNeedsTheKeypadPlusOrMinus) {
+TEST(Accelerators, ZoomWorksOnTheKeypadAndTheMainKeyboard) {
   const auto keypadCtrl = Qt::ControlModifier | Qt::KeypadModifier;
   EXPECT_EQ(CommandForKey(Qt::Key_Plus, keypadCtrl), cmd::kZoomIn);
   EXPECT_EQ(CommandForKey(Qt::Key_Minus, keypadCtrl), cmd::kZoomOut);
-  EXPECT_EQ(CommandForKey(Qt::Key_Plus, Qt::ControlModifier), 0);
-  EXPECT_EQ(CommandForKey(Qt::Key_Minus, Qt::ControlModifier), 0);
+  EXPECT_EQ(CommandForKey(Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier), cmd::kZoomIn);
+  EXPECT_EQ(CommandForKey(Qt::Key_Equal, Qt::ControlModifier), cmd::kZoomIn);
+  EXPECT_EQ(CommandForKey(Qt::Key_Minus, Qt::ControlModifier), cmd::kZoomOut);
+  EXPECT_EQ(CommandForKey(Qt::Key_0, Qt::ControlModifier), cmd::kResetView);
+  EXPECT_EQ(CommandForKey(Qt::Key_Minus, Qt::NoModifier), 0);
 }
 
 TEST(Accelerators, NoKeyIsBoundTwiceAndModifiersMustMatch) {
   std::set<std::pair<int, int>> seen;
   for (const Accelerator& a : AcceleratorTable())
     EXPECT_TRUE(seen.insert({a.key, static_cast<int>(a.modifiers.toInt())}).second) << a.command;
-  EXPECT_EQ(AcceleratorTable().size(), 31u);
+  EXPECT_EQ(AcceleratorTable().size(), 34u);
   EXPECT_EQ(CommandForKey(Qt::Key_F1, Qt::ControlModifier), 0);
   EXPECT_EQ(CommandForKey(Qt::Key_A, Qt::NoModifier), 0);
 }

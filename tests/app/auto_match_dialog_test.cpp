@@ -2,6 +2,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QStatusBar>
 #include <gtest/gtest.h>
 
 #include "app/auto_match_dialog.h"
@@ -97,6 +98,28 @@ TEST(AutoMatchCommand, CancelLeavesPointsMatchesAndTheRecordUntouched) {
   EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 4);
   EXPECT_EQ(doc.m_camera1.m_points.Count(), 4);
   EXPECT_EQ(app->Frame()->LastAutoMatchParams().points, 100);
+  doc.SetModifiedFlag(false);
+}
+
+TEST(AutoMatchCommand, TheStatusBarTellsHowManyMatchesWereFound) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CProjectDoc& doc = app->Document();
+  LoadMatchedFace(doc, 30);
+  doc.m_stereoPair.m_matches.RemoveAll();
+  ModalAnswers answers;
+  answers.Then([](QWidget* w) {
+    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
+    if (!dialog) return false;
+    dialog->accept();
+    return true;
+  });
+  answers.Then(answers.Press(QMessageBox::Yes));  // the points are replaced
+  app->Frame()->Dispatch(cmd::kAutomaticMatching);
+  const int found = doc.m_stereoPair.m_matches.Count();
+  EXPECT_GT(found, 10);
+  EXPECT_EQ(app->Frame()->statusBar()->currentMessage(),
+            QStringLiteral("Automatic matching found %1 matches.").arg(found));
   doc.SetModifiedFlag(false);
 }
 

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QTest>
+#include <map>
 
 #include "app/recent_files.h"
 #include "support/synthetic_face.h"
@@ -75,6 +76,40 @@ std::unique_ptr<QuorvanApp> StartApp(const QStringList& arguments) {
 }
 
 ViewKind KindAt(CMainFrame& frame, int pane) { return frame.PaneAt(pane)->View()->Kind(); }
+
+::testing::AssertionResult SoundLayout(CMainFrame& frame, const std::array<ViewKind, 3>& kinds) {
+  static const std::map<ViewKind, QString> captions = {{ViewKind::Image1, "Image 1"},
+                                                       {ViewKind::Image2, "Image 2"},
+                                                       {ViewKind::Texture, "Texture"},
+                                                       {ViewKind::Model3D, "3D Model"}};
+  int activeBars = 0;
+  for (int i = 0; i < CMainFrame::kPaneCount; ++i) {
+    Pane* pane = frame.PaneAt(i);
+    ContentView* view = pane->View();
+    const auto fail = [i]() { return ::testing::AssertionFailure() << "pane " << i << ": "; };
+    if (!pane->isVisible() || pane->width() < 100 || pane->height() < 100)
+      return fail() << "collapsed to " << pane->width() << " x " << pane->height();
+    if (!view || view->Kind() != kinds[i]) return fail() << "shows another view";
+    QWidget* w = view->Widget();
+    if (w->parentWidget() != pane || !w->isVisible()) return fail() << "its view is not shown in it";
+    if (w->height() < pane->height() - pane->InfoBar()->height() - 10)
+      return fail() << "view " << w->height() << " px high in a pane of " << pane->height();
+    if (!pane->InfoBar()->Text().startsWith(captions.at(kinds[i])))
+      return fail() << "caption " << pane->InfoBar()->Text().toStdString();
+    if (pane->InfoBar()->IsActive()) {
+      ++activeBars;
+      if (i != frame.ActivePaneIndex()) return fail() << "shown active but not the active pane";
+    }
+  }
+  if (activeBars != 1) return ::testing::AssertionFailure() << activeBars << " active panes";
+  return ::testing::AssertionSuccess();
+}
+
+void FocusPane(CMainFrame& frame, int pane) {
+  QWidget* w = frame.PaneAt(pane)->View()->Widget();
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+  EXPECT_EQ(frame.ActivePaneIndex(), pane);
+}
 
 void LoadMatchedFace(CProjectDoc& doc, int dots) {
   FaceSceneOptions options;

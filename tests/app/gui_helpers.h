@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "app/application.h"
 #include "app/main_frame.h"
 #include "app/pane.h"
+#include <gtest/gtest.h>
 
 namespace q3d::test {
 
@@ -47,6 +49,13 @@ std::unique_ptr<QuorvanApp> StartApp(const QStringList& arguments = {});
 
 // The kind of the content view of each pane.
 ViewKind KindAt(CMainFrame& frame, int pane);
+
+// The three-pane layout: each pane holds a visible view of the given kind filling its
+// content row, its caption names that kind, and exactly the active pane shows as active.
+::testing::AssertionResult SoundLayout(CMainFrame& frame, const std::array<ViewKind, 3>& kinds);
+
+// Gives the keyboard focus to the pane as a user would: a click on its view.
+void FocusPane(CMainFrame& frame, int pane);
 
 // A synthetic face photographed twice (640 x 480) with its make-up dots matched.
 void LoadMatchedFace(CProjectDoc& doc, int dots);

@@ -38,12 +38,12 @@ class MainFrameTest : public ::testing::Test {
   bool Checked(int id) { return frame_->QueryCommand(id).checked; }
   // Puts a fake view into the active pane in place of its view.
   FakeView* PutFake(ViewKind kind) {
-    Pane* pane = frame_->PaneAt(frame_->ActivePaneIndex());
-    auto old = pane->TakeView();
+    const int index = frame_->ActivePaneIndex();
     auto fake = std::make_unique<FakeView>(kind);
     FakeView* raw = fake.get();
-    pane->SetView(std::move(fake));
-    graveyard_.push_back(std::move(old));
+    graveyard_.push_back(frame_->PaneAt(index)->ReplaceView(std::move(fake)));
+    // The replaced view lost the focus to another pane: the fake's pane is made active again.
+    frame_->ActivatePane(index);
     return raw;
   }
 
@@ -157,22 +157,20 @@ TEST_F(MainFrameTest, ManualMatchingLocksThePaneViewCommands) {
   EXPECT_EQ(frame_->ActiveView(), fake);
 }
 
-TEST_F(MainFrameTest, AnActiveInfoBarDisablesPaneSwitching) {
+TEST_F(MainFrameTest, ClickingACaptionActivatesItsPaneAndKeepsTheViewCommands) {
   doc_->m_stereoPair.m_rendered = 1;
-  CInfoView* bar = frame_->PaneAt(CMainFrame::kBottomLeft)->InfoBar();
-  QTest::mouseClick(bar, Qt::LeftButton);
+  QTest::mouseClick(frame_->PaneAt(CMainFrame::kBottomLeft)->InfoBar(), Qt::LeftButton);
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kBottomLeft);
-  EXPECT_TRUE(frame_->InfoBarActive());
-  EXPECT_EQ(frame_->ActiveView(), nullptr);
-  for (int id : {kViewImage1, kViewImage2, kViewTexture, kView3DModel}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_EQ(frame_->ActiveView(), frame_->PaneAt(CMainFrame::kBottomLeft)->View());
+  EXPECT_TRUE(SoundLayout(*frame_, {ViewKind::Image1, ViewKind::Image2, ViewKind::Image1}));
+  EXPECT_TRUE(frame_->Action(kToolArrow)->isEnabled()) << "the view tool bar stays usable";
+  for (int id : {kViewImage1, kViewImage2, kViewTexture, kView3DModel}) EXPECT_TRUE(Enabled(id)) << id;
   frame_->SwitchPaneView(ViewKind::Image1);
-  EXPECT_EQ(KindAt(*frame_, CMainFrame::kBottomLeft), ViewKind::Image2);
-  for (int i = 0; i < CMainFrame::kPaneCount; ++i) EXPECT_FALSE(frame_->PaneAt(i)->InfoBar()->IsActive());
+  EXPECT_EQ(KindAt(*frame_, CMainFrame::kBottomLeft), ViewKind::Image1);
 
   // Clicking a content view makes its pane active with its bar in the active colours.
   QTest::mouseClick(frame_->PaneAt(CMainFrame::kTopLeft)->View()->Widget(), Qt::LeftButton);
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kTopLeft);
-  EXPECT_FALSE(frame_->InfoBarActive());
   EXPECT_TRUE(frame_->PaneAt(CMainFrame::kTopLeft)->InfoBar()->IsActive());
   EXPECT_NE(frame_->PaneAt(CMainFrame::kTopLeft)->InfoBar()->BackColour(),
             frame_->PaneAt(CMainFrame::kRight)->InfoBar()->BackColour());

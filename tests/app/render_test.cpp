@@ -1,7 +1,14 @@
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QTest>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
+#include "app/focal_length_dialog.h"
 #include "gui_helpers.h"
+#include "stereo/camera_focal.h"
 #include "support/synthetic_scene.h"
 #include "views/command_ids.h"
 
@@ -25,7 +32,6 @@ TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
   EXPECT_TRUE(frame->isEnabled()) << "the progress window gives the window back";
   EXPECT_FALSE(frame->QueryCommand(cmd::kRender).enabled);
 
-  QTest::qWait(200);
   const QString shot = QStringLiteral(Q3D_SCREENSHOT_DIR "/main_window.png");
   EXPECT_TRUE(frame->grab().save(shot));
   doc.SetModifiedFlag(false);
@@ -68,12 +74,24 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   // Ten matches on one line: no epipolar geometry can come out of them.
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50));
   ModalAnswers answers;
-  answers.Then(answers.Press(QMessageBox::Ok));
+  answers.Then([&answers](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    answers.messages.append(box->text());
+    // The box offers its help page.
+    for (QAbstractButton* button : box->buttons())
+      if (box->buttonRole(button) == QMessageBox::HelpRole) button->click();
+    return true;
+  });
   app->Frame()->Dispatch(cmd::kRender);
   ASSERT_FALSE(doc.IsRendered()) << "the render accepted degenerate matches";
   EXPECT_TRUE(answers.AllAnswered());
   ASSERT_EQ(answers.messages.size(), 1);
   EXPECT_TRUE(answers.messages[0].startsWith(QStringLiteral("Error")));
+  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("enough matches")));
+  ASSERT_NE(app->Frame()->Help(), nullptr);
+  EXPECT_TRUE(app->Frame()->Help()->isVisible());
+  EXPECT_EQ(app->Frame()->Help()->Browser()->documentTitle(), QStringLiteral("Rendering the model"));
   EXPECT_EQ(KindAt(*app->Frame(), CMainFrame::kRight), ViewKind::Image1);
   doc.SetModifiedFlag(false);
 }
@@ -93,10 +111,48 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
   for (Eigen::Index i = 0; i < pixels.rows(); ++i)
     ASSERT_TRUE(
         doc.AddMatch(pixels(i, 0) - 1, pixels(i, 1) - 1, pixels(i, 2) - 1, pixels(i, 3) - 1));
+  // The render says it assumed the focal lengths and offers the dialog with them filled in;
+  // the user enters the real ones (as 35 mm equivalents) and the face is rendered again.
+  ModalAnswers answers;
+  double assumed = 0;
+  answers.Then([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    answers.messages.append(box->text());
+    assumed = doc.RenderedFocal(0);
+    EXPECT_TRUE(box->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/assumed_focal.png")));
+    for (QAbstractButton* button : box->buttons())
+      if (box->buttonRole(button) == QMessageBox::AcceptRole) button->click();
+    return true;
+  });
+  answers.Then([&](QWidget* w) {
+    auto* dialog = qobject_cast<FocalLengthDialog*>(w);
+    if (!dialog) return false;
+    auto* focal1 = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("focal1"));
+    auto* focal2 = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("focal2"));
+    auto* unit = dialog->findChild<QComboBox*>(QStringLiteral("focalUnit"));
+    EXPECT_NEAR(focal1->value(), assumed, 0.5);
+    EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("focalSource1"))
+                    ->text()
+                    .contains(QStringLiteral("assumed")));
+    unit->setCurrentIndex(1);
+    EXPECT_NEAR(focal1->value(), Focal35mmFromPx(assumed, options.width1, options.height1), 0.05);
+    EXPECT_FALSE(dialog->Entered(0)) << "a change of unit is no entry";
+    focal1->setValue(Focal35mmFromPx(options.f1_px, options.width1, options.height1));
+    focal2->setValue(Focal35mmFromPx(options.f2_px, options.width2, options.height2));
+    EXPECT_TRUE(dialog->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/focal_lengths.png")));
+    dialog->accept();
+    return true;
+  });
   app->Frame()->Dispatch(cmd::kRender);
   ASSERT_TRUE(doc.IsRendered());
-  EXPECT_EQ(doc.m_stereoPair.m_focalSource[0], FocalSource::kAssumed);
-  EXPECT_EQ(doc.m_stereoPair.m_focalSource[1], FocalSource::kAssumed);
+  EXPECT_TRUE(answers.AllAnswered());
+  ASSERT_EQ(answers.messages.size(), 1);
+  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("rendered with that of a typical phone")));
+  EXPECT_EQ(doc.m_stereoPair.m_focalSource[0], FocalSource::kEntered);
+  EXPECT_EQ(doc.m_stereoPair.m_focalSource[1], FocalSource::kEntered);
+  EXPECT_NEAR(doc.RenderedFocal(0), options.f1_px, 0.02 * options.f1_px);
+  EXPECT_NEAR(doc.RenderedFocal(1), options.f2_px, 0.02 * options.f2_px);
   doc.SetModifiedFlag(false);
 }
 

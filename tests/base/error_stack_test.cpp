@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "base/progress.h"
 
 namespace q3d {
@@ -25,6 +28,25 @@ TEST_F(ErrorStackTest, PopReturnsNewestAndStampsTime) {
   PopError(true);
   EXPECT_EQ(PopError(true).Message(), "first");
   EXPECT_EQ(ErrorCount(), 0);
+}
+
+// Refinement threads push while the main thread reads: every record arrives whole.
+TEST_F(ErrorStackTest, ThreadsPushingAndReadingKeepRecordsWhole) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([t] {
+      for (int i = 0; i < 2000; ++i)
+        PushErrorText(std::string(100, static_cast<char>('a' + t)), t, 1);
+    });
+  for (int i = 0; i < 2000; ++i) {
+    const ErrorRecord r = PopError(i % 2 == 0);
+    const std::string m = r.Message();
+    if (!m.empty()) {
+      EXPECT_EQ(m, std::string(100, static_cast<char>('a' + r.code)));
+    }
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_LE(ErrorCount(), kErrorStackSize);
 }
 
 TEST_F(ErrorStackTest, EmptyStackGivesZeroRecord) {

@@ -105,9 +105,9 @@ TEST_F(CliExport, FailingExportsWriteNothing) {
   const auto before = Listing();
   ExpectFailure({"export", project_, "-o", File("early.obj")}, "not rendered");
   ExpectFailure({"export", project_, "-o", File("early.q3d")}, "not rendered");
-  ExpectFailure({"export", rendered_, "-o", File("model.stl")}, "no known 3D model extension");
+  ExpectFailure({"export", rendered_, "-o", File("model.3mf")}, "no known 3D model extension");
   ExpectFailure({"export", rendered_, "-o", File("m.ply"), "--mesh", "smooth"},
-                "--mesh: 'smooth' is not points, subdivision or cubic");
+                "--mesh: 'smooth' is not points, subdivision, cubic or dense");
   ExpectFailure({"export", rendered_, "-o", File("missing/dir/m.glb")}, "m.glb");
   ExpectFailure({"export", rendered_}, "needs --output");
   EXPECT_EQ(Listing(), before);

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "cli_test_support.h"
+#include "support/printable_line.h"
 
 namespace q3d::test {
 namespace {
@@ -66,7 +67,7 @@ TEST_F(CliFailure, NewReportsTheLineOfAMalformedMatchFile) {
   const std::string csv = File("bad.csv");
   std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n5,6,7,8\n9,ten,11,12\n";
   ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), csv, out),
-                csv + ": line 4: y1 'ten' is not a finite number");
+                csv + ": line 4: y1 \"ten\" is not a finite number");
 
   std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n5,6,640,8\n";  // x2 = width lies outside
   ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), csv, out),
@@ -129,6 +130,31 @@ TEST_F(CliFailure, ASaveThatCannotBeWrittenIsReported) {
   EXPECT_EQ(std::count_if(listing.begin(), listing.end(),
                           [](const std::string& n) { return n.find(".tmp") != std::string::npos; }),
             0);
+}
+
+// An output that is one of the inputs, under any name, is refused before anything is
+// written; messages quote file text as printable characters.
+TEST_F(CliFailure, OutputOntoAnInputIsRefusedAndFileTextIsMadePrintable) {
+  const std::vector<uint8_t> photograph = ReadBytes(files_.image1);
+  const std::string alias = File("alias.png");
+  std::filesystem::create_symlink(files_.image1, alias);
+  ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), "", alias),
+                "writing it would destroy image 1");
+  ExpectFailure(NewWords(files_.image1.string(), files_.image2.string(), files_.matches.string(),
+                         files_.matches.string()),
+                "writing it would destroy the match file");
+  EXPECT_EQ(ReadBytes(files_.image1), photograph);
+  const std::string project = NewProject("p.qvp");
+  ExpectFailure({"export", project, "-o", project}, "writing it would destroy the project");
+
+  const std::string csv = File("hostile.csv");
+  std::ofstream(csv) << "x1,y1,x2,y2\n1,2,3,4\n\x1b]0;owned\x07" << std::string(100000, 'x')
+                     << "\xff,1,2,3\n";
+  const CliRun run =
+      Run(NewWords(files_.image1.string(), files_.image2.string(), csv, File("q.qvp")));
+  EXPECT_NE(run.err.find("\\x1B]0;owned\\x07xxx"), std::string::npos) << run.err;
+  EXPECT_LT(run.err.size(), 400u);
+  EXPECT_TRUE(IsOnePrintableLine(run.err.substr(0, run.err.size() - 1))) << run.err;
 }
 
 }  // namespace

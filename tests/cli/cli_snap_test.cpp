@@ -58,5 +58,39 @@ TEST_F(CliSnap, APixelOutsideTheImageIsRefused) {
   EXPECT_EQ(ReadBytes(project), before);
 }
 
+TEST_F(CliSnap, PreciseCentresByDefaultPlainOnRequestAndAllPointsReCentred) {
+  MakeScene(12, 0);
+  const std::string project = NewProject("p.qvp");
+  for (int k = 0; k < 4; ++k) {
+    const ScenePoint& truth = scene_.points[static_cast<size_t>(k)];
+    const std::string at =
+        std::to_string(std::lround(truth.x1) + 1) + "," + std::to_string(std::lround(truth.y1));
+    const Json plain = RunJson({"snap", project, "--camera", "1", "--at", at, "--plain"});
+    const Json precise = RunJson({"snap", File("p.qvp"), "--camera", "1", "--at", at, "--precise",
+                                  "-o", File("precise.qvp")});
+    const double plainError = std::hypot(plain["point"]["x"].Number() - truth.x1,
+                                         plain["point"]["y"].Number() - truth.y1);
+    const double preciseError = std::hypot(precise["point"]["x"].Number() - truth.x1,
+                                           precise["point"]["y"].Number() - truth.y1);
+    EXPECT_LT(preciseError, 0.05) << k;
+    EXPECT_NE(plainError, preciseError) << k;
+  }
+  // The four plain points move to the precise centres; the second image has none.
+  const Json all = RunJson({"snap", project, "--all", "-o", File("all.qvp")});
+  EXPECT_EQ(all["moved"].Number(), 4);
+  EXPECT_EQ(all["unchanged"].Number(), 0);
+  const auto recentred = ReadBytes(File("all.qvp"));
+  const Json again = RunJson({"snap", File("all.qvp"), "--all"});
+  EXPECT_EQ(again["moved"].Number(), 0);
+  EXPECT_FALSE(again.Has("output"));
+  EXPECT_EQ(ReadBytes(File("all.qvp")), recentred);
+  EXPECT_EQ(RunJson({"snap", File("all.qvp"), "--all", "--plain"})["moved"].Number(), 4);
+
+  ExpectFailure({"snap", project, "--all", "--camera", "1"}, "takes no --camera or --at");
+  ExpectFailure({"snap", project, "--plain", "--precise", "--camera", "1", "--at", "3,3"},
+                "--plain or --precise, not both");
+  ExpectFailure({"snap", project, "--at", "3,3"}, "'snap' needs --camera and --at, or --all");
+}
+
 }  // namespace
 }  // namespace q3d::test

@@ -4,14 +4,15 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <utility>
 
-#include "model/delaunay.h"
-#include "model/mesh_builder.h"
 #include "base/archive.h"
 #include "base/error_stack.h"
-#include "project/project_doc.h"
+#include "model/delaunay.h"
+#include "model/mesh_builder.h"
 #include "model/model_file.h"
+#include "project/project_doc.h"
 #include "support/rendered_project.h"
 #include "support/status_assertions.h"
 #include "support/synthetic_images.h"
@@ -46,8 +47,8 @@ int InteriorEdgeCount(const Matrix& F) {
 TEST(C3DModelTexture, ResampledFromTheRegionAndKeptWhileTheRegionStays) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 400, 300);
-  doc.AddMatch(100, 50, 0, 0);
-  doc.AddMatch(299, 249, 0, 0);
+  ASSERT_TRUE(doc.AddMatch(100, 50, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(299, 249, 0, 0));
   C3DModel& model = doc.m_model;
   model.UpdateTexture();
   const Image& texture = model.m_texture;
@@ -84,8 +85,8 @@ TEST(C3DModelTexture, ResampledFromTheRegionAndKeptWhileTheRegionStays) {
 TEST(C3DModelTexture, ProjectSavedBeforeAnyBuildGetsItsTextureAfterLoading) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 400, 300);
-  doc.AddMatch(100, 50, 0, 0);
-  doc.AddMatch(299, 249, 0, 0);
+  ASSERT_TRUE(doc.AddMatch(100, 50, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(299, 249, 0, 0));
   Archive out = Archive::ForStoring();
   doc.Serialize(out);  // no texture pixels yet
   const std::vector<uint8_t> bytes = out.TakeBuffer();
@@ -101,8 +102,8 @@ TEST(C3DModelTexture, ProjectSavedBeforeAnyBuildGetsItsTextureAfterLoading) {
 TEST(C3DModelTexture, RegionBeyondTheImageIsPaddedNotStretched) {
   CProjectDoc doc;
   PaintRamp(doc.m_camera1.m_image, 100, 100);
-  doc.AddMatch(50, 0, 0, 0);
-  doc.AddMatch(149, 99, 0, 0);  // half the region lies right of the image
+  ASSERT_TRUE(doc.AddMatch(50, 0, 0, 0));
+  ASSERT_TRUE(doc.AddMatch(149, 99, 0, 0));  // half the region lies right of the image
   doc.m_model.UpdateTexture();
   const Image& texture = doc.m_model.m_texture;
   EXPECT_EQ(texture.Row(256)[3 * 500 + 2], 0);   // padding
@@ -201,13 +202,20 @@ TEST(C3DModelExport, EveryFormatFromARenderedScene) {
   CProjectDoc doc;
   test::FillRenderedProject(doc, 40, 3);
   test::TempDir dir;
-  const std::pair<const char*, ModelExportOptions> cases[] = {
-      {"points.glb", {0, 0, 50}}, {"subdivided.OBJ", {1, 0, 50}}, {"grid.ply", {1, 1, 50}},
-      {"points.wrl", {0, 0, 50}}, {"model.q3d", {}}};
-  for (const auto& [name, options] : cases) {
+  const std::tuple<const char*, int, int> cases[] = {{"points.glb", 0, 0}, {"subdivided.OBJ", 1, 0},
+                                                     {"grid.ply", 1, 1},   {"points.wrl", 0, 0},
+                                                     {"grid.stl", 1, 1},   {"model.q3d", 0, 0}};
+  for (const auto& [name, smooth, cubic] : cases) {
+    ModelExportOptions options;
+    options.smooth = smooth;
+    options.cubic = cubic;
+    ExportedMesh written;
     EXPECT_TRUE(test::Succeeded(
-        ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model, options)))
+        ExportModel3D(dir.File(name).string(), doc.m_stereoPair, doc.m_model, options, &written)))
         << name;
+    if (std::string(name).ends_with(".stl")) {
+      EXPECT_EQ(std::filesystem::file_size(dir.File(name)), 84u + 50u * written.triangles);
+    }
     EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
   }
   EXPECT_EQ(std::filesystem::file_size(dir.File("model.q3d")), kModelFileBaseSize + 32u * 40);

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <regex>
 #include <set>
 #include <sstream>
-
-#include <opencv2/imgcodecs.hpp>
 
 #include "model/fill_mesh_builder.h"
 #include "support/status_assertions.h"
@@ -152,6 +152,17 @@ TEST_F(MeshExport, GlbPassesTheKhronosValidatorWhereInstalled) {
   EXPECT_EQ(std::system(run.c_str()), 0) << Read(Path("report.txt"));
 }
 
+TEST_F(MeshExport, StlAndObjLoadInAssimpWhereInstalled) {
+  if (std::system("command -v assimp >/dev/null 2>&1") != 0) GTEST_SKIP() << "assimp not installed";
+  for (const char* name : {"print.stl", "face.obj"}) {
+    ASSERT_TRUE(test::Succeeded(ExportMesh(Path(name), mesh_, texture_)));
+    const std::string run = "assimp info '" + Path(name) + "' > '" + Path("info.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(run.c_str()), 0) << Read(Path("info.txt"));
+    const std::regex faces("Faces:\\s+" + std::to_string(mesh_.FaceCount()) + "\\b");
+    EXPECT_TRUE(std::regex_search(Read(Path("info.txt")), faces)) << name << Read(Path("info.txt"));
+  }
+}
+
 TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
   ASSERT_TRUE(test::Succeeded(ExportMesh(Path("face.ply"), mesh_, texture_)));
   ExpectFiles({"face.ply", "face_texture.png"});
@@ -184,11 +195,12 @@ TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
 
 TEST_F(MeshExport, ObjWithMaterialAndTexture) {
   ASSERT_TRUE(test::Succeeded(ExportMesh(Path("My Face.Obj"), mesh_, texture_)));
-  ExpectFiles({"My Face.Obj", "My Face.mtl", "My Face_texture.png"});
-  ExpectTextureBeside("My Face_texture.png");
+  // Readers split mtllib and map_Kd at blanks: the companions' names have none.
+  ExpectFiles({"My Face.Obj", "My_Face.mtl", "My_Face_texture.png"});
+  ExpectTextureBeside("My_Face_texture.png");
   const std::string obj = Read(Path("My Face.Obj"));
-  EXPECT_NE(obj.find("mtllib My Face.mtl\n"), std::string::npos);
-  EXPECT_NE(Read(Path("My Face.mtl")).find("map_Kd My Face_texture.png\n"), std::string::npos);
+  EXPECT_NE(obj.find("mtllib My_Face.mtl\n"), std::string::npos);
+  EXPECT_NE(Read(Path("My_Face.mtl")).find("map_Kd My_Face_texture.png\n"), std::string::npos);
   std::istringstream lines(obj);
   std::string line;
   int v = 0, vt = 0, vn = 0, f = 0;
@@ -217,11 +229,11 @@ TEST_F(MeshExport, ObjWithMaterialAndTexture) {
 
 TEST_F(MeshExport, VrmlIndexedFaceSetWithRelativeTextureUrl) {
   ASSERT_TRUE(test::Succeeded(ExportMesh(Path("a \"b\".wrl"), mesh_, texture_)));
-  ExpectFiles({"a \"b\".wrl", "a \"b\"_texture.png"});
-  ExpectTextureBeside("a \"b\"_texture.png");
+  ExpectFiles({"a \"b\".wrl", "a_\"b\"_texture.png"});
+  ExpectTextureBeside("a_\"b\"_texture.png");
   const std::string wrl = Read(Path("a \"b\".wrl"));
   EXPECT_EQ(wrl.rfind("#VRML V2.0 utf8\n", 0), 0u);
-  EXPECT_NE(wrl.find("url \"a%20%22b%22_texture.png\""), std::string::npos);
+  EXPECT_NE(wrl.find("url \"a_%22b%22_texture.png\""), std::string::npos);
   size_t faces = 0;
   for (size_t at = wrl.find(", -1,"); at != std::string::npos; at = wrl.find(", -1,", at + 1)) ++faces;
   EXPECT_EQ(faces, size_t(mesh_.FaceCount()));
@@ -234,6 +246,34 @@ TEST_F(MeshExport, VrmlIndexedFaceSetWithRelativeTextureUrl) {
             mesh_.VertexCount());
 }
 
+// Binary STL: the triangle count, then per triangle a unit normal on the side the mesh's
+// vertex normals face and the three corners as stored.
+TEST_F(MeshExport, StlHoldsEveryTriangleFacingOutwards) {
+  ASSERT_TRUE(test::Succeeded(ExportMesh(Path("print.STL"), mesh_, texture_)));
+  const std::string stl = Read(Path("print.STL"));
+  ASSERT_EQ(stl.size(), 84u + 50u * mesh_.FaceCount());
+  uint32_t count = 0;
+  std::memcpy(&count, stl.data() + 80, 4);
+  EXPECT_EQ(count, static_cast<uint32_t>(mesh_.FaceCount()));
+  const auto& p = mesh_.Positions();
+  const auto& n = mesh_.Normals();
+  const auto& index = mesh_.Indices();
+  for (int f = 0; f < mesh_.FaceCount(); ++f) {
+    float record[12];
+    std::memcpy(record, stl.data() + 84 + 50 * f, sizeof record);
+    EXPECT_NEAR(std::hypot(record[0], record[1], record[2]), 1.0, 1e-5);
+    float facing = 0;
+    for (int c = 0; c < 3; ++c) {
+      const uint32_t v = index[3 * f + c];
+      for (int a = 0; a < 3; ++a) {
+        EXPECT_EQ(record[3 + 3 * c + a], p[3 * v + a]);
+        facing += record[a] * n[3 * v + a];
+      }
+    }
+    EXPECT_GT(facing, 0) << "triangle " << f;
+  }
+}
+
 TEST_F(MeshExport, FailuresWriteNothingAndKeepExistingFiles) {
   std::ofstream(Path("old.glb")) << "previous";
   MeshBuilder empty;
@@ -241,12 +281,13 @@ TEST_F(MeshExport, FailuresWriteNothingAndKeepExistingFiles) {
   EXPECT_FALSE(ExportMesh(Path("old.glb"), mesh_, cv::Mat()));
   EXPECT_FALSE(ExportMesh(Path("old.glb"), mesh_, cv::Mat(4, 4, CV_8UC1)));
   EXPECT_EQ(Read(Path("old.glb")), "previous");
-  EXPECT_FALSE(ExportMesh(Path("model.stl"), mesh_, texture_));
+  EXPECT_FALSE(ExportMesh(Path("model.3mf"), mesh_, texture_));
   const std::string missing = Path("no/such/dir/model.obj");
   const std::string message = ExportMesh(missing, mesh_, texture_).Reason();
   EXPECT_NE(message.find("no/such/dir"), std::string::npos) << message;
   ExpectFiles({"old.glb"});
   EXPECT_TRUE(IsMeshExportPath("x.WRL"));
+  EXPECT_TRUE(IsMeshExportPath("x.Stl"));
   EXPECT_FALSE(IsMeshExportPath("x.q3d"));
 }
 

@@ -117,6 +117,28 @@ TEST(MakeupCleaner, PreviewsReuseTheGreyOfThePreparedTarget) {
   EXPECT_FALSE(cleaner.Apply(128, 3, 9));
 }
 
+TEST(MakeupCleaner, FindsDotsInShadowAndFillsDotsWiderThanTheWindowWithSkin) {
+  // Lit skin on the right, skin in a shadow of half the light on the left (darker than the
+  // threshold), and dots of 7 px radius on both: wider than half the 9 px window.
+  cv::Mat patch(96, 192, CV_8UC3, cv::Scalar(kSkin));
+  cv::Mat shadow = patch(cv::Rect(0, 0, 96, 96));
+  shadow.convertTo(shadow, -1, 0.5);
+  for (int x = 24; x < 192; x += 48)
+    for (int y = 24; y < 96; y += 48) {
+      const cv::Vec3b skin = patch.at<cv::Vec3b>(y, x);
+      cv::circle(patch, {x, y}, 7, cv::Scalar(skin[0] / 5, skin[1] / 5, skin[2] / 5), cv::FILLED);
+    }
+  MakeupCleaner cleaner;
+  ASSERT_TRUE(cleaner.Prepare(patch));
+  ASSERT_TRUE(cleaner.Apply(128, 3, 9));
+  // Every pixel ends as the skin of its side: no dot, no dark core, no lightened shadow.
+  for (int y = 0; y < patch.rows; ++y)
+    for (int x = 0; x < patch.cols; ++x) {
+      const double skin = x < 96 ? 0.5 * kSkin[2] : kSkin[2];
+      ASSERT_NEAR(patch.at<cv::Vec3b>(y, x)[2], skin, 2) << x << ", " << y;
+    }
+}
+
 TEST(BrushAlpha, FollowsTheSpotProfile) {
   const int row10[] = {1, 3, 8, 19, 36, 64, 105, 153, 201, 235, 248, 236, 200, 153, 104, 64, 36, 18, 8, 3, 1};
   const int row11[] = {1, 3, 8, 18, 36, 65, 105, 153, 201, 235, 249, 236, 200, 154, 105, 64, 36, 18, 8, 3, 1};

@@ -192,13 +192,14 @@ TEST_F(ImageIoTest, PngAndTiffLoadExactlyAndJpegClosely) {
 // Small files whose headers declare a huge image: refused as too large before the codec
 // decodes anything (a truncated file the codec reached would read as unreadable instead).
 TEST_F(ImageIoTest, HugeDeclaredPngAndJpegSizesAreRefusedBeforeDecoding) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                              'I',  'H', 'D', 'R', 0,    0,    0x9C, 0x40, 0, 0, 0x9C, 0x40,
-                              8,    2,   0,   0,   0};  // 40000 x 40000, 8-bit RGB
-  std::vector<uint8_t> jpeg = {0xFF, 0xD8,                                  // SOI
-                               0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F',        // APP0, skipped
-                               0xFF, 0xFF, 0xC0, 0, 11, 8, 0xFD, 0xE8,      // fill, SOF0 h 65000
-                               0xFD, 0xE8, 1, 1, 0x11, 0};                  // w 65000, 1 comp
+  std::vector<uint8_t> png = {0x89, 'P', 'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,
+                              0,    13,  'I',  'H',  'D',  'R',  0,    0,    0x9C, 0x40,
+                              0,    0,   0x9C, 0x40, 8,    2,    0,    0,    0};  // 40000 x 40000,
+                                                                                  // 8-bit RGB
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8,                                        // SOI
+                               0xFF, 0xE0, 0,    6, 'J',  'F', 'I',  'F',         // APP0, skipped
+                               0xFF, 0xFF, 0xC0, 0, 11,   8,   0xFD, 0xE8,  // fill, SOF0 h 65000
+                               0xFD, 0xE8, 1,    1, 0x11, 0};               // w 65000, 1 comp
   for (const auto& [name, bytes] : {std::pair{"huge.png", png}, std::pair{"huge.jpg", jpeg}}) {
     const std::string path = Write(name, bytes);
     Image image;
@@ -210,21 +211,21 @@ TEST_F(ImageIoTest, HugeDeclaredPngAndJpegSizesAreRefusedBeforeDecoding) {
   }
 }
 
-TEST_F(ImageIoTest, DeclaredSizesOfRealPngAndJpegFiles) {
+TEST_F(ImageIoTest, DeclaredSizesOfRealFiles) {
   const cv::Mat picture = test::DrawDiscs(53, 29, {{10, 10, 4}}, 1.0);
-  for (const char* name : {"size.png", "size.jpg"}) {
+  for (const char* name : {"size.png", "size.jpg", "size.tif", "size.bmp"}) {
     const std::string path = dir_.File(name).string();
     ASSERT_TRUE(cv::imwrite(path, picture));
-    const auto declared = DeclaredImageSize(path);
-    ASSERT_TRUE(declared) << name;
-    EXPECT_EQ(declared->width, 53);
-    EXPECT_EQ(declared->height, 29);
+    const DeclaredImage declared = ReadImageHeader(test::ReadBytes(path));
+    EXPECT_NE(declared.format, ImageFormat::kUnknown) << name;
+    EXPECT_EQ(declared.width, 53) << name;
+    EXPECT_EQ(declared.height, 29) << name;
+    EXPECT_FALSE(declared.floatSamples) << name;
   }
-  const std::string tif = dir_.File("size.tif").string();
-  ASSERT_TRUE(cv::imwrite(tif, picture));
-  EXPECT_FALSE(DeclaredImageSize(tif));  // left to the codec
-  EXPECT_FALSE(DeclaredImageSize(Write("cut.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 200})));
-  EXPECT_FALSE(DeclaredImageSize(Write("cut.png", {0x89, 'P', 'N', 'G'})));
+  const std::vector<uint8_t> cutJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 200};
+  const std::vector<uint8_t> cutPng = {0x89, 'P', 'N', 'G'};
+  EXPECT_EQ(ReadImageHeader(cutJpeg).width, 0);
+  EXPECT_EQ(ReadImageHeader(cutPng).format, ImageFormat::kUnknown);
 }
 
 // Random byte changes and truncations of valid bitmaps: every outcome is a clean success

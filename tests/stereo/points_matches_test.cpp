@@ -3,7 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "base/archive.h"
 #include "base/error_stack.h"
+#include "stereo/loaded_records.h"
 #include "stereo/match.h"
 #include "stereo/sp_point.h"
 
@@ -43,8 +45,8 @@ TEST(PointSetTest, FindNearestTiesAndMaximumDistance) {
 
 TEST(PointSetTest, SelectionOperations) {
   CSpPointSet set;
-  AddPoint(set, 9.5, 5);   // rounds to column 10
-  AddPoint(set, 9.4, 5);   // rounds to column 9
+  AddPoint(set, 9.5, 5);  // rounds to column 10
+  AddPoint(set, 9.4, 5);  // rounds to column 9
   AddPoint(set, 2, 2);
   AddPoint(set, 3, 3);
   set.SelectInRect(Rect{0, 0, 10, 10}, 1);
@@ -112,17 +114,45 @@ TEST(MatchSetTest, SelectionSyncAndRemoval) {
   EXPECT_EQ(matches.m_nextId, 0);  // emptied: numbering starts again
 }
 
-TEST(MatchSetTest, RelinkDropsMatchesWithoutPoints) {
+// Loaded records: links made through the identifiers; each fault names its record.
+TEST(LoadedRecordsTest, LinksMatchesAndRefusesWhatTheFileCannotHold) {
   CSpPointSet s1, s2;
   CMatchSet matches(&s1, &s2);
   matches.Add(std::make_unique<CMatch>(AddPoint(s1, 1, 1), AddPoint(s2, 2, 2)));
-  auto orphan = std::make_unique<CMatch>();
-  orphan->m_id1 = 0;
-  orphan->m_id2 = 99;
-  matches.m_list.push_back(std::move(orphan));
-  EXPECT_EQ(matches.Relink(), 1);
-  ASSERT_EQ(matches.Count(), 1);
-  EXPECT_EQ(matches.Matches().front()->m_point2, s2.FindById(0));
+  matches.Add(std::make_unique<CMatch>(AddPoint(s1, 3, 1), AddPoint(s2, 4, 2)));
+  for (auto& m : matches.m_list) m->m_point1 = m->m_point2 = nullptr;
+  LinkLoadedMatches(matches, s1, s2);
+  EXPECT_EQ(matches.Matches().back()->m_point2, s2.FindById(1));
+  EXPECT_NO_THROW(CheckLoadedPoints(s1, 5, 4, 1));
+
+  const auto refusal = [](auto&& check) -> std::string {
+    try {
+      check();
+    } catch (const ArchiveError& e) {
+      return e.what();
+    }
+    return "accepted";
+  };
+  matches.m_list.back()->m_id2 = 99;
+  EXPECT_EQ(refusal([&] { LinkLoadedMatches(matches, s1, s2); }),
+            "Match 1 refers to point 99 of image 2, which the file does not hold.");
+  matches.m_list.back()->m_id2 = 1;
+  matches.m_list.back()->m_id = 0;
+  EXPECT_EQ(refusal([&] { LinkLoadedMatches(matches, s1, s2); }),
+            "Match 1 repeats the identifier 0.");
+  s1.m_list.back()->m_x = 2.3e7;  // one flipped exponent bit
+  EXPECT_NE(
+      refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("Point 1 of image 1 lies outside"),
+      std::string::npos);
+  s1.m_list.back()->m_x = std::nan("");
+  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("not a number"),
+            std::string::npos);
+  s1.m_list.back()->m_x = 3;
+  s1.m_nextId = 1;  // a counter that would give identifier 1 twice
+  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("next identifier 1"),
+            std::string::npos);
+  s1.m_nextId = std::numeric_limits<int32_t>::max();  // would overflow on the next point
+  EXPECT_NE(refusal([&] { CheckLoadedPoints(s1, 5, 4, 1); }).find("impossible"), std::string::npos);
 }
 
 }  // namespace

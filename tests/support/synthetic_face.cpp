@@ -30,7 +30,28 @@ double FaceRadius(double u, double v) {
   return std::hypot(u / kFaceHalfWidth, v / kFaceHalfHeight);
 }
 
-double Height(double u, double v) {
+// A face as deep as a real one, in metres.
+double SculptedHeight(double u, double v) {
+  const double r = FaceRadius(u, v);
+  double h = r < 1.0 ? 0.065 * std::pow(1.0 - r * r, 1.5) : 0.0;
+  h += 0.030 * Bump(u, v, 0.0, -0.014, 0.008, 0.024);   // nose ridge, rising downwards
+  h += 0.014 * Bump(u, v, 0.0, -0.037, 0.011, 0.009);   // nose tip
+  h += 0.010 * Bump(u, v, 0.0, 0.044, 0.050, 0.008);    // brow ridge
+  for (const double side : {-1.0, 1.0}) {
+    h += 0.006 * Bump(u, v, side * 0.013, -0.040, 0.007, 0.006);  // nostril wing
+    h -= 0.022 * Bump(u, v, side * 0.032, 0.022, 0.016, 0.012);   // eye socket
+    h += 0.010 * Bump(u, v, side * 0.032, 0.022, 0.009, 0.006);   // eyeball
+    h += 0.010 * Bump(u, v, side * 0.045, -0.020, 0.018, 0.018);  // cheek
+  }
+  h += 0.010 * Bump(u, v, 0.0, -0.056, 0.020, 0.006);   // upper lip
+  h += 0.009 * Bump(u, v, 0.0, -0.070, 0.018, 0.006);   // lower lip
+  h -= 0.008 * Bump(u, v, 0.0, -0.063, 0.022, 0.0025);  // mouth
+  h += 0.014 * Bump(u, v, 0.0, -0.092, 0.018, 0.012);   // chin
+  return h * std::clamp((1.15 - r) / 0.15, 0.0, 1.0);
+}
+
+double Height(double u, double v, bool sculpted) {
+  if (sculpted) return SculptedHeight(u, v);
   const double r = FaceRadius(u, v);
   const double dome = r < 1.0 ? 0.06 * std::pow(1.0 - r * r, 1.5) : 0.0;
   double h = dome;
@@ -99,7 +120,23 @@ struct Bgr3 {
   double b = 0, g = 0, r = 0;
 };
 
-Bgr3 Albedo(double u, double v, const DotField& dots, double edge, uint64_t seed) {
+// Lips and eyes in colour, for the sculpted face.
+void PaintFeatures(double u, double v, Bgr3& a) {
+  const double lips = std::max(Bump(u, v, 0.0, -0.057, 0.018, 0.005), Bump(u, v, 0.0, -0.069, 0.016, 0.005));
+  a.b *= 1.0 - 0.35 * lips;
+  a.g *= 1.0 - 0.45 * lips;
+  a.r *= 1.0 - 0.05 * lips;
+  for (const double side : {-1.0, 1.0}) {
+    const double white = std::clamp(2.0 * Bump(u, v, side * 0.032, 0.022, 0.010, 0.0045) - 0.6, 0.0, 1.0);
+    const double iris = std::clamp(3.0 * Bump(u, v, side * 0.032, 0.022, 0.0035, 0.0035) - 1.2, 0.0, 1.0);
+    for (double* c : {&a.b, &a.g, &a.r}) *c = *c * (1 - white) + 0.92 * white;
+    a.b = a.b * (1 - iris) + 0.25 * iris;
+    a.g = a.g * (1 - iris) + 0.18 * iris;
+    a.r = a.r * (1 - iris) + 0.10 * iris;
+  }
+}
+
+Bgr3 Albedo(double u, double v, const DotField& dots, double edge, uint64_t seed, bool sculpted) {
   const double r = FaceRadius(u, v);
   const double skinShare = std::clamp((1.05 - r) / 0.1, 0.0, 1.0);
   const double skinTexture = 1.0 + 0.10 * ValueNoise(u * 150, v * 150, seed) +
@@ -113,6 +150,7 @@ Bgr3 Albedo(double u, double v, const DotField& dots, double edge, uint64_t seed
   double brows = 1.0;
   for (const double side : {-1.0, 1.0})
     brows -= 0.25 * Bump(u, v, side * 0.032, 0.046, 0.014, 0.004);
+  if (sculpted) PaintFeatures(u, v, a);
   const double dot = dots.Coverage(u, v, edge);
   a.b = a.b * brows * (1 - dot) + 0.10 * dot;
   a.g = a.g * brows * (1 - dot) + 0.11 * dot;
@@ -120,7 +158,7 @@ Bgr3 Albedo(double u, double v, const DotField& dots, double edge, uint64_t seed
   return a;
 }
 
-std::vector<Dot> PlaceDots(int count, std::mt19937_64& random) {
+std::vector<Dot> PlaceDots(int count, double spacing, std::mt19937_64& random) {
   std::vector<Dot> dots;
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
   std::uniform_real_distribution<double> size(0.0018, 0.0022);
@@ -130,7 +168,7 @@ std::vector<Dot> PlaceDots(int count, std::mt19937_64& random) {
     bool free = true;
     for (const double side : {-1.0, 1.0})  // not on the eyes
       free = free && std::hypot(u - side * 0.032, v - 0.025) > 0.013;
-    for (const Dot& d : dots) free = free && std::hypot(u - d.u, v - d.v) > 0.011;
+    for (const Dot& d : dots) free = free && std::hypot(u - d.u, v - d.v) > spacing;
     if (free) dots.push_back({u, v, size(random)});
   }
   return dots;
@@ -170,7 +208,7 @@ struct Mesh {
   std::vector<double> shade;
 };
 
-Mesh BuildMesh() {
+Mesh BuildMesh(bool sculpted) {
   constexpr double kStep = 0.00125, kHalfU = 0.36, kHalfV = 0.30;
   Mesh mesh;
   mesh.nu = static_cast<int>(2 * kHalfU / kStep) + 1;
@@ -180,10 +218,10 @@ Mesh BuildMesh() {
     for (int i = 0; i < mesh.nu; ++i) {
       const double u = -kHalfU + i * kStep, v = -kHalfV + j * kStep;
       const double e = 1e-4;
-      const double hu = (Height(u + e, v) - Height(u - e, v)) / (2 * e);
-      const double hv = (Height(u, v + e) - Height(u, v - e)) / (2 * e);
+      const double hu = (Height(u + e, v, sculpted) - Height(u - e, v, sculpted)) / (2 * e);
+      const double hv = (Height(u, v + e, sculpted) - Height(u, v - e, sculpted)) / (2 * e);
       const Vector3 normal = Vector3(-hu, -hv, 1.0).normalized();
-      mesh.rig.emplace_back(u, v, Height(u, v));
+      mesh.rig.emplace_back(u, v, Height(u, v, sculpted));
       mesh.shade.push_back(0.30 + 0.70 * std::max(0.0, normal.dot(light)));
     }
   return mesh;
@@ -242,7 +280,7 @@ Raster Rasterise(const Mesh& mesh, const RigCamera& camera) {
   return out;
 }
 
-cv::Mat Shade(const Raster& raster, const DotField& dots, double edge, double brightness,
+cv::Mat Shade(const Raster& raster, const DotField& dots, double edge, bool sculpted, double brightness,
               double noiseSigma, uint64_t seed, std::mt19937_64& random) {
   cv::Mat image(raster.u.rows, raster.u.cols, CV_8UC3, cv::Scalar(0, 0, 0));
   std::normal_distribution<double> noise(0.0, noiseSigma > 0 ? noiseSigma : 1.0);
@@ -250,7 +288,7 @@ cv::Mat Shade(const Raster& raster, const DotField& dots, double edge, double br
     for (int x = 0; x < image.cols; ++x) {
       const double n = noiseSigma > 0 ? noise(random) : 0.0;
       if (!std::isfinite(raster.depth.at<double>(y, x))) continue;
-      const Bgr3 a = Albedo(raster.u.at<double>(y, x), raster.v.at<double>(y, x), dots, edge, seed);
+      const Bgr3 a = Albedo(raster.u.at<double>(y, x), raster.v.at<double>(y, x), dots, edge, seed, sculpted);
       const double s = 255.0 * raster.shade.at<double>(y, x) * brightness;
       const auto channel = [&](double albedo) {
         return cv::saturate_cast<uint8_t>(albedo * s + n);
@@ -273,7 +311,7 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
   FaceStereoPair pair;
   pair.options = options;
   std::mt19937_64 random(options.seed);
-  const std::vector<Dot> dots = PlaceDots(options.dots, random);
+  const std::vector<Dot> dots = PlaceDots(options.dots, options.dotSpacing, random);
   const DotField grid(dots);
 
   pair.f1 = options.focal1PerWidth * options.width;
@@ -285,15 +323,15 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
       LookAt({0.065, 0.035, 0.43},
              options.aimAtOnePoint ? Vector3(0.0, 0.0, 0.03) : Vector3(0.015, -0.02, 0.02), 0.035,
              pair.f2, options.width, options.height);
-  const Mesh mesh = BuildMesh();
+  const Mesh mesh = BuildMesh(options.sculpted);
   const Raster raster1 = Rasterise(mesh, camera1);
   const Raster raster2 = Rasterise(mesh, camera2);
 
   // Soft dot edges of about half a pixel's footprint on the face.
   const double edge = 0.5 * 0.43 / pair.f1;
-  pair.image1 = Shade(raster1, grid, edge, 1.0, options.noiseSigma, options.seed, random);
+  pair.image1 = Shade(raster1, grid, edge, options.sculpted, 1.0, options.noiseSigma, options.seed, random);
   pair.image2 =
-      Shade(raster2, grid, edge, options.brightness2, options.noiseSigma, options.seed, random);
+      Shade(raster2, grid, edge, options.sculpted, options.brightness2, options.noiseSigma, options.seed, random);
 
   // Truth in the conventional frame: camera 1's, scaled so that |t(3)| = 1.
   const Matrix3 toCamera1 = camera1.axes.transpose();
@@ -302,7 +340,7 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
   pair.R = toCamera1 * camera2.axes;
   pair.t = t * pair.unitsPerMetre;
   for (const Dot& d : dots) {
-    const Vector3 world = pair.unitsPerMetre * toCamera1 * (Vector3(d.u, d.v, Height(d.u, d.v)) - camera1.centre);
+    const Vector3 world = pair.unitsPerMetre * toCamera1 * (Vector3(d.u, d.v, Height(d.u, d.v, options.sculpted)) - camera1.centre);
     pair.dots3d.push_back(world);
     pair.dots1.emplace_back(-pair.f1 * world.x() / world.z() + camera1.cx,
                             -pair.f1 * world.y() / world.z() + camera1.cy);
@@ -320,6 +358,16 @@ FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options) {
     }
   pair.depth2 = raster2.depth * pair.unitsPerMetre;
   return pair;
+}
+
+cv::Mat FaceStereoPair::Depth1() const {
+  cv::Mat depth(world1.size(), CV_32F, cv::Scalar(0));
+  for (int y = 0; y < world1.rows; ++y)
+    for (int x = 0; x < world1.cols; ++x) {
+      const double z = world1.at<cv::Vec3d>(y, x)[2];
+      if (std::isfinite(z)) depth.at<float>(y, x) = static_cast<float>(z);
+    }
+  return depth;
 }
 
 Eigen::Vector2d FaceStereoPair::Project2(const Vector3& world) const {

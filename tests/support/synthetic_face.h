@@ -28,6 +28,10 @@ struct FaceSceneOptions {
   uint64_t seed = 1;              // dot layout, skin texture and noise
   // Both cameras aimed at the same point of the face, as people take photographs.
   bool aimAtOnePoint = false;
+  // A relief with the depth of a real face (a long nose, deep eye sockets, lips parted by
+  // the mouth, a chin) instead of the gentle default; the bundled sample uses it.
+  bool sculpted = false;
+  double dotSpacing = 0.011;      // least distance between dot centres, metres
 };
 
 struct FaceStereoPair {
@@ -48,6 +52,9 @@ struct FaceStereoPair {
   // Fundamental matrix in 0-based pixel coordinates, m1' F m2 = 0, unit 2-norm.
   Matrix3 FundamentalMatrix() const;
   Eigen::Vector2d Project2(const Vector3& world) const;
+  // Camera 1's true depth map: per pixel of image 1 the depth (conventional units) of the
+  // surface seen there, 0 where it sees nothing (CV_32F).
+  cv::Mat Depth1() const;
 };
 
 FaceStereoPair RenderFaceStereoPair(const FaceSceneOptions& options = {});

@@ -10,6 +10,7 @@
 #include "views/camera_view.h"
 #include "views/command_ids.h"
 #include "support/status_assertions.h"
+#include "views/dot_centring_setting.h"
 #include "views/fixed_roi_dialog.h"
 #include "views_test_support.h"
 
@@ -130,6 +131,19 @@ TEST_F(CameraViewTest, ShiftClickPlacesThePointOnTheMarkerCentre) {
   EXPECT_EQ(doc.m_camera2.m_points.Count(), 0);
   Click(&view2, {200, 200});
   EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 1);
+
+  // The point sits at the precise centre; with the setting off, at the detector's circle.
+  std::optional<cv::Point2d> precise, plain;
+  ASSERT_EQ(doc.m_camera1.FindDotCentre(123, 82, DotCentring::kPrecise, precise), 1);
+  ASSERT_EQ(doc.m_camera1.FindDotCentre(123, 82, DotCentring::kPlain, plain), 1);
+  ASSERT_TRUE(precise && plain);
+  EXPECT_EQ(Point(0, 0).m_x, precise->x);
+  SetDotCentringSetting(DotCentring::kPlain);
+  Click(&view1, {123, 82}, Qt::ShiftModifier);
+  SetDotCentringSetting(DotCentring::kPrecise);
+  ASSERT_EQ(doc.m_camera1.m_points.Count(), 2);
+  EXPECT_EQ(Point(0, 1).m_x, plain->x);
+  EXPECT_NE(plain->x, precise->x);
 }
 
 TEST_F(CameraViewTest, ClicksOutsideTheImageOrWithoutTheModePlaceNothing) {

@@ -215,7 +215,7 @@ TEST_F(TextureViewTest, BrushStrokeClonesWithTheSourceFollowing) {
 }
 
 TEST_F(TextureViewTest, RoiCommandsAndCaption) {
-  EXPECT_EQ(view.Caption(), "Texture  - 512 x 512 - [100%]");
+  EXPECT_EQ(view.Caption(), "Texture - 512 x 512 - [100%]");
   WhenDialogShows<CFixedRoiDialog>([](CFixedRoiDialog* dialog) {
     EXPECT_FALSE(dialog->SameAsOtherBox()->isVisible());
     dialog->WidthEdit()->setValue(600);
@@ -282,8 +282,8 @@ TEST(TextureViewSample, CleaningTheRenderedSampleFace) {
   WhenDialogShows<CMakeupCleaningDialog>([](CMakeupCleaningDialog* dialog) { dialog->accept(); });
   ASSERT_TRUE(view.OnCommand(cmd::kThresholdMedian));
   test::SaveScreenshot(&view, "texture_view_sample_cleaned.png");
-  // With the dialog's defaults most markers go; large ones in shadow need a larger median.
-  EXPECT_LT(markerPixels(), before / 3);
+  // With the dialog's defaults the markers go, in the shadowed half too.
+  EXPECT_LT(markerPixels(), before / 20);
   EXPECT_TRUE(doc.IsModified());
 }
 

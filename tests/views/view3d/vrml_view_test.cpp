@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
@@ -141,7 +142,7 @@ TEST_F(VrmlViewTest, ShowsTheBuiltModelWithItsPolygonCount) {
   ASSERT_GT(polygons, kMatches);
   EXPECT_EQ(view_->Mesh().FaceCount(), polygons);
   EXPECT_EQ(view_->Mesh().VertexCount(), kMatches);
-  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons -").arg(polygons));
+  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons").arg(polygons));
   const QImage image = Grab();
   // The face covers a good part of the view and leaves a black border.
   EXPECT_GT(CountNonBackground(image), image.width() * image.height() / 10);
@@ -208,7 +209,7 @@ TEST_F(VrmlViewTest, MeshMenuRulesAndRebuilds) {
   const int gridVertices = view_->Mesh().VertexCount();
   EXPECT_LE(gridVertices, 2500);
   EXPECT_GT(gridVertices, 1000);
-  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons -").arg(doc_.m_model.PolygonCount()));
+  EXPECT_EQ(view_->Caption(), QString("3D Model - %1 Polygons").arg(doc_.m_model.PolygonCount()));
 
   // Smoothing off: both disabled, the radio mark stays on the chosen method.
   ASSERT_TRUE(view_->OnCommand(cmd::kSmoothOn));
@@ -303,11 +304,13 @@ TEST_F(VrmlViewTest, SpacePansAndCtrlZooms) {
   // dx = -10, dy = 10: velocity (10, 10, 0) for 0.04.
   EXPECT_NEAR((view_->Scene().model.Position() - QVector3D(0.4f, 0.4f, 15)).length(), 0, 1e-5);
   SendKey(view_.get(), QEvent::KeyRelease, Qt::Key_Space);
-  // Ctrl held: one pixel up moves the model 0.2 units away.
+  // Ctrl held: ten pixels up move the model away by 0.2 units a pixel at its first distance,
+  // compounded (proportional zoom).
   SendMouseMove(view_.get(), QPoint(210, 190), Qt::NoButton, Qt::ControlModifier);
   EXPECT_EQ(view_->ToolMode(), CVRMLView::kToolZoom);
   SendMouseMove(view_.get(), QPoint(210, 180), Qt::LeftButton, Qt::ControlModifier);
-  EXPECT_NEAR((view_->Scene().model.Position() - QVector3D(0.4f, 0.4f, 17)).length(), 0, 1e-5);
+  const float away = 15.0f * std::exp(10 * 0.2f / 15.0f);
+  EXPECT_NEAR((view_->Scene().model.Position() - QVector3D(0.4f, 0.4f, away)).length(), 0, 1e-4);
   // Keys released: back to rotation at the next move.
   SendMouseMove(view_.get(), QPoint(210, 180), Qt::NoButton);
   EXPECT_EQ(view_->ToolMode(), CVRMLView::kToolRotate);
@@ -321,11 +324,52 @@ TEST_F(VrmlViewTest, ToolbarToolsLockTheMode) {
   SendMouseMove(view_.get(), QPoint(50, 50), Qt::NoButton);
   EXPECT_EQ(view_->ToolMode(), CVRMLView::kToolZoom);
   SendMouseMove(view_.get(), QPoint(50, 60), Qt::LeftButton);
-  EXPECT_NEAR(view_->Scene().model.Position().z(), 13.0f, 1e-5);
+  EXPECT_NEAR(view_->Scene().model.Position().z(), 15.0f * std::exp(-10 * 0.2f / 15.0f), 1e-4);
   ASSERT_TRUE(view_->OnCommand(cmd::kToolArrow));
   EXPECT_TRUE(StateOf(cmd::kToolArrow).checked);
   SendMouseMove(view_.get(), QPoint(50, 60), Qt::NoButton, Qt::ControlModifier);
   EXPECT_EQ(view_->ToolMode(), CVRMLView::kToolZoom);
+}
+
+// Share of the smaller side of the image that the drawn model's larger extent spans.
+double DrawnShare(const QImage& image) {
+  QRect drawn;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0) drawn |= QRect(x, y, 1, 1);
+  return static_cast<double>(std::max(drawn.width(), drawn.height())) / std::min(image.width(), image.height());
+}
+
+TEST_F(VrmlViewTest, TheModelIsFittedZoomsInProportionAndResetViewBringsItBack) {
+  const double fitted = DrawnShare(Grab());
+  EXPECT_GT(fitted, 0.5);
+  EXPECT_LT(fitted, 0.9);
+
+  // A wheel notch forward brings the model nearer, one back takes it away again.
+  const float first = view_->Scene().model.Position().z();
+  QWheelEvent forward(QPointF(320, 240), view_->mapToGlobal(QPointF(320, 240)), {}, QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view_.get(), &forward);
+  EXPECT_LT(view_->Scene().model.Position().z(), first);
+  EXPECT_GT(DrawnShare(Grab()), fitted);
+
+  // However far the zoom tool drags, the model stays in front of the camera, and drawn.
+  ASSERT_TRUE(view_->OnCommand(cmd::kToolZoom));
+  SendMouseMove(view_.get(), QPoint(300, 0), Qt::NoButton);
+  SendMouseMove(view_.get(), QPoint(300, 3000), Qt::LeftButton);
+  EXPECT_GT(view_->Scene().model.Position().z(), view_->Scene().perspective.front);
+  EXPECT_GT(CountNonBackground(Grab()), 0);
+  SendMouseMove(view_.get(), QPoint(300, -20000), Qt::LeftButton);
+  EXPECT_LT(view_->Scene().model.Position().z(), view_->Scene().perspective.back);
+  ASSERT_TRUE(view_->OnCommand(cmd::kToolArrow));
+  SendMouseMove(view_.get(), QPoint(300, 300), Qt::NoButton);
+  SendMouseMove(view_.get(), QPoint(380, 340), Qt::LeftButton);
+
+  ASSERT_TRUE(StateOf(cmd::kResetView).enabled);
+  ASSERT_TRUE(view_->OnCommand(cmd::kResetView));
+  EXPECT_NEAR(view_->Scene().model.Position().z(), first, 1e-5);
+  ExpectSameOrientation(view_->Scene().model.Orientation(), QQuaternion());
+  EXPECT_NEAR(DrawnShare(Grab()), fitted, 0.01);
 }
 
 TEST_F(VrmlViewTest, AxisKeysStretchTheMeshUntilItIsRebuilt) {
@@ -348,7 +392,7 @@ TEST_F(VrmlViewTest, CaptionFollowsEveryUpdate) {
   const int before = stateChanges_;
   doc_.m_model.m_polygonCount = 7;
   doc_.UpdateAllViews(nullptr, kHintPointsChanged);
-  EXPECT_EQ(view_->Caption(), "3D Model - 7 Polygons -");
+  EXPECT_EQ(view_->Caption(), "3D Model - 7 Polygons");
   EXPECT_GT(stateChanges_, before);
   EXPECT_EQ(view_->Mesh().Positions(), mesh);  // not rebuilt by other hints
 }
@@ -435,6 +479,7 @@ TEST(ExportDialog, FilterAndFormats) {
   EXPECT_EQ(ExportFormatForPath("b.OBJ"), ModelExportFormat::Obj);
   EXPECT_EQ(ExportFormatForPath("b.ply"), ModelExportFormat::Ply);
   EXPECT_EQ(ExportFormatForPath("b.glb"), ModelExportFormat::Glb);
+  EXPECT_EQ(ExportFormatForPath("b.Stl"), ModelExportFormat::Stl);
   EXPECT_EQ(ExportFormatForPath("b.q3d.bak"), ModelExportFormat::Vrml);
   EXPECT_EQ(ExportFormatForPath("b"), ModelExportFormat::Vrml);
 }
@@ -446,7 +491,7 @@ TEST(VrmlViewUnrendered, ShowsNothingAndCountsNoPolygons) {
   view.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   view.AttachDocument(&doc);
-  EXPECT_EQ(view.Caption(), "3D Model - 0 Polygons -");
+  EXPECT_EQ(view.Caption(), "3D Model - 0 Polygons");
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
   EXPECT_EQ(CountNonBackground(view.grabFramebuffer().convertToFormat(QImage::Format_RGB32)), 0);
   // Nothing to export before a render: reported, no file.
@@ -488,10 +533,10 @@ TEST(VrmlViewBrokenRenderTest, ReportsAfterTheUpdateAndStaysEmpty) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   view.AttachDocument(&doc);
   EXPECT_TRUE(shown.empty());  // not during the update
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([&shown] { return !shown.empty(); }, 2000));
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(view.Mesh().FaceCount(), 0);
-  EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons -"));
+  EXPECT_EQ(view.Caption(), QString("3D Model - 0 Polygons"));
   view.DetachDocument();
   SetErrorPresenter(nullptr);
 }

@@ -1,0 +1,48 @@
+#pragma once
+// Dense matching of a rendered pair: every pixel of image 1 inside the matches' hull (with
+// a margin) matched along its epipolar line. The images are rectified with the render's
+// calibration and pose, matched by semi-global matching in both directions with sub-pixel
+// disparities, checked left against right, cleared of speckles and of matches that
+// disagree with the dots around them, and small holes are filled smoothly. Large images
+// are matched on a pyramid level, so the work and memory stay bounded.
+#include <opencv2/core.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "matching/dense_rectification.h"
+
+namespace q3d {
+
+class CStereoPair;
+class Progress;
+
+struct DenseMatchParams {
+  // Margin around the matches' hull in image 1, as a share of the hull's larger side.
+  double hullMargin = 0.04;
+  // The pyramid level is the first whose larger image side is at most this many pixels.
+  int maxWorkingSide = 1600;
+  // Holes up to this share of the region are filled.
+  double maxHoleShare = 0.03;
+  // Spacing in image-1 pixels of the surface's vertex grid; 0 chooses it from the image
+  // size (a display takes a coarser grid than an export).
+  int gridStep = 0;
+};
+
+struct DenseDisparity {
+  Rectification rect;
+  cv::Mat disparity;  // CV_32F in rectified image 1; NaN where unmatched
+  cv::Rect bounds1;   // box of the matches' hull with the margin, inside image 1
+
+  // Image 2's point (full-resolution pixels) matched to a point of image 1, if any.
+  std::optional<cv::Point2d> Match(const cv::Point2d& p1) const;
+  // Share of the region's rectified pixels that hold a disparity.
+  double coverage = 0;
+};
+
+// Fills `out` and returns an empty string, or returns why the pair cannot be matched (no
+// render, no images, too few matches). Progress runs from 0 to 100 when given.
+std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
+                       DenseDisparity& out);
+
+}  // namespace q3d

@@ -1,0 +1,51 @@
+#include "model/metric_scale.h"
+
+#include <cmath>
+
+#include "stereo/stereo_pair.h"
+
+namespace q3d {
+namespace {
+
+// Row of the match in the pair's match matrix (list order), or -1.
+int RowOf(const CStereoPair& pair, int32_t id) {
+  int row = 0;
+  for (const auto& match : pair.m_matches.Matches()) {
+    if (match->m_id == id) return row;
+    ++row;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale, double& mmPerUnit) {
+  mmPerUnit = 0;
+  if (!scale.IsSet()) return "No real distance is set.";
+  const int a = RowOf(pair, scale.match1), b = RowOf(pair, scale.match2);
+  if (a < 0 || b < 0)
+    return "The matches " + std::to_string(scale.match1) + " and " + std::to_string(scale.match2) +
+           " of the real distance no longer exist.";
+  if (pair.m_rendered != 1 || !pair.TriangulateMatches() || pair.m_XW.rows() <= std::max(a, b))
+    return "The matches have no 3D points: render the project first.";
+  const double units = (pair.m_XW.row(a) - pair.m_XW.row(b)).norm();
+  if (!(units > 0) || !std::isfinite(units))
+    return "The two matches of the real distance fall on one 3D point.";
+  mmPerUnit = scale.millimetres / units;
+  return {};
+}
+
+std::string SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
+                           MetricScale& scale) {
+  if (!(millimetres > 0) || !std::isfinite(millimetres))
+    return "The real distance must be a positive number of millimetres.";
+  if (match1 == match2) return "The real distance needs two different matches.";
+  const MetricScale candidate{match1, match2, millimetres};
+  double mmPerUnit = 0;
+  if (std::string error = MillimetresPerUnit(pair, candidate, mmPerUnit); !error.empty())
+    return error;
+  scale = candidate;
+  return {};
+}
+
+}  // namespace q3d

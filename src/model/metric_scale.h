@@ -1,0 +1,27 @@
+#pragma once
+// The model's size in millimetres: the user gives the real distance between two matched
+// points (the pupils, two dots), and every export is scaled by it.
+#include <cstdint>
+#include <string>
+
+namespace q3d {
+
+class CStereoPair;
+
+struct MetricScale {
+  int32_t match1 = -1;  // identifiers of the two matches (CMatch::m_id)
+  int32_t match2 = -1;
+  double millimetres = 0;  // their real distance; 0 when no scale is set
+  bool IsSet() const { return millimetres > 0; }
+};
+
+// Millimetres per model unit for the pair's current render, or a message saying why there
+// is none (matches gone, points not triangulated, points at the same place).
+std::string MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale, double& mmPerUnit);
+
+// Checks and sets the scale from two match identifiers and a distance; returns a message
+// and leaves the scale unchanged when they do not give one.
+std::string SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
+                           MetricScale& scale);
+
+}  // namespace q3d
