@@ -7,6 +7,7 @@
 #include "base/archive.h"
 #include "base/error_stack.h"
 #include "base/progress.h"
+#include "model/metric_scale.h"
 #include "project/project_doc.h"
 #include "project_bytes.h"
 #include "support/status_assertions.h"
@@ -164,6 +165,16 @@ TEST(ProjectFileTest, RoundTripKeepsIdentifiersFlagsAndMatricesBitForBit) {
   EXPECT_EQ(back.m_stereoPair.m_A2, pair.m_A2);
   EXPECT_EQ(back.m_stereoPair.m_R1, Matrix::Identity(3, 3));  // never stored, never changed
   EXPECT_EQ(SaveToBytes(back), bytes);
+
+  // The optional records after the model come back alone and together.
+  for (int records : {1, 2, 3}) {
+    ASSERT_TRUE(test::Succeeded(back.SetEnteredFocal(1, records & 1 ? 1520.5 : 0)));
+    back.m_model.m_metricScale = records & 2 ? MetricScale{0, 1, 62} : MetricScale{};
+    CProjectDoc again;
+    ASSERT_TRUE(test::Succeeded(again.LoadProjectBytes(SaveToBytes(back))));
+    EXPECT_EQ(again.m_camera2.m_focal.entered_px, records & 1 ? 1520.5 : 0);
+    EXPECT_EQ(again.m_model.m_metricScale.millimetres, records & 2 ? 62 : 0);
+  }
 }
 
 TEST(ProjectFileTest, FreshPairReloadsWithResetValues) {
