@@ -14,32 +14,43 @@
 namespace q3d {
 
 namespace {
-constexpr int kMaxIterations = 100;
+// Reprojection of a match's point into camera 1: at the origin looking down its z axis,
+// x = -f X / Z. Each image's residual is a block of its own, so that the solver's
+// elimination of the points runs its fixed-size code for two rows per block.
+struct FirstImageResidual {
+  explicit FirstImageResidual(const Vector2& p1) : p1(p1) {}
 
-// Reprojection of one match: camera 1 at the origin looking down its z axis, camera 2
-// with centre c and world-to-camera rotation r (angle-axis); both with x = -f X / Z.
-struct MatchResidual {
-  MatchResidual(const Vector2& p1, const Vector2& p2) : p1(p1), p2(p2) {}
+  template <typename T>
+  bool operator()(const T* point, const T* log_focal, T* residual) const {
+    // A point on a camera's focal plane has no image: an invalid step for the solver.
+    if (!(point[2] > T(0))) return false;
+    const T f1 = ceres::exp(log_focal[0]);
+    residual[0] = -f1 * point[0] / point[2] - T(p1(0));
+    residual[1] = -f1 * point[1] / point[2] - T(p1(1));
+    return true;
+  }
+
+  Vector2 p1;
+};
+
+// Into camera 2: centre c and world-to-camera rotation r (angle-axis).
+struct SecondImageResidual {
+  explicit SecondImageResidual(const Vector2& p2) : p2(p2) {}
 
   template <typename T>
   bool operator()(const T* point, const T* rotation, const T* centre, const T* log_focal,
                   T* residual) const {
-    // A point on a camera's focal plane has no image: an invalid step for the solver.
-    if (!(point[2] > T(0))) return false;
-    const T f1 = ceres::exp(log_focal[0]);
-    const T f2 = ceres::exp(log_focal[1]);
-    residual[0] = -f1 * point[0] / point[2] - T(p1(0));
-    residual[1] = -f1 * point[1] / point[2] - T(p1(1));
     const T relative[3] = {point[0] - centre[0], point[1] - centre[1], point[2] - centre[2]};
     T in_camera[3];
     ceres::AngleAxisRotatePoint(rotation, relative, in_camera);
     if (!(in_camera[2] > T(0))) return false;
-    residual[2] = -f2 * in_camera[0] / in_camera[2] - T(p2(0));
-    residual[3] = -f2 * in_camera[1] / in_camera[2] - T(p2(1));
+    const T f2 = ceres::exp(log_focal[1]);
+    residual[0] = -f2 * in_camera[0] / in_camera[2] - T(p2(0));
+    residual[1] = -f2 * in_camera[1] / in_camera[2] - T(p2(1));
     return true;
   }
 
-  Vector2 p1, p2;
+  Vector2 p2;
 };
 
 // weight * (log f - log f_prior): the prior's share of the cost in squared pixels.
@@ -62,7 +73,7 @@ struct Fitted {
 
 std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
                               const std::vector<Eigen::Index>& rows, const Calibration& start,
-                              const FocalPriors& priors, double noise_px) {
+                              const FocalPriors& priors, double noise_px, int max_iterations) {
   const Eigen::Index n = m1.rows();
   const Triangulation points = recons_ptos(m1, m2, n, start.A1, start.A2, start.Rcam, start.t);
   const Matrix3 to_camera2 = Matrix3(start.Rcam).transpose();
@@ -82,9 +93,12 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
     X[k] = points.Xw.col(rows[k]);
     // A pair of rays the triangulation rejected has no point to start from.
     if (!X[k].allFinite() || !(X[k](2) > 0)) continue;
-    auto* cost = new ceres::AutoDiffCostFunction<MatchResidual, 4, 3, 3, 3, 2>(
-        new MatchResidual(m1.row(rows[k]).transpose(), m2.row(rows[k]).transpose()));
-    problem.AddResidualBlock(cost, nullptr, X[k].data(), rotation.data(), centre.data(),
+    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FirstImageResidual, 2, 3, 2>(
+                                 new FirstImageResidual(m1.row(rows[k]).transpose())),
+                             nullptr, X[k].data(), log_focal.data());
+    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<SecondImageResidual, 2, 3, 3, 3, 2>(
+                                 new SecondImageResidual(m2.row(rows[k]).transpose())),
+                             nullptr, X[k].data(), rotation.data(), centre.data(),
                              log_focal.data());
   }
   // The scale of the scene is free: the baseline keeps its length.
@@ -98,7 +112,7 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   }
   ceres::Solver::Options options;
   options.linear_solver_type = ceres::DENSE_SCHUR;
-  options.max_num_iterations = kMaxIterations;
+  options.max_num_iterations = max_iterations;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   ceres::Solver::Summary summary;
@@ -138,7 +152,7 @@ double NoiseOf(double squared_errors, size_t matches) {
 }  // namespace
 
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors, int passes) {
+                                   const FocalPriors& priors, int passes, int max_iterations) {
   Calibration from = FacingMatches(m1, m2, start);
   Vector dist = ExplainedDistances(m1, m2, from);
   std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
@@ -148,7 +162,7 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   size_t fitted_rows = 0;
   for (int pass = 0; pass < passes; ++pass) {
     if (rows.size() < static_cast<size_t>(numero_puntos)) break;
-    std::optional<Fitted> next = FitRows(m1, m2, rows, from, priors, noise);
+    std::optional<Fitted> next = FitRows(m1, m2, rows, from, priors, noise, max_iterations);
     if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
     fitted = std::move(next);
     fitted_rows = rows.size();

@@ -25,10 +25,14 @@ struct BundleFit {
   int matches_fitted = 0;
 };
 
+constexpr int kBundleFitIterations = 100;
+
 // m1, m2: n x 2 centred points. Fits the matches `start` explains, then (up to `passes`
-// times in all) once more on the matches the last fit explains. Nothing when too few
-// matches are explained or the fit leaves the cameras' sign convention.
+// times in all) once more on the matches the last fit explains, each fit at most
+// max_iterations solver steps. Nothing when too few matches are explained or the fit
+// leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors, int passes = 2);
+                                   const FocalPriors& priors, int passes = 2,
+                                   int max_iterations = kBundleFitIterations);
 
 }  // namespace q3d

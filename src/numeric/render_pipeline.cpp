@@ -99,6 +99,9 @@ std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearch
 // Every start is fitted on at most this many matches, spread over the list; only the
 // best end is fitted on all of them. Which start leads where shows on a sample as well.
 constexpr Eigen::Index kStartSelectionMatches = 100;
+// Which basin a start falls into shows after a few steps; only the chosen end is fitted
+// to convergence.
+constexpr int kScreeningIterations = 30;
 
 CentredPoints SampleOf(const CentredPoints& points) {
   const Eigen::Index n = points.m1.rows();
@@ -109,16 +112,36 @@ CentredPoints SampleOf(const CentredPoints& points) {
   return {RowsOf(points.m1, rows), RowsOf(points.m2, rows)};
 }
 
-// The fit from every start, the one explaining the matches best kept and fitted on all
-// matches; without the fit, the best start itself.
+// Starts this close lead to the same end: the search's best trials and the decompositions
+// of their essential matrices are often one calibration several times over.
+bool SameStart(const Calibration& a, const Calibration& b) {
+  constexpr double kFocalRatio = 0.01, kAngleRad = 0.005;
+  const auto close_focal = [](const Matrix& x, const Matrix& y) {
+    return std::abs(x(0, 0) / y(0, 0) - 1) < kFocalRatio;
+  };
+  if (!close_focal(a.A1, b.A1) || !close_focal(a.A2, b.A2)) return false;
+  const Matrix3 turn = Matrix3(a.Rcam).transpose() * Matrix3(b.Rcam);
+  const double rotation = Eigen::AngleAxisd(turn).angle();
+  const Vector3 ta = Vector3(a.t).normalized(), tb = Vector3(b.t).normalized();
+  return rotation < kAngleRad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < kAngleRad;
+}
+
+// The fit from every distinct start, the one explaining the matches best kept and fitted
+// on all matches; without the fit, the best start itself.
 std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Calibration>& starts,
                               const FocalPriors& priors, bool refine, Progress& progress) {
   std::vector<Calibration> ends;
+  std::vector<const Calibration*> tried;
   const CentredPoints sample = SampleOf(points);
   for (size_t k = 0; k < starts.size() && refine; ++k) {
     progress.SetPos(static_cast<int>(100 * (k + 1) / starts.size()));
+    if (std::any_of(tried.begin(), tried.end(),
+                    [&](const Calibration* c) { return SameStart(*c, starts[k]); }))
+      continue;
+    tried.push_back(&starts[k]);
     // Choosing among the starts needs one pass; the chosen one gets all of them below.
-    if (std::optional<BundleFit> fit = FitBundle(sample.m1, sample.m2, starts[k], priors, 1))
+    if (std::optional<BundleFit> fit =
+            FitBundle(sample.m1, sample.m2, starts[k], priors, 1, kScreeningIterations))
       ends.push_back(fit->calibration);
   }
   const bool fitted = !ends.empty();

@@ -1,7 +1,16 @@
 // Focal lengths through the tool: photographs aimed at one point render with an assumed
 // focal length and a warning, or with the one given on the command line, which the
 // project keeps.
+#include <Eigen/Geometry>
+#include <algorithm>
+#include <fstream>
+#include <random>
+
 #include "cli_test_support.h"
+#include "project/project_doc.h"
+#include "stereo/camera_focal.h"
+#include "support/exif_jpeg.h"
+#include "support/synthetic_face.h"
 
 namespace q3d::test {
 namespace {
@@ -38,6 +47,64 @@ TEST_F(CliFocal, AimedPhotographsRenderAssumedWithAWarningOrWithTheGivenFocalLen
   EXPECT_EQ(kept["images"][0]["focal_source"].String(), "entered");
   EXPECT_NEAR(kept["images"][1]["focal_entered_px"].Number(), aimed.focal_px,
               1e-6 * aimed.focal_px);
+}
+
+// Natural captures: one phone, both photographs aimed at the face's centre, saved as JPEGs
+// that carry the lens's 35 mm equivalent (rounded to a millimetre, as cameras write it).
+// The tool reads it and renders the face in shape.
+TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
+  std::vector<double> shape;
+  for (const uint64_t seed : {1, 2, 3, 4}) {
+    FaceSceneOptions options;
+    options.aimAtOnePoint = true;
+    options.focal2PerWidth = options.focal1PerWidth;  // one phone
+    options.seed = seed;
+    const FaceStereoPair face = RenderFaceStereoPair(options);
+    const std::string stem = "aimed" + std::to_string(seed);
+    ExifTags tags;
+    tags.equivalent_mm = static_cast<int>(
+        std::lround(Focal35mmFromPx(face.f1, options.width, options.height)));
+    ASSERT_TRUE(WriteJpegWithExif(File(stem + "_1.jpg"), face.image1, tags));
+    ASSERT_TRUE(WriteJpegWithExif(File(stem + "_2.jpg"), face.image2, tags));
+    std::mt19937 random(static_cast<unsigned>(seed));
+    std::normal_distribution<double> noise(0.0, 0.4);  // clicks on the dots
+    std::ofstream csv(File(stem + ".csv"));
+    for (size_t i = 0; i < face.dots1.size(); ++i)
+      csv << face.dots1[i].x() + noise(random) << ',' << face.dots1[i].y() + noise(random) << ','
+          << face.dots2[i].x() + noise(random) << ',' << face.dots2[i].y() + noise(random) << '\n';
+    csv.close();
+    const std::string project = File(stem + ".qvp");
+    ASSERT_EQ(Run({"new", "--image1", File(stem + "_1.jpg"), "--image2", File(stem + "_2.jpg"),
+                   "--matches", File(stem + ".csv"), "-o", project})
+                  .status,
+              0);
+    const CliRun rendered = Run({"render", project, "--seed", std::to_string(seed)});
+    ASSERT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_EQ(rendered.err.find("warning"), std::string::npos) << rendered.err;
+    const Json info = RunJson({"info", project});
+    EXPECT_EQ(info["images"][0]["focal_source"].String(), "exif");
+    EXPECT_EQ(info["images"][1]["focal_source"].String(), "exif");
+
+    // Shape: the dots' RMS distance from the truth after the best similarity alignment.
+    CProjectDoc doc;
+    ASSERT_TRUE(doc.LoadProject(project).ok());
+    const auto n = static_cast<Eigen::Index>(face.dots3d.size());
+    Eigen::Matrix3Xd model(3, n), truth(3, n);
+    for (Eigen::Index i = 0; i < n; ++i) {
+      model.col(i) = doc.m_stereoPair.m_XW.row(i).transpose();
+      truth.col(i) = face.dots3d[static_cast<size_t>(i)];
+    }
+    const Eigen::Matrix4d align = Eigen::umeyama(model, truth, true);
+    const Eigen::Matrix3Xd aligned =
+        (align * model.colwise().homogeneous()).topRows(3);
+    const double rms = std::sqrt((aligned - truth).colwise().squaredNorm().mean());
+    shape.push_back(100 * rms / (0.15 * face.unitsPerMetre));
+  }
+  std::sort(shape.begin(), shape.end());
+  std::printf("[ figures  ] aimed JPEGs with EXIF: shape RMS %.3f %% median, %.3f %% worst\n",
+              (shape[1] + shape[2]) / 2, shape.back());
+  EXPECT_LE((shape[1] + shape[2]) / 2, 0.65);
+  EXPECT_LE(shape.back(), 1.1);
 }
 
 }  // namespace

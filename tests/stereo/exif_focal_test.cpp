@@ -1,86 +1,24 @@
 #include "stereo/exif_focal.h"
 
 #include <gtest/gtest.h>
-#include <libexif/exif-data.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <opencv2/imgcodecs.hpp>
-#include <vector>
 
 #include "base/archive.h"
 #include "stereo/camera.h"
 #include "stereo/focal_record.h"
 #include "stereo/stereo_pair.h"
+#include "support/exif_jpeg.h"
 
 namespace q3d {
 namespace {
 
-constexpr ExifByteOrder kOrder = EXIF_BYTE_ORDER_INTEL;
-
-unsigned char* AddEntry(ExifData* data, ExifIfd ifd, ExifTag tag, ExifFormat format,
-                        unsigned components) {
-  ExifEntry* entry = exif_entry_new();
-  entry->tag = tag;
-  entry->format = format;
-  entry->components = components;
-  entry->size = exif_format_get_size(format) * components;
-  entry->data = static_cast<unsigned char*>(std::calloc(entry->size, 1));
-  exif_content_add_entry(data->ifd[ifd], entry);
-  exif_entry_unref(entry);
-  return entry->data;
-}
-
-struct Tags {
-  int equivalent_mm = 0;  // FocalLengthIn35mmFilm, 0 for none
-  double focal_mm = 0;    // FocalLength with a focal-plane resolution in px/cm
-  double pixels_per_cm = 0;
-  int taken_width = 0;  // PixelXDimension, 0 for none
-};
-
-// A 640 x 480 JPEG carrying the tags, written the way cameras do (APP1 after SOI).
-std::filesystem::path TaggedJpeg(const std::string& name, const Tags& tags) {
-  ExifData* data = exif_data_new();
-  exif_data_set_byte_order(data, kOrder);
-  std::strcpy(
-      reinterpret_cast<char*>(AddEntry(data, EXIF_IFD_0, EXIF_TAG_MAKE, EXIF_FORMAT_ASCII, 6)),
-      "Phone");
-  std::strcpy(
-      reinterpret_cast<char*>(AddEntry(data, EXIF_IFD_0, EXIF_TAG_MODEL, EXIF_FORMAT_ASCII, 3)),
-      "X2");
-  if (tags.equivalent_mm)
-    exif_set_short(
-        AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM, EXIF_FORMAT_SHORT, 1),
-        kOrder, static_cast<ExifShort>(tags.equivalent_mm));
-  if (tags.focal_mm > 0) {
-    exif_set_rational(AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH, EXIF_FORMAT_RATIONAL, 1),
-                      kOrder, {static_cast<ExifLong>(tags.focal_mm * 100), 100});
-    exif_set_rational(
-        AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_PLANE_X_RESOLUTION, EXIF_FORMAT_RATIONAL, 1),
-        kOrder, {static_cast<ExifLong>(tags.pixels_per_cm), 1});
-    exif_set_short(
-        AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT, EXIF_FORMAT_SHORT, 1),
-        kOrder, 3);
-  }
-  if (tags.taken_width)
-    exif_set_long(AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, EXIF_FORMAT_LONG, 1),
-                  kOrder, static_cast<ExifLong>(tags.taken_width));
-  unsigned char* block = nullptr;
-  unsigned int size = 0;
-  exif_data_save_data(data, &block, &size);
-  exif_data_unref(data);
-  std::vector<uchar> jpeg;
-  cv::imencode(".jpg", cv::Mat(480, 640, CV_8UC3, cv::Scalar(90, 120, 150)), jpeg);
-  const uchar app1[4] = {0xFF, 0xE1, static_cast<uchar>((size + 2) >> 8),
-                         static_cast<uchar>((size + 2) & 0xFF)};
-  jpeg.insert(jpeg.begin() + 2, block, block + size);
-  jpeg.insert(jpeg.begin() + 2, app1, app1 + 4);
-  std::free(block);
+// A 640 x 480 JPEG carrying the tags.
+std::filesystem::path TaggedJpeg(const std::string& name, const test::ExifTags& tags) {
   const auto path = std::filesystem::temp_directory_path() / name;
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
+  EXPECT_TRUE(test::WriteJpegWithExif(path.string(),
+                                      cv::Mat(480, 640, CV_8UC3, cv::Scalar(90, 120, 150)), tags));
   return path;
 }
 
