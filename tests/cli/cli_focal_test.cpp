@@ -69,15 +69,16 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
     std::mt19937 random(static_cast<unsigned>(seed));
     std::normal_distribution<double> noise(0.0, 0.4);  // clicks on the dots
     std::ofstream csv(File(stem + ".csv"));
+    csv << "x1,y1,x2,y2\n";
     for (size_t i = 0; i < face.dots1.size(); ++i)
       csv << face.dots1[i].x() + noise(random) << ',' << face.dots1[i].y() + noise(random) << ','
           << face.dots2[i].x() + noise(random) << ',' << face.dots2[i].y() + noise(random) << '\n';
     csv.close();
     const std::string project = File(stem + ".qvp");
-    ASSERT_EQ(Run({"new", "--image1", File(stem + "_1.jpg"), "--image2", File(stem + "_2.jpg"),
-                   "--matches", File(stem + ".csv"), "-o", project})
-                  .status,
-              0);
+    const CliRun created = Run({"new", "--image1", File(stem + "_1.jpg"), "--image2",
+                                File(stem + "_2.jpg"), "--matches", File(stem + ".csv"), "-o",
+                                project});
+    ASSERT_EQ(created.status, 0) << created.err;
     const CliRun rendered = Run({"render", project, "--seed", std::to_string(seed)});
     ASSERT_EQ(rendered.status, 0) << rendered.err;
     EXPECT_EQ(rendered.err.find("warning"), std::string::npos) << rendered.err;
