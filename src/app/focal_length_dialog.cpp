@@ -46,8 +46,9 @@ QString Provenance(const CProjectDoc& doc, int camera) {
         facts << QStringLiteral("The last render measured %1 from the matches.").arg(used);
         break;
       case FocalSource::kAssumed:
-        facts << QStringLiteral("The last render assumed %1 (a phone's lens): the matches "
-                                "cannot tell this focal length.")
+        facts << QStringLiteral(
+                     "The last render assumed %1 (a phone's lens): the matches "
+                     "cannot tell this focal length.")
                      .arg(used);
         break;
       default:
@@ -55,8 +56,9 @@ QString Provenance(const CProjectDoc& doc, int camera) {
     }
   }
   if (facts.isEmpty())
-    facts << QStringLiteral("Not known: the render measures it from the matches when they "
-                            "tell it, and otherwise assumes a phone's lens.");
+    facts << QStringLiteral(
+        "Not known: the render measures it from the matches when they "
+        "tell it, and otherwise assumes a phone's lens.");
   return facts.join(QLatin1Char('\n'));
 }
 
@@ -118,7 +120,8 @@ FocalLengthDialog::FocalLengthDialog(const CProjectDoc& doc, const std::array<do
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
-  connect(unit_, &QComboBox::currentIndexChanged, this, [this](int index) { ShowUnit(index == 1); });
+  connect(unit_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { ShowUnit(index == 1); });
   setMinimumWidth(440);
 }
 
@@ -191,8 +194,8 @@ bool EditFocalLengths(QWidget* parent, CProjectDoc& doc, const std::array<double
 void AddFocalLengthEntry(QMenu* menu, CProjectDoc* doc, std::function<void()> renderAgain) {
   QAction* entry = menu->addAction(QStringLiteral("&Focal Lengths..."));
   entry->setObjectName(QStringLiteral("focalLengths"));
-  entry->setStatusTip(
-      QStringLiteral("Enter the focal length of each photograph, in pixels or as a 35 mm equivalent"));
+  entry->setStatusTip(QStringLiteral(
+      "Enter the focal length of each photograph, in pixels or as a 35 mm equivalent"));
   QObject::connect(entry, &QAction::triggered, menu, [menu, doc, renderAgain] {
     QWidget* parent = menu->parentWidget() ? menu->parentWidget()->window() : nullptr;
     if (!EditFocalLengths(parent, *doc, KnownFocalLengths(*doc)) || !doc->IsRendered()) return;
@@ -211,7 +214,8 @@ bool OfferFocalLengthsAfterAssumedRender(QWidget* parent, CProjectDoc& doc) {
   QStringList assumed;
   for (int c = 0; c < 2; ++c)
     if (doc.m_stereoPair.m_focalSource[c] == FocalSource::kAssumed)
-      assumed << QStringLiteral("%1 for photograph %2").arg(Pixels(doc.RenderedFocal(c))).arg(c + 1);
+      assumed
+          << QStringLiteral("%1 for photograph %2").arg(Pixels(doc.RenderedFocal(c))).arg(c + 1);
   if (assumed.isEmpty()) return false;
   QMessageBox box(QMessageBox::Information, QString::fromLatin1(kTitle),
                   QStringLiteral("The matches cannot tell the focal length of the lens, so the "
@@ -220,7 +224,8 @@ bool OfferFocalLengthsAfterAssumedRender(QWidget* parent, CProjectDoc& doc) {
                                  "focal length to render it right.")
                       .arg(assumed.join(QStringLiteral(" and "))),
                   QMessageBox::NoButton, parent);
-  QPushButton* enter = box.addButton(QStringLiteral("&Enter Focal Lengths..."), QMessageBox::AcceptRole);
+  QPushButton* enter =
+      box.addButton(QStringLiteral("&Enter Focal Lengths..."), QMessageBox::AcceptRole);
   box.addButton(QStringLiteral("&Keep"), QMessageBox::RejectRole);
   box.setDefaultButton(enter);
   box.exec();

@@ -1,10 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QTest>
 #include <QTextBrowser>
-#include <gtest/gtest.h>
 
 #include "app/focal_length_dialog.h"
 #include "gui_helpers.h"
@@ -91,7 +92,8 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("enough matches")));
   ASSERT_NE(app->Frame()->Help(), nullptr);
   EXPECT_TRUE(app->Frame()->Help()->isVisible());
-  EXPECT_EQ(app->Frame()->Help()->Browser()->documentTitle(), QStringLiteral("Rendering the model"));
+  EXPECT_EQ(app->Frame()->Help()->Browser()->documentTitle(),
+            QStringLiteral("Rendering the model"));
   EXPECT_EQ(KindAt(*app->Frame(), CMainFrame::kRight), ViewKind::Image1);
   doc.SetModifiedFlag(false);
 }
@@ -148,7 +150,8 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
   ASSERT_TRUE(doc.IsRendered());
   EXPECT_TRUE(answers.AllAnswered());
   ASSERT_EQ(answers.messages.size(), 1);
-  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("rendered with that of a typical phone")));
+  EXPECT_TRUE(
+      answers.messages[0].contains(QStringLiteral("rendered with that of a typical phone")));
   EXPECT_EQ(doc.m_stereoPair.m_focalSource[0], FocalSource::kEntered);
   EXPECT_EQ(doc.m_stereoPair.m_focalSource[1], FocalSource::kEntered);
   EXPECT_NEAR(doc.RenderedFocal(0), options.f1_px, 0.02 * options.f1_px);

@@ -62,8 +62,8 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
     const FaceStereoPair face = RenderFaceStereoPair(options);
     const std::string stem = "aimed" + std::to_string(seed);
     ExifTags tags;
-    tags.equivalent_mm = static_cast<int>(
-        std::lround(Focal35mmFromPx(face.f1, options.width, options.height)));
+    tags.equivalent_mm =
+        static_cast<int>(std::lround(Focal35mmFromPx(face.f1, options.width, options.height)));
     ASSERT_TRUE(WriteJpegWithExif(File(stem + "_1.jpg"), face.image1, tags));
     ASSERT_TRUE(WriteJpegWithExif(File(stem + "_2.jpg"), face.image2, tags));
     std::mt19937 random(static_cast<unsigned>(seed));
@@ -75,9 +75,9 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
           << face.dots2[i].x() + noise(random) << ',' << face.dots2[i].y() + noise(random) << '\n';
     csv.close();
     const std::string project = File(stem + ".qvp");
-    const CliRun created = Run({"new", "--image1", File(stem + "_1.jpg"), "--image2",
-                                File(stem + "_2.jpg"), "--matches", File(stem + ".csv"), "-o",
-                                project});
+    const CliRun created =
+        Run({"new", "--image1", File(stem + "_1.jpg"), "--image2", File(stem + "_2.jpg"),
+             "--matches", File(stem + ".csv"), "-o", project});
     ASSERT_EQ(created.status, 0) << created.err;
     const CliRun rendered = Run({"render", project, "--seed", std::to_string(seed)});
     ASSERT_EQ(rendered.status, 0) << rendered.err;
@@ -96,8 +96,7 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
       truth.col(i) = face.dots3d[static_cast<size_t>(i)];
     }
     const Eigen::Matrix4d align = Eigen::umeyama(model, truth, true);
-    const Eigen::Matrix3Xd aligned =
-        (align * model.colwise().homogeneous()).topRows(3);
+    const Eigen::Matrix3Xd aligned = (align * model.colwise().homogeneous()).topRows(3);
     const double rms = std::sqrt((aligned - truth).colwise().squaredNorm().mean());
     shape.push_back(100 * rms / (0.15 * face.unitsPerMetre));
   }

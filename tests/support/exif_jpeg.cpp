@@ -73,5 +73,4 @@ bool WriteJpegWithExif(const std::string& path, const cv::Mat& image, const Exif
   return static_cast<bool>(file);
 }
 
-
 }  // namespace q3d::test
