@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "base/printable_text.h"
 #include "base/temporary_registry.h"
@@ -61,6 +62,37 @@ std::string TemporaryTemplate(const std::string& target) {
   const size_t room = static_cast<size_t>(limit) > 8 ? static_cast<size_t>(limit) - 8 : 0;
   if (name.size() > room) name.resize(room);
   return folder + "/." + name + ".XXXXXX";
+}
+
+// Copies the complete, synced temporary into the file's own inode, so that every hard
+// link to it sees the new content. Space is reserved first where the file system allows, so
+// a full disk is found before the old content is touched. Returns the errno of a failure
+// and whether the target was changed by then.
+struct CopyOutcome {
+  int error = 0;
+  bool targetTouched = false;
+};
+CopyOutcome CopyIntoInode(int from, int to, off_t size) {
+  struct stat st {};
+  if (::fstat(to, &st) != 0) return {errno, false};
+  if (size > st.st_size && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS)
+    return {errno, false};
+  std::vector<char> buffer(1 << 16);
+  for (off_t at = 0; at < size;) {
+    const ssize_t n = ::pread(from, buffer.data(), buffer.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return {n < 0 ? errno : EIO, at > 0};
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::pwrite(to, buffer.data() + done, static_cast<size_t>(n - done), at);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return {w < 0 ? errno : EIO, true};
+      done += w;
+      at += w;
+    }
+  }
+  if (::ftruncate(to, size) != 0 || ::fsync(to) != 0) return {errno, true};
+  return {};
 }
 
 }  // namespace
@@ -146,14 +178,59 @@ Status TemporaryFile::Commit() {
   const std::string shown = QuotedText(destination_);
   if (::fsync(fd_) != 0)
     return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
+  // Renaming over a file with several hard links would leave the others with the old
+  // content: such a file receives the bytes in place instead.
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1)
+    return WriteThroughLinks();
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
+  return ReplaceTarget();
+}
+
+Status TemporaryFile::ReplaceTarget() {
   if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-    return Status::Fail("Cannot replace " + shown + ": " + ErrnoText(errno) + ".");
+    return Status::Fail("Cannot replace " + QuotedText(destination_) + ": " + ErrnoText(errno) +
+                        ".");
   UnregisterTemporary(temporary_);
   temporary_.clear();
   return Status::Ok();
+}
+
+Status TemporaryFile::WriteThroughLinks() {
+  const std::string shown = QuotedText(destination_);
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0)
+    return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
+  const int target =
+      ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+  if (target < 0) return Status::Fail("Cannot write " + shown + ": " + ErrnoText(errno) + ".");
+  // From here the temporary may be the only complete copy: an interruption leaves it.
+  UnregisterTemporary(temporary_);
+  const CopyOutcome copied = CopyIntoInode(fd_, target, st.st_size);
+  ::close(target);
+  if (copied.error == 0) {
+    Discard();
+    return Status::Ok();
+  }
+  const std::string why = ErrnoText(copied.error);
+  if (!copied.targetTouched) {
+    RegisterTemporary(temporary_);
+    return Status::Fail("Cannot write " + shown + ": " + why + ".");
+  }
+  // The file is half written: the name the user gave gets the complete content at least.
+  ::close(fd_);
+  fd_ = -1;
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    const std::string kept = QuotedText(temporary_);
+    temporary_.clear();  // the one complete copy stays
+    return Status::Fail("Cannot write " + shown + " (" + why + "); the complete content is in " +
+                        kept + ".");
+  }
+  temporary_.clear();
+  return Status::Fail("Cannot write " + shown + " through to its other hard links (" + why +
+                      "): it was replaced, and its other names keep a damaged copy.");
 }
 
 Status WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {

@@ -3,7 +3,9 @@
 // the bytes go to a temporary created exclusively beside the real destination (never
 // through a symbolic link planted at its name), which then replaces the destination
 // with the destination's mode and, where allowed, its ownership. A symbolic link at the
-// destination stays a link: its target receives the new content.
+// destination stays a link: its target receives the new content. A destination with
+// several hard links is written in place once the temporary is complete, so that all its
+// names keep sharing the new content.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -26,7 +28,8 @@ class TemporaryFile {
   ~TemporaryFile();
 
   Status Write(std::span<const uint8_t> bytes);
-  // Flushes the bytes to disk and renames the temporary over the destination.
+  // Flushes the bytes to disk and renames the temporary over the destination, or copies
+  // them into a destination with several hard links.
   Status Commit();
 
   const std::string& Destination() const { return destination_; }
@@ -35,6 +38,8 @@ class TemporaryFile {
  private:
   TemporaryFile() = default;
   void Discard();
+  Status ReplaceTarget();
+  Status WriteThroughLinks();
 
   std::string destination_;  // as the user named it, for messages
   std::string target_;       // the real file: symbolic links resolved

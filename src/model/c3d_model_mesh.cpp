@@ -1,16 +1,17 @@
 // Mesh generation of the model: the point mesh (optionally refined once) and the
 // interpolated grid mesh.
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
 
+#include "base/error_stack.h"
 #include "model/c3d_model.h"
 #include "model/delaunay.h"
 #include "model/fill_mesh_builder.h"
 #include "model/griddata.h"
 #include "model/mesh_builder.h"
 #include "model/mesh_refiner.h"
-#include "base/error_stack.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -78,8 +79,8 @@ int PointMesh(C3DModel& model, MeshBuilder& builder, int refine) {
   model.m_polygonCount = static_cast<int32_t>(refiner.Faces().rows());
   Matrix T = refiner.TexturePoints();
   T.col(1) = -T.col(1);
-  return FillMeshBuilder(builder, refiner.Vertices(), T, refiner.Faces(),
-                         model.m_sourceRoi.width, model.m_sourceRoi.height);
+  return FillMeshBuilder(builder, refiner.Vertices(), T, refiner.Faces(), model.m_sourceRoi.width,
+                         model.m_sourceRoi.height);
 }
 
 int GridMesh(C3DModel& model, MeshBuilder& builder, int gridSize) {
@@ -103,12 +104,17 @@ int GridMesh(C3DModel& model, MeshBuilder& builder, int gridSize) {
   // Grid points outside the convex hull of the points (linear value NaN) are dropped.
   Eigen::Index kept = 0;
   for (Eigen::Index k = 0; k < ZL.size(); ++k) kept += std::isnan(ZL(k)) ? 0 : 1;
+  // The texture grid runs against both image axes, as the 3D grid's x and y run against
+  // them. Mirrored, its coordinates lie one texture period below [0, 1]: lifted by that
+  // period they show the same texels in the repeating 3D view and stay within the texture
+  // for viewers that clamp. Grid ends up to a pixel beyond the region take its edge.
+  const double width = model.m_sourceRoi.width, height = model.m_sourceRoi.height;
   Matrix V(kept, 3), T(kept, 2), texturePlane(kept, 2);
   for (Eigen::Index k = 0, row = 0; k < ZL.size(); ++k) {
     if (std::isnan(ZL(k))) continue;
     V.row(row) << XI(k), YI(k), ZC(k);
     texturePlane.row(row) << XT(k), YT(k);
-    T.row(row) << -XT(k), YT(k);
+    T.row(row) << std::clamp(width - XT(k), 0.0, width), std::clamp(height + YT(k), 0.0, height);
     ++row;
   }
   const Matrix F = delaunay(texturePlane.col(0), texturePlane.col(1));

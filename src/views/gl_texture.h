@@ -1,6 +1,6 @@
 #pragma once
-// The model's texture image as a GL texture: repeated outside [0, 1] (the grid mesh's
-// coordinates are negative), nearest or bilinear filtering, no mipmaps.
+// The model's texture image as a GL texture: repeated outside [0, 1] (the point mesh's
+// coordinates reach up to a pixel beyond the region), nearest or bilinear filtering, no mipmaps.
 #include <QOpenGLFunctions_3_3_Core>
 
 namespace q3d {

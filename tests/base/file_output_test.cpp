@@ -1,6 +1,7 @@
 #include "base/file_output.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,42 @@ TEST(FileOutputTest, ReplacingKeepsModeAndWritesThroughASymlink) {
   EXPECT_EQ(Text(project), "through the link");
   EXPECT_EQ(Mode(project) & 07777, 0600u);
   EXPECT_EQ(Entries(dir.File("")), 2u);  // no temporary left
+}
+
+// Every name of a hard-linked file keeps sharing it; a copy that fails half way leaves the
+// complete content at the name written to.
+TEST(FileOutputTest, HardLinkedFileIsWrittenInPlace) {
+  test::TempDir dir;
+  const fs::path file = dir.File("p.qvp"), other = dir.File("other.qvp");
+  test::WriteBytes(file, Bytes("the old, longer content"));
+  fs::create_hard_link(file, other);
+  ::chmod(file.c_str(), 0600);
+  const std::string large(200000, 'x');
+  ASSERT_TRUE(WriteFileAtomically(other.string(), Bytes(large)));
+  EXPECT_TRUE(Text(file) == large);
+  ASSERT_TRUE(WriteFileAtomically(file.string(), Bytes("new")));
+  EXPECT_EQ(Text(other), "new");
+  EXPECT_EQ(fs::hard_link_count(file), 2u);
+  EXPECT_EQ(Mode(other) & 07777, 0600u);
+  EXPECT_EQ(Entries(dir.File("")), 2u);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Result<TemporaryFile> temporary = TemporaryFile::CreateFor(file.string());
+    if (!temporary || !temporary->Write(Bytes(large))) ::_exit(2);
+    // The copy into the linked file stops at this size; the temporary is already complete.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const Status committed = temporary->Commit();
+    ::_exit(!committed && committed.Reason().find("damaged copy") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(Text(file) == large);
+  EXPECT_EQ(Entries(dir.File("")), 2u);
 }
 
 TEST(FileOutputTest, PlantedLinksAndReadOnlyTargetsReceiveNothing) {

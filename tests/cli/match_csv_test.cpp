@@ -91,8 +91,8 @@ TEST(MatchCsv, ARepeatedRowIsRefused) {
 // Seeded mutations of a valid match file: parsed or refused with one printable line.
 TEST(MatchCsv, MutatedFilesGiveMatchesOrOnePrintableLine) {
   const std::string original = "x1,y1,x2,y2\n10,20.5,30,40\n1e1,0,7.25,3\n5,6,7,8\n";
-  const std::string alphabet =
-      std::string(",.-+eE0123456789\n\r\t \x1b\xff\xc3", 30) + std::string(1, '\0');
+  std::string alphabet = ",.-+eE0123456789\n\r\t \x1b\xff\xc3";
+  alphabet.push_back('\0');
   std::mt19937 rng(11);
   int parsed = 0, refused = 0;
   for (int trial = 0; trial < 1000; ++trial) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "project/project_doc.h"
 #include "project_bytes.h"
 #include "support/status_assertions.h"
+#include "support/synthetic_images.h"
 
 namespace q3d {
 namespace {
@@ -225,6 +227,27 @@ TEST_F(ProjectFileIoTest, FailedSaveKeepsThePreviousFile) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir_)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(ProjectFileIoTest, SavingInPlaceKeepsHardLinksSharingTheProject) {
+  CProjectDoc doc;
+  AddPoints(doc.m_camera1, 2);
+  const std::filesystem::path path = dir_ / "p.qvp", other = dir_ / "backup.qvp";
+  ASSERT_TRUE(test::Succeeded(doc.SaveProject(path.string())));
+  std::filesystem::create_hard_link(path, other);
+  ::chmod(path.c_str(), 0600);
+  AddPoints(doc.m_camera1, 40);
+  ASSERT_TRUE(test::Succeeded(doc.SaveProject(path.string())));
+  EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+  EXPECT_EQ(std::filesystem::status(other).permissions(), std::filesystem::perms(0600));
+  CProjectDoc back;
+  ASSERT_TRUE(test::Succeeded(back.LoadProject(other.string())));
+  EXPECT_EQ(back.m_camera1.m_points.Count(), 42);
+  // Shorter content through the other name: no tail of the longer project is left.
+  doc.m_camera1.m_points.RemoveAll();
+  ASSERT_TRUE(test::Succeeded(doc.SaveProject(other.string())));
+  EXPECT_EQ(SaveToBytes(doc), test::ReadBytes(path));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 }
 
 TEST_F(ProjectFileIoTest, LoadingAMissingFileReportsAndKeepsNothing) {
