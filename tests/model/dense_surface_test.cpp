@@ -15,6 +15,7 @@
 #include "model/mesh_builder.h"
 #include "project/project_doc.h"
 #include "support/synthetic_face.h"
+#include "support/status_assertions.h"
 
 namespace q3d {
 namespace {
@@ -44,7 +45,7 @@ SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
   CProjectDoc doc;
   RenderFace(truth, dotNoisePx, doc);
   DenseSurface surface;
-  EXPECT_EQ(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface), "");
+  EXPECT_TRUE(test::Succeeded(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface)));
 
   // The model's dots onto the true dots by the best similarity transform.
   const auto n = static_cast<Eigen::Index>(truth.dots3d.size());
@@ -121,7 +122,7 @@ TEST(DenseSurface, DenseMeshSharesThePointsMeshFrame) {
   RenderFace(truth, 0.0, doc);
   MeshBuilder points, dense;
   ASSERT_EQ(doc.m_model.BuildPointMesh(points, 0), kMeshOk);
-  ASSERT_EQ(doc.m_model.BuildDenseMesh(dense), kMeshOk);
+  ASSERT_TRUE(test::Succeeded(doc.m_model.BuildDenseMesh(dense)));
   EXPECT_EQ(doc.m_model.PolygonCount(), dense.FaceCount());
   const cv::Mat texture = doc.m_model.DenseTexture(2048);
   EXPECT_EQ(texture.size(), doc.m_model.m_denseRegion.size());
