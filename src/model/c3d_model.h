@@ -45,9 +45,11 @@ class C3DModel {
   // The second half of BuildDenseMesh, for a surface built elsewhere (off the GUI thread).
   Status FillDenseMesh(MeshBuilder& builder, const DenseSurface& surface);
   // Image 1's region under the last dense mesh, resampled so that its larger side is at
-  // most maxSide pixels (never enlarged); the dense mesh's texture coordinates refer to it.
-  // Empty before a dense build.
+  // most maxSide pixels (never enlarged), with the texture's retouching carried over; the
+  // dense mesh's texture coordinates refer to it. Empty before a dense build.
   cv::Mat DenseTexture(int maxSide) const;
+  // Copies the retouched pixels of the texture onto a texture of image 1's region.
+  void CarryRetouchingOnto(cv::Mat& texture, const cv::Rect& region) const;
   // The model's block of the 3D model file.
   void WriteModel(Archive& ar) const;
 

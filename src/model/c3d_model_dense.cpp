@@ -60,8 +60,7 @@ int FillDense(MeshBuilder& builder, const DenseSurface& surface,
 
 Status C3DModel::BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params,
                                 Progress* progress) {
-  m_polygonCount = 0;
-  m_denseRegion = {};
+  // The model changes only once the surface is complete: a cancel leaves it as it was.
   DenseSurface surface;
   try {
     ScopedProgress reporter(progress);
@@ -101,12 +100,15 @@ cv::Mat C3DModel::DenseTexture(int maxSide) const {
   const cv::Mat region = m_stereoPair->m_camera1->m_image.Mat()(m_denseRegion);
   const double scale =
       std::min(1.0, maxSide / static_cast<double>(std::max(region.cols, region.rows)));
-  if (scale == 1.0) return region.clone();
   cv::Mat texture;
-  cv::resize(region, texture,
-             cv::Size(std::max(1, static_cast<int>(std::lround(region.cols * scale))),
-                      std::max(1, static_cast<int>(std::lround(region.rows * scale)))),
-             0, 0, cv::INTER_AREA);
+  if (scale == 1.0)
+    texture = region.clone();
+  else
+    cv::resize(region, texture,
+               cv::Size(std::max(1, static_cast<int>(std::lround(region.cols * scale))),
+                        std::max(1, static_cast<int>(std::lround(region.rows * scale)))),
+               0, 0, cv::INTER_AREA);
+  CarryRetouchingOnto(texture, m_denseRegion);
   return texture;
 }
 
