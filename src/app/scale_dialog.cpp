@@ -82,6 +82,8 @@ ScaleDialog::ScaleDialog(CProjectDoc& doc, QWidget* parent) : QDialog(parent), d
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(clear_, &QPushButton::clicked, this, &ScaleDialog::Clear);
   connect(list_, &QListWidget::itemSelectionChanged, this, &ScaleDialog::TakeListSelection);
+  for (QSpinBox* box : {first_, second_})
+    connect(box, &QSpinBox::valueChanged, this, &ScaleDialog::ShowPickInList);
 
   if (const auto set = CurrentRealDistance(doc_)) {
     if (set->first > 0) first_->setValue(set->first);
@@ -91,6 +93,20 @@ ScaleDialog::ScaleDialog(CProjectDoc& doc, QWidget* parent) : QDialog(parent), d
     second_->setValue(2);
   }
   ShowCurrentScale();
+  ShowPickInList();
+}
+
+void ScaleDialog::ShowPickInList() {
+  const QSignalBlocker block(list_);
+  list_->clearSelection();
+  picked_.clear();
+  for (QSpinBox* box : {first_, second_}) {
+    const int row = box->value() - 1;
+    if (row < 0 || row >= list_->count()) continue;
+    list_->item(row)->setSelected(true);
+    if (std::find(picked_.begin(), picked_.end(), row) == picked_.end()) picked_.push_back(row);
+  }
+  if (!picked_.empty()) list_->scrollToItem(list_->item(picked_.front()));
 }
 
 void ScaleDialog::ShowCurrentScale() {
@@ -126,6 +142,8 @@ void ScaleDialog::TakeListSelection() {
     list_->item(oldest)->setSelected(false);
   }
   if (picked_.empty()) return;
+  // The list already shows the pick: no echo from the boxes.
+  const QSignalBlocker blockFirst(first_), blockSecond(second_);
   first_->setValue(std::min(picked_.front(), picked_.back()) + 1);
   if (picked_.size() == 2) second_->setValue(std::max(picked_.front(), picked_.back()) + 1);
 }

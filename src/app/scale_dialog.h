@@ -32,6 +32,8 @@ class ScaleDialog : public QDialog {
  private:
   void ShowCurrentScale();
   void TakeListSelection();
+  // The rows of the two matches the boxes name, selected in the list.
+  void ShowPickInList();
   void Clear();
 
   CProjectDoc& doc_;
