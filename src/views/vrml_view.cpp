@@ -127,6 +127,8 @@ void CVRMLView::paintGL() {
     m_meshChanged = false;
   }
   if (m_textureChanged) {
+    if (m_denseTextureStale && Document()) TakeDenseTexture(*Document());
+    m_denseTextureStale = false;
     if (Document())
       m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
     else
@@ -222,8 +224,9 @@ void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
   if (!m_built || hint == kHintRebuildModel) {
     BuildModel();
   } else if (hint == kHintTextureChanged) {
-    // Retouching shows on the model at once, on the dense surface's texture too.
-    if (m_dense && Document()) TakeDenseTexture(*Document());
+    // Retouching shows on the model at once, on the dense surface's texture too (taken
+    // again once per frame drawn, however many brush stamps came in between).
+    m_denseTextureStale = m_dense != 0;
     m_textureChanged = true;
     Render();
   }

@@ -99,6 +99,7 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   GlSceneRenderer m_renderer;
   bool m_meshChanged = false;
   bool m_textureChanged = false;
+  bool m_denseTextureStale = false;  // the texture was retouched since the dense texture was taken
   bool m_built = false;
 
   int m_lighting = kLightOn;
