@@ -113,15 +113,18 @@ void ScaleDialog::ShowCurrentScale() {
   const auto set = CurrentRealDistance(doc_);
   clear_->setEnabled(set.has_value());
   if (!set) {
-    current_->setText(QStringLiteral("No real distance is set: exports are in the model's own units."));
+    current_->setText(
+        QStringLiteral("No real distance is set: exports are in the model's own units."));
     return;
   }
-  QString text = QStringLiteral("Now: %1 mm between matches %2 and %3")
-                     .arg(set->millimetres, 0, 'g', 6)
-                     .arg(set->first > 0 ? QString::number(set->first) : QStringLiteral("(gone)"))
-                     .arg(set->second > 0 ? QString::number(set->second) : QStringLiteral("(gone)"));
+  QString text =
+      QStringLiteral("Now: %1 mm between matches %2 and %3")
+          .arg(set->millimetres, 0, 'g', 6)
+          .arg(set->first > 0 ? QString::number(set->first) : QStringLiteral("(gone)"))
+          .arg(set->second > 0 ? QString::number(set->second) : QStringLiteral("(gone)"));
   if (set->mmPerUnit)
-    text += QStringLiteral(", %1 mm per model unit; exports are in millimetres.").arg(*set->mmPerUnit, 0, 'g', 6);
+    text += QStringLiteral(", %1 mm per model unit; exports are in millimetres.")
+                .arg(*set->mmPerUnit, 0, 'g', 6);
   else
     text += QStringLiteral(". ") + QString::fromStdString(set->mmPerUnit.Reason());
   current_->setText(text);
@@ -132,7 +135,9 @@ void ScaleDialog::TakeListSelection() {
   std::vector<int> selected;
   for (const QModelIndex& index : list_->selectionModel()->selectedRows())
     selected.push_back(index.row());
-  std::erase_if(picked_, [&](int row) { return std::find(selected.begin(), selected.end(), row) == selected.end(); });
+  std::erase_if(picked_, [&](int row) {
+    return std::find(selected.begin(), selected.end(), row) == selected.end();
+  });
   for (int row : selected)
     if (std::find(picked_.begin(), picked_.end(), row) == picked_.end()) picked_.push_back(row);
   while (picked_.size() > 2) {
@@ -149,7 +154,8 @@ void ScaleDialog::TakeListSelection() {
 }
 
 void ScaleDialog::accept() {
-  const Status set = SetRealDistance(doc_, first_->value(), second_->value(), millimetres_->value());
+  const Status set =
+      SetRealDistance(doc_, first_->value(), second_->value(), millimetres_->value());
   if (!set) {
     problem_->setText(QString::fromStdString(set.Reason()));
     problem_->show();

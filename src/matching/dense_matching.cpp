@@ -62,7 +62,8 @@ std::optional<cv::Point2d> DenseDisparity::Match(const cv::Point2d& p1) const {
 Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
                   DenseDisparity& out) {
   const RectifyingGeometry geometry = RectifyingGeometryOf(pair);
-  if (!geometry.valid) return Status::Fail("The pair has no render to match along: render it first.");
+  if (!geometry.valid)
+    return Status::Fail("The pair has no render to match along: render it first.");
   const CCamera& camera1 = *pair.m_camera1;
   const CCamera& camera2 = *pair.m_camera2;
   if (!camera1.HasImage() || !camera2.HasImage() || camera1.m_image.Channels() != 3 ||
@@ -113,7 +114,8 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   const float pad = 0.1f * (dMax - dMin) + 4;
   const double minDisparity = std::floor(dMin - pad);
   const int range = (static_cast<int>(std::ceil(dMax + pad - minDisparity)) + 15) / 16 * 16;
-  if (range > 4096) return Status::Fail("The matches' disparities are too spread to match densely.");
+  if (range > 4096)
+    return Status::Fail("The matches' disparities are too spread to match densely.");
   out.rect = MakeRectification(geometry, region, level, minDisparity, range + kBlockSize);
   // A rectified frame far larger than the image means rays nearly along the baseline.
   const double levelArea =

@@ -45,6 +45,6 @@ struct DenseDisparity {
 // matches). Progress runs from 0 to 100 when given; a cancel request is honoured between
 // the matching's stages, ending with Cancelled().
 Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
-                       DenseDisparity& out);
+                  DenseDisparity& out);
 
 }  // namespace q3d

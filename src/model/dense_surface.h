@@ -32,6 +32,6 @@ int DenseGridStep(int width, int height);
 // was requested). Reads the pair only, so it may run off the thread that owns the pair
 // while nothing changes it.
 Status BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
-                              Progress* progress, DenseSurface& out);
+                         Progress* progress, DenseSurface& out);
 
 }  // namespace q3d

@@ -33,7 +33,7 @@ struct ModelExportOptions {
   bool dense = false;  // the dense surface instead, textured at up to denseTextureSize
   DenseMatchParams denseParams;
   const DenseSurface* denseSurface = nullptr;  // built already (off the GUI thread), or built here
-  int denseTextureSize = 2048;  // C3DModel::kDenseTextureSize
+  int denseTextureSize = 2048;                 // C3DModel::kDenseTextureSize
 };
 
 // Size of the mesh an export wrote.

@@ -4,8 +4,8 @@
 
 namespace q3d {
 
-void CarryRetouching(const cv::Mat& display, const cv::Mat& pristine,
-                     const cv::Rect& displayRegion, const cv::Rect& outRegion, cv::Mat& out) {
+void CarryRetouching(const cv::Mat& display, const cv::Mat& pristine, const cv::Rect& displayRegion,
+                     const cv::Rect& outRegion, cv::Mat& out) {
   CV_Assert(display.type() == CV_8UC3 && pristine.type() == CV_8UC3 &&
             display.size() == pristine.size() && out.type() == CV_8UC3);
   if (displayRegion.empty() || outRegion.empty() || out.empty()) return;

@@ -11,7 +11,7 @@ namespace q3d {
 // pristine: the same region resampled afresh, unretouched. out: image 1's region
 // outRegion resampled to out's size (8-bit colour), which receives the retouched pixels,
 // blended over a pixel at the retouching's edges.
-void CarryRetouching(const cv::Mat& display, const cv::Mat& pristine,
-                     const cv::Rect& displayRegion, const cv::Rect& outRegion, cv::Mat& out);
+void CarryRetouching(const cv::Mat& display, const cv::Mat& pristine, const cv::Rect& displayRegion,
+                     const cv::Rect& outRegion, cv::Mat& out);
 
 }  // namespace q3d

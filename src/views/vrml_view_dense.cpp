@@ -14,8 +14,7 @@ DenseMatchParams DenseParams(const CProjectDoc& doc) {
   return params;
 }
 
-Status MatchSurface(const CProjectDoc& doc, const DenseMatchParams& params,
-                    DenseSurface& surface) {
+Status MatchSurface(const CProjectDoc& doc, const DenseMatchParams& params, DenseSurface& surface) {
   const CStereoPair& pair = doc.m_stereoPair;
   return RunInBackground(C3DModel::kDenseStep, [&pair, &params, &surface](Progress& progress) {
     return BuildDenseSurface(pair, params, &progress, surface);
@@ -35,7 +34,8 @@ bool CVRMLView::BuildDenseModel(CProjectDoc& doc) {
   MeshBuilder mesh;
   if (built) built = doc.m_model.FillDenseMesh(mesh, surface);
   if (!built) {
-    if (!IsCancelled(built)) ShowErrorLater(MakeErrorRecord(built.Code(), built.Severity(), built.Reason()));
+    if (!IsCancelled(built))
+      ShowErrorLater(MakeErrorRecord(built.Code(), built.Severity(), built.Reason()));
     return false;
   }
   m_meshBuilder = std::move(mesh);

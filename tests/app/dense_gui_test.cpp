@@ -1,5 +1,7 @@
 // The dense surface's GUI: the Real Distance and Dense Surface Margin dialogs, and Cancel
 // in the progress window of a dense build (screenshots beside the test program).
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QInputDialog>
@@ -9,7 +11,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/scale_dialog.h"
 #include "gui_helpers.h"
@@ -85,7 +86,8 @@ TEST(DenseGui, RealDistanceFromTwoPickedMatchesThenRemovedAndTheMarginSet) {
   });
   realDistance->trigger();
   ASSERT_TRUE(answers.AllAnswered());
-  EXPECT_TRUE(shown.contains(QStringLiteral("48.5 mm between matches 5 and 7"))) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("48.5 mm between matches 5 and 7")))
+      << shown.toStdString();
   EXPECT_TRUE(problem.contains(QStringLiteral("two different matches"))) << problem.toStdString();
   EXPECT_FALSE(CurrentRealDistance(doc).has_value());
 

@@ -15,8 +15,8 @@
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "project/project_doc.h"
-#include "support/synthetic_face.h"
 #include "support/status_assertions.h"
+#include "support/synthetic_face.h"
 
 namespace q3d {
 namespace {
@@ -232,9 +232,9 @@ TEST(DenseSurface, TheDenseTextureTakesTheRetouchedPixels) {
   cv::Mat magenta(inside.size(), CV_8UC3, cv::Scalar(255, 0, 255));
   EXPECT_EQ(cv::norm(after(inside), magenta, cv::NORM_INF), 0.0);
   // Outside the patch's footprint (a pixel's blend at its edge) nothing moved.
-  const cv::Rect footprint = cv::Rect(toDense(patch.x - 2, patch.y - 2),
-                                     toDense(patch.br().x + 2, patch.br().y + 2)) &
-                             cv::Rect({}, before.size());
+  const cv::Rect footprint =
+      cv::Rect(toDense(patch.x - 2, patch.y - 2), toDense(patch.br().x + 2, patch.br().y + 2)) &
+      cv::Rect({}, before.size());
   cv::Mat unchanged = after.clone();
   before(footprint).copyTo(unchanged(footprint));
   EXPECT_EQ(cv::norm(unchanged, before, cv::NORM_INF), 0.0);
