@@ -1,5 +1,8 @@
 // The 3D view's dense surface: matched off the GUI thread with Cancel, drawn on a coarser
 // grid than its exports, textured with image 1 and the texture's retouching.
+#include <QCoreApplication>
+#include <QStatusTipEvent>
+
 #include "model/dense_surface.h"
 #include "model/model_file.h"
 #include "views/background_work.h"
@@ -21,6 +24,12 @@ Status MatchSurface(const CProjectDoc& doc, const DenseMatchParams& params, Dens
   });
 }
 
+// The user's own cancel needs no box: a line in the main window's status bar says it.
+void SayCancelled(QWidget* view, const QString& what) {
+  QStatusTipEvent tip(what);
+  QCoreApplication::sendEvent(view->window(), &tip);
+}
+
 }  // namespace
 
 bool CVRMLView::BuildDenseModel(CProjectDoc& doc) {
@@ -34,7 +43,9 @@ bool CVRMLView::BuildDenseModel(CProjectDoc& doc) {
   MeshBuilder mesh;
   if (built) built = doc.m_model.FillDenseMesh(mesh, surface);
   if (!built) {
-    if (!IsCancelled(built))
+    if (IsCancelled(built))
+      SayCancelled(this, QStringLiteral("Dense matching cancelled: the mesh is as it was."));
+    else
       ShowErrorLater(MakeErrorRecord(built.Code(), built.Severity(), built.Reason()));
     return false;
   }
@@ -54,7 +65,11 @@ Status CVRMLView::ExportDenseModel(CProjectDoc& doc, const std::string& path) {
   options.dense = true;
   options.denseParams = DenseParams(doc);
   DenseSurface surface;
-  if (Status matched = MatchSurface(doc, options.denseParams, surface); !matched) return matched;
+  if (Status matched = MatchSurface(doc, options.denseParams, surface); !matched) {
+    if (IsCancelled(matched))
+      SayCancelled(this, QStringLiteral("Export cancelled: no file was written."));
+    return matched;
+  }
   options.denseSurface = &surface;
   const Status exported = ExportModel3D(path, doc.m_stereoPair, doc.m_model, options);
   // The caption keeps counting the triangles shown.

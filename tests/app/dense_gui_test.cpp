@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 
 #include "app/scale_dialog.h"
@@ -140,6 +141,7 @@ TEST(DenseGui, CancelStopsTheDenseBuildQuietlyAndKeepsThePointsMesh) {
   QCoreApplication::processEvents();  // a failure's message would come now
   ASSERT_TRUE(clicked);
   EXPECT_TRUE(answers.messages.isEmpty()) << answers.messages.join(" ").toStdString();
+  EXPECT_TRUE(frame->statusBar()->currentMessage().contains(QStringLiteral("cancelled")));
   EXPECT_FALSE(frame->QueryCommand(cmd::kDenseMesh).checked);
   EXPECT_EQ(doc.m_model.PolygonCount(), pointTriangles);
   EXPECT_FALSE(doc.IsModified());
