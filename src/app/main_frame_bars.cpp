@@ -10,6 +10,7 @@
 #include "app/dot_centring_menu.h"
 #include "app/focal_length_dialog.h"
 #include "app/main_frame.h"
+#include "app/model_scale_menu.h"
 #include "app/recent_files.h"
 #include "app/tool_icons.h"
 #include "views/command_ids.h"
@@ -157,6 +158,8 @@ void CMainFrame::CreateMenus() {
     UpdateCommandStates();
   });
   AddDotCentringEntries(project, doc_, statusBar());
+  project->addSeparator();
+  AddRealDistanceEntry(project, doc_, this);
 
   QMenu* image = bar->addMenu(QStringLiteral("&Image"));
   AddRegionOfInterestMenu(image);
@@ -194,6 +197,7 @@ void CMainFrame::CreateMenus() {
   AddCommand(mesh, kSubdivisions);
   AddCommand(mesh, kCubicInterpolation);
   AddCommand(mesh, kDenseMesh);
+  AddDenseMarginEntry(mesh, doc_, this);
   QMenu* textureOptions = model->addMenu(QStringLiteral("&Texture"));
   AddCommand(textureOptions, kTextureOn);
   textureOptions->addSeparator();

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
 namespace q3d {
 
@@ -45,9 +46,18 @@ bool ProgressWindow::Create() {
   percent_->setMinimumWidth(40);
   step_ = new QLabel(window_);
   step_->setObjectName(QStringLiteral("stepLabel"));
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), window_);
+  cancel_->setObjectName(QStringLiteral("cancelButton"));
+  QObject::connect(cancel_, &QPushButton::clicked, window_, [this] {
+    RequestCancel();
+    cancel_->setEnabled(false);
+    step_->setText(QStringLiteral("Cancelling..."));
+  });
   frame->addWidget(step_, 0, 0, 1, 2);
   frame->addWidget(bar_, 1, 0);
   frame->addWidget(percent_, 1, 1);
+  frame->addWidget(cancel_, 2, 0, 1, 2, Qt::AlignRight);
+  OnCancelAllowed();
   window_->setStyleSheet(QStringLiteral("QDialog#progressWindow { border: 1px solid palette(dark); }"));
   if (owner) {
     window_->adjustSize();
@@ -71,12 +81,19 @@ void ProgressWindow::Destroy() {
   bar_ = nullptr;
   percent_ = nullptr;
   step_ = nullptr;
+  cancel_ = nullptr;
 }
 
 void ProgressWindow::Pump() { QCoreApplication::processEvents(); }
 
 void ProgressWindow::OnStepChanged() {
   if (step_) step_->setText(QString::fromStdString(StepText()));
+}
+
+void ProgressWindow::OnCancelAllowed() {
+  if (!cancel_) return;
+  cancel_->setVisible(CancelAllowed());
+  window_->adjustSize();
 }
 
 void ProgressWindow::OnPosChanged(bool labelChanged) {

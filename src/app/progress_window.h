@@ -10,6 +10,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 namespace q3d {
 
@@ -30,17 +31,21 @@ class ProgressWindow : public Progress {
   QProgressBar* Bar() const { return bar_; }
   QLabel* PercentLabel() const { return percent_; }
   QLabel* StepLabel() const { return step_; }
+  // Shown only for an operation that allows cancel.
+  QPushButton* CancelButton() const { return cancel_; }
 
  protected:
   void Pump() override;
   void OnStepChanged() override;
   void OnPosChanged(bool labelChanged) override;
+  void OnCancelAllowed() override;
 
  private:
   QPointer<QDialog> window_;
   QProgressBar* bar_ = nullptr;
   QLabel* percent_ = nullptr;
   QLabel* step_ = nullptr;
+  QPushButton* cancel_ = nullptr;
   QPointer<QWidget> disabledOwner_;
 };
 

@@ -26,6 +26,11 @@ void Progress::SetPos(int pos) {
   OnPosChanged(changed);
 }
 
+void Progress::AllowCancel(bool allow) {
+  cancel_allowed_ = allow;
+  OnCancelAllowed();
+}
+
 namespace {
 ProgressFactory& TheFactory() {
   static ProgressFactory factory = nullptr;

@@ -2,6 +2,10 @@
 // Progress of a long operation (loading or saving a project, the focal search of a
 // render). The core reports through this interface; the GUI shows a window and pumps
 // events in Pump(), the command-line tool draws a bar on a terminal.
+// An operation that can stop part-way allows cancel before it starts and polls
+// CancelRequested() at points where stopping leaves nothing half-done; the front end's
+// Cancel sets the request, possibly from another thread than the operation's.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -18,6 +22,11 @@ class Progress {
   void SetPos(int pos);
   virtual void Destroy() {}
 
+  void AllowCancel(bool allow);
+  bool CancelAllowed() const { return cancel_allowed_; }
+  void RequestCancel() { cancel_requested_ = true; }
+  virtual bool CancelRequested() const { return cancel_requested_; }
+
   int Lower() const { return lower_; }
   int Upper() const { return upper_; }
   int Pos() const { return pos_; }
@@ -31,6 +40,7 @@ class Progress {
   virtual void Pump() {}
   virtual void OnStepChanged() {}
   virtual void OnPosChanged(bool label_changed) { (void)label_changed; }
+  virtual void OnCancelAllowed() {}
 
  private:
   int lower_ = 0;
@@ -38,7 +48,14 @@ class Progress {
   int pos_ = 0;
   std::string label_ = " 0 %";
   std::string step_text_;
+  bool cancel_allowed_ = false;
+  std::atomic<bool> cancel_requested_ = false;
 };
+
+// True when the operation should stop now.
+inline bool ShouldCancel(const Progress* progress) {
+  return progress && progress->CancelRequested();
+}
 
 // Creates the progress reporter of the front end in use; the core asks for one per
 // long operation.

@@ -44,6 +44,12 @@ inline constexpr int32_t kOutOfMemoryCode = -1;
 inline constexpr int32_t kImageLibraryCode = -8;
 inline constexpr const char* kOutOfMemoryMessage = "Error: Out of memory";
 inline Status OutOfMemory() { return Status::Fail(kOutOfMemoryMessage, kOutOfMemoryCode); }
+// The user stopped the operation: nothing to report beyond that it did not happen.
+inline constexpr int32_t kCancelledCode = -9;
+inline Status Cancelled() {
+  return Status::Fail("The operation was cancelled.", kCancelledCode, 1);
+}
+inline bool IsCancelled(const Status& status) { return status.Code() == kCancelledCode; }
 
 // A value, or the reason there is none.
 template <class T>

@@ -25,16 +25,15 @@ CommandResult RunInfo(const ParsedArguments& arguments) {
   result.text.insert(result.text.end(), report.text.begin(), report.text.end());
   const MetricScale& scale = doc.m_model.m_metricScale;
   if (scale.IsSet()) {
-    double mmPerUnit = 0;
-    const std::string problem = MillimetresPerUnit(doc.m_stereoPair, scale, mmPerUnit);
+    const Result<double> mmPerUnit = MillimetresPerUnit(doc.m_stereoPair, scale);
     result.json.Set("scale_mm", scale.millimetres);
-    if (problem.empty()) result.json.Set("mm_per_unit", mmPerUnit);
+    if (mmPerUnit) result.json.Set("mm_per_unit", *mmPerUnit);
     std::ostringstream line;
     line << "Scale: " << scale.millimetres << " mm between two matches; ";
-    if (problem.empty())
-      line << mmPerUnit << " mm per model unit (exports in millimetres)";
+    if (mmPerUnit)
+      line << *mmPerUnit << " mm per model unit (exports in millimetres)";
     else
-      line << problem;
+      line << mmPerUnit.Reason();
     result.text.push_back(line.str());
   }
   return result;

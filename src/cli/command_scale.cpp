@@ -1,22 +1,14 @@
 // scale: the real distance between two matched points, which puts every export of the
 // project in millimetres.
-#include <iterator>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "cli/project_files.h"
-#include "model/metric_scale.h"
 #include "project/project_doc.h"
+#include "project/real_distance.h"
 
 namespace q3d::cli {
 namespace {
-
-// The identifier of the match at a 1-based position in the match list.
-int32_t MatchIdAt(const CProjectDoc& doc, int number) {
-  auto it = doc.m_stereoPair.m_matches.Matches().begin();
-  std::advance(it, number - 1);
-  return (*it)->m_id;
-}
 
 std::string Millimetres(double mm) {
   std::ostringstream text;
@@ -33,7 +25,7 @@ CommandResult RunScale(const ParsedArguments& arguments) {
   result.json.Set("command", "scale");
   result.json.Set("output", output);
   if (arguments.Has("--clear")) {
-    doc.m_model.m_metricScale = {};
+    ClearRealDistance(doc);
     if (const auto error = SaveProjectSafely(doc, output)) return Failure(*error);
     result.text.push_back("Removed the real distance: exports of " + output +
                           " are in the model's own units");
@@ -45,19 +37,11 @@ CommandResult RunScale(const ParsedArguments& arguments) {
   std::string error;
   const auto pair = ParsePixelPosition("--between", *between, error);
   if (!pair) return Failure(error);
-  const int count = doc.m_stereoPair.m_matches.Count();
-  for (int number : {pair->x, pair->y})
-    if (number < 1 || number > count)
-      return Failure("--between: match " + std::to_string(number) + " is not in 1.." +
-                     std::to_string(count));
   const auto mm = ParseReal("--mm", *mmText, 1e-6, 1e9, error);
   if (!mm) return Failure(error);
-  MetricScale& scale = doc.m_model.m_metricScale;
-  error = SetMetricScale(doc.m_stereoPair, MatchIdAt(doc, pair->x), MatchIdAt(doc, pair->y), *mm,
-                         scale);
-  if (!error.empty()) return Failure(path + ": " + error);
-  double mmPerUnit = 0;
-  MillimetresPerUnit(doc.m_stereoPair, scale, mmPerUnit);
+  if (const Status set = SetRealDistance(doc, pair->x, pair->y, *mm); !set)
+    return Failure(path + ": " + set.Reason());
+  const double mmPerUnit = *CurrentRealDistance(doc)->mmPerUnit;
   if (const auto saveError = SaveProjectSafely(doc, output)) return Failure(*saveError);
   result.json.Set("millimetres", *mm);
   result.json.Set("mm_per_unit", mmPerUnit);

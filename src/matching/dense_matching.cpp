@@ -59,20 +59,21 @@ std::optional<cv::Point2d> DenseDisparity::Match(const cv::Point2d& p1) const {
   return rect.FromRectified2({r.x - disp, r.y});
 }
 
-std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
-                       DenseDisparity& out) {
+Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
+                  DenseDisparity& out) {
   const RectifyingGeometry geometry = RectifyingGeometryOf(pair);
-  if (!geometry.valid) return "The pair has no render to match along: render it first.";
+  if (!geometry.valid)
+    return Status::Fail("The pair has no render to match along: render it first.");
   const CCamera& camera1 = *pair.m_camera1;
   const CCamera& camera2 = *pair.m_camera2;
   if (!camera1.HasImage() || !camera2.HasImage() || camera1.m_image.Channels() != 3 ||
       camera2.m_image.Channels() != 3 || camera1.m_image.Depth() != 8 ||
       camera2.m_image.Depth() != 8) {
-    return "Dense matching needs both colour images.";
+    return Status::Fail("Dense matching needs both colour images.");
   }
   Matrix matches;
   pair.m_matches.ToMatrix(matches);
-  if (matches.rows() < 3) return "Dense matching needs at least three matches.";
+  if (matches.rows() < 3) return Status::Fail("Dense matching needs at least three matches.");
 
   // The region: the hull of image 1's matched points widened by the margin.
   std::vector<cv::Point2f> points1, hull;
@@ -87,7 +88,7 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, 
   const cv::Rect region = cv::Rect(hullBox.x - margin, hullBox.y - margin,
                                    hullBox.width + 2 * margin, hullBox.height + 2 * margin) &
                           image1;
-  if (region.area() == 0) return "The matches of image 1 enclose no region to match.";
+  if (region.area() == 0) return Status::Fail("The matches of image 1 enclose no region to match.");
 
   int level = 0;
   while (std::max(camera1.Width(), camera1.Height()) >> level > params.maxWorkingSide) ++level;
@@ -109,18 +110,19 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, 
     dMax = std::max(dMax, guide.disparity);
   }
   if (!std::isfinite(dMin) || !std::isfinite(dMax))
-    return "The render's cameras cannot be rectified around the matches.";
+    return Status::Fail("The render's cameras cannot be rectified around the matches.");
   const float pad = 0.1f * (dMax - dMin) + 4;
   const double minDisparity = std::floor(dMin - pad);
   const int range = (static_cast<int>(std::ceil(dMax + pad - minDisparity)) + 15) / 16 * 16;
-  if (range > 4096) return "The matches' disparities are too spread to match densely.";
+  if (range > 4096)
+    return Status::Fail("The matches' disparities are too spread to match densely.");
   out.rect = MakeRectification(geometry, region, level, minDisparity, range + kBlockSize);
   // A rectified frame far larger than the image means rays nearly along the baseline.
   const double levelArea =
       static_cast<double>(camera1.Width() >> level) * (camera1.Height() >> level);
   if (out.rect.size.width <= 0 || out.rect.size.height <= 0 ||
       static_cast<double>(out.rect.size.area()) > 16 * levelArea)
-    return "The render's cameras cannot be rectified around the matches.";
+    return Status::Fail("The render's cameras cannot be rectified around the matches.");
   out.bounds1 = region;
   const std::vector<DisparityGuide> guides = dotDisparities(out.rect);
   Report(progress, 5);
@@ -140,6 +142,7 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, 
              cv::getStructuringElement(cv::MORPH_ELLIPSE,
                                        cv::Size(2 * marginLevel + 1, 2 * marginLevel + 1)));
   Report(progress, 15);
+  if (ShouldCancel(progress)) return Cancelled();
 
   const cv::Ptr<cv::StereoSGBM> sgbm = cv::StereoSGBM::create(
       0, range, kBlockSize, 8 * kBlockSize * kBlockSize, 32 * kBlockSize * kBlockSize, -1, 31, 5, 0,
@@ -151,8 +154,10 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, 
   cv::filterSpeckles(fixedPoint, -16, std::max(50, regionArea / 1000), 16);
   cv::Mat disparity = ToFloatDisparity(fixedPoint);
   Report(progress, 55);
+  if (ShouldCancel(progress)) return Cancelled();
   KeepLeftRightConsistent(disparity, RightDisparity(*sgbm, left, right), 2.0f);
   Report(progress, 90);
+  if (ShouldCancel(progress)) return Cancelled();
   RejectAgainstGuides(disparity, guides, 6, 2.0f);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), regionMask == 0);
   FillSmallHoles(disparity, regionMask,
@@ -165,7 +170,7 @@ std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, 
                                 : 0.0;
   out.disparity = disparity;
   Report(progress, 100);
-  return {};
+  return Status::Ok();
 }
 
 }  // namespace q3d

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "matching/dense_rectification.h"
 
 namespace q3d {
@@ -40,9 +41,10 @@ struct DenseDisparity {
   double coverage = 0;
 };
 
-// Fills `out` and returns an empty string, or returns why the pair cannot be matched (no
-// render, no images, too few matches). Progress runs from 0 to 100 when given.
-std::string MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
-                       DenseDisparity& out);
+// Fills `out`, or says why the pair cannot be matched (no render, no images, too few
+// matches). Progress runs from 0 to 100 when given; a cancel request is honoured between
+// the matching's stages, ending with Cancelled().
+Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progress* progress,
+                  DenseDisparity& out);
 
 }  // namespace q3d

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 
+#include "base/result.h"
 #include "matching/dense_matching.h"
 #include "model/metric_scale.h"
 #include "stereo/image.h"
@@ -14,6 +15,7 @@ class Archive;
 class CStereoPair;
 class MeshBuilder;
 class Progress;
+struct DenseSurface;
 
 class C3DModel {
  public:
@@ -33,15 +35,21 @@ class C3DModel {
   int BuildMesh(MeshBuilder& builder, int cubic, int gridSize, int smooth);
   int BuildPointMesh(MeshBuilder& builder, int refine);
   int BuildGridMesh(MeshBuilder& builder, int gridSize);
+  static constexpr const char* kDenseStep = "Matching every pixel of the face...";
+
   // The dense surface (every matched pixel of image 1 on a regular grid), in the points
-  // mesh's frame: the same triangulation, mirroring and centring. Returns a status
-  // (negative = failure, with an error record pushed).
-  int BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params = {},
-                     Progress* progress = nullptr);
+  // mesh's frame: the same triangulation, mirroring and centring. A failure says why;
+  // Cancelled() when the progress's cancel was requested.
+  Status BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params = {},
+                        Progress* progress = nullptr);
+  // The second half of BuildDenseMesh, for a surface built elsewhere (off the GUI thread).
+  Status FillDenseMesh(MeshBuilder& builder, const DenseSurface& surface);
   // Image 1's region under the last dense mesh, resampled so that its larger side is at
-  // most maxSide pixels (never enlarged); the dense mesh's texture coordinates refer to it.
-  // Empty before a dense build.
+  // most maxSide pixels (never enlarged), with the texture's retouching carried over; the
+  // dense mesh's texture coordinates refer to it. Empty before a dense build.
   cv::Mat DenseTexture(int maxSide) const;
+  // Copies the retouched pixels of the texture onto a texture of image 1's region.
+  void CarryRetouchingOnto(cv::Mat& texture, const cv::Rect& region) const;
   // The model's block of the 3D model file.
   void WriteModel(Archive& ar) const;
 
@@ -60,6 +68,9 @@ class C3DModel {
   IplROI m_textureRoi{0, 0, 0, kTextureSize, kTextureSize};
   cv::Rect m_denseRegion;     // image 1's region under the last dense mesh; not stored
   MetricScale m_metricScale;  // stored by the document after the model's own record
+  // Margin of the GUI's dense surface around the matches (DenseMatchParams::hullMargin);
+  // a setting of the session, not stored.
+  double m_denseMargin = DenseMatchParams{}.hullMargin;
 };
 
 }  // namespace q3d

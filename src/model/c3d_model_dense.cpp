@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/error_stack.h"
 #include "base/progress.h"
 #include "model/c3d_model.h"
 #include "model/dense_surface.h"
@@ -59,36 +58,39 @@ int FillDense(MeshBuilder& builder, const DenseSurface& surface,
 
 }  // namespace
 
-int C3DModel::BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params,
-                             Progress* progress) {
-  m_polygonCount = 0;
-  m_denseRegion = {};
+Status C3DModel::BuildDenseMesh(MeshBuilder& builder, const DenseMatchParams& params,
+                                Progress* progress) {
+  // The model changes only once the surface is complete: a cancel leaves it as it was.
+  DenseSurface surface;
   try {
     ScopedProgress reporter(progress);
-    reporter->SetStep("Matching every pixel of the face...");
-    DenseSurface surface;
-    if (const std::string error = BuildDenseSurface(*m_stereoPair, params, &*reporter, surface);
-        !error.empty()) {
-      PushErrorText("Error: " + error);
-      return kMeshBuildFailed;
-    }
-    std::array<double, 3> centre{};
-    if (!PointsMeshCentre(*m_stereoPair, centre)) return kMeshBuildFailed;
-    const int status = FillDense(builder, surface, centre);
-    if (status < 0) {
-      PushErrorText("Error: The dense mesh could not be stored (status " + std::to_string(status) +
-                    ").");
-      return status;
-    }
-    m_polygonCount = static_cast<int32_t>(surface.faces.size());
-    m_denseRegion = surface.textureRegion;
-    return kMeshOk;
+    reporter->SetStep(kDenseStep);
+    if (Status built = BuildDenseSurface(*m_stereoPair, params, &*reporter, surface); !built)
+      return IsCancelled(built) ? built : Status::Fail("Error: " + built.Reason());
   } catch (const cv::Exception&) {
-    PushImageLibraryError();
+    return Status::Fail("Error: The image operation failed.", kImageLibraryCode);
   } catch (const std::bad_alloc&) {
-    PushOutOfMemory();
+    return OutOfMemory();
   }
-  return kMeshBuildFailed;
+  return FillDenseMesh(builder, surface);
+}
+
+Status C3DModel::FillDenseMesh(MeshBuilder& builder, const DenseSurface& surface) {
+  m_polygonCount = 0;
+  m_denseRegion = {};
+  std::array<double, 3> centre{};
+  if (!PointsMeshCentre(*m_stereoPair, centre))
+    return Status::Fail("Error: The matches have no 3D points: render the project first.");
+  try {
+    if (const int status = FillDense(builder, surface, centre); status < 0)
+      return Status::Fail("Error: The dense mesh could not be stored (status " +
+                          std::to_string(status) + ").");
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+  m_polygonCount = static_cast<int32_t>(surface.faces.size());
+  m_denseRegion = surface.textureRegion;
+  return Status::Ok();
 }
 
 cv::Mat C3DModel::DenseTexture(int maxSide) const {
@@ -98,12 +100,15 @@ cv::Mat C3DModel::DenseTexture(int maxSide) const {
   const cv::Mat region = m_stereoPair->m_camera1->m_image.Mat()(m_denseRegion);
   const double scale =
       std::min(1.0, maxSide / static_cast<double>(std::max(region.cols, region.rows)));
-  if (scale == 1.0) return region.clone();
   cv::Mat texture;
-  cv::resize(region, texture,
-             cv::Size(std::max(1, static_cast<int>(std::lround(region.cols * scale))),
-                      std::max(1, static_cast<int>(std::lround(region.rows * scale)))),
-             0, 0, cv::INTER_AREA);
+  if (scale == 1.0)
+    texture = region.clone();
+  else
+    cv::resize(region, texture,
+               cv::Size(std::max(1, static_cast<int>(std::lround(region.cols * scale))),
+                        std::max(1, static_cast<int>(std::lround(region.rows * scale)))),
+               0, 0, cv::INTER_AREA);
+  CarryRetouchingOnto(texture, m_denseRegion);
   return texture;
 }
 

@@ -1,10 +1,12 @@
-// The model's texture: image 1's region around its points resampled to 512 x 512.
+// The model's texture: image 1's region around its points resampled to 512 x 512, where
+// the user retouches it.
 #include <cmath>
 #include <new>
 #include <opencv2/imgproc.hpp>
 
 #include "base/error_stack.h"
 #include "model/c3d_model.h"
+#include "model/retouched_texture.h"
 #include "stereo/loaded_records.h"
 #include "stereo/stereo_pair.h"
 
@@ -29,7 +31,23 @@ cv::Mat RegionOf(const Image& image, const IplROI& roi) {
   return region;
 }
 
+void Resample(const Image& image, const IplROI& roi, cv::Mat& destination) {
+  cv::resize(RegionOf(image, roi), destination, destination.size(), 0, 0, cv::INTER_CUBIC);
+}
+
 }  // namespace
+
+void C3DModel::CarryRetouchingOnto(cv::Mat& texture, const cv::Rect& region) const {
+  if (!IsTextureLayout(m_texture) || m_sourceRoi.width == 0 || m_sourceRoi.height == 0 ||
+      !m_stereoPair || !m_stereoPair->m_camera1 || !m_stereoPair->m_camera1->HasImage())
+    return;
+  // What the texture was before any retouching: the same resampling of the same region.
+  cv::Mat pristine(kTextureSize, kTextureSize, CV_8UC3);
+  Resample(m_stereoPair->m_camera1->m_image, m_sourceRoi, pristine);
+  const cv::Rect displayRegion(m_sourceRoi.xOffset, m_sourceRoi.yOffset, m_sourceRoi.width,
+                               m_sourceRoi.height);
+  CarryRetouching(m_texture.Mat(), pristine, displayRegion, region, texture);
+}
 
 void C3DModel::UpdateTexture() {
   if (m_stereoPair == nullptr || m_stereoPair->m_camera1 == nullptr) return;
@@ -61,8 +79,7 @@ void C3DModel::UpdateTexture() {
   }
   try {
     cv::Mat destination = m_texture.Mat();
-    cv::resize(RegionOf(camera1.m_image, region), destination, destination.size(), 0, 0,
-               cv::INTER_CUBIC);
+    Resample(camera1.m_image, region, destination);
   } catch (const cv::Exception&) {
     PushImageLibraryError();
   } catch (const std::bad_alloc&) {

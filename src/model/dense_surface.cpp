@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "base/progress.h"
 #include "numeric/render_pipeline.h"
 #include "numeric/triangulation.h"
 #include "stereo/stereo_pair.h"
@@ -14,6 +15,8 @@ namespace {
 // A triangle whose longest edge is this many times its corners' pixel footprint spans a
 // depth jump (an occlusion edge), not the surface.
 constexpr double kMaxEdgeFootprints = 8.0;
+
+constexpr const char* kNoSurface = "Dense matching found no surface inside the matches.";
 
 bool SpansDepthJump(const Matrix& V, uint32_t a, uint32_t b, uint32_t c, double limitPerDepth) {
   const double limit = limitPerDepth * std::max({V(a, 2), V(b, 2), V(c, 2)});
@@ -27,10 +30,10 @@ int DenseGridStep(int width, int height) {
   return std::max(1, static_cast<int>(std::lround(std::max(width, height) / 768.0)));
 }
 
-std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
-                              Progress* progress, DenseSurface& out) {
+Status BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
+                         Progress* progress, DenseSurface& out) {
   DenseDisparity dense;
-  if (std::string error = MatchDense(pair, params, progress, dense); !error.empty()) return error;
+  if (Status matched = MatchDense(pair, params, progress, dense); !matched) return matched;
   const CCamera& camera1 = *pair.m_camera1;
   const CCamera& camera2 = *pair.m_camera2;
   out = DenseSurface{};
@@ -54,7 +57,7 @@ std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& p
       p2.push_back(*q);
     }
   const auto n = static_cast<Eigen::Index>(p2.size());
-  if (n < 3) return "Dense matching found no surface inside the matches.";
+  if (n < 3) return Status::Fail(kNoSurface);
   Matrix matches(n, 4);
   for (Eigen::Index i = 0; i < n; ++i)
     matches.row(i) << out.pixels1[i].x + 1, out.pixels1[i].y + 1, p2[i].x + 1, p2[i].y + 1;
@@ -85,9 +88,9 @@ std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& p
         add(tr, bl, br);
       }
     }
-  if (out.faces.empty()) return "Dense matching found no surface inside the matches.";
+  if (out.faces.empty()) return Status::Fail(kNoSurface);
   out.textureRegion = grid;
-  return {};
+  return ShouldCancel(progress) ? Cancelled() : Status::Ok();
 }
 
 }  // namespace q3d

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <opencv2/core.hpp>
-#include <string>
 #include <vector>
 
 #include "matching/dense_matching.h"
@@ -29,8 +28,10 @@ struct DenseSurface {
 // that a face keeps a few hundred thousand vertices at most.
 int DenseGridStep(int width, int height);
 
-// Fills `out` and returns an empty string, or returns why no surface can be made.
-std::string BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
-                              Progress* progress, DenseSurface& out);
+// Fills `out`, or says why no surface can be made (Cancelled() when the progress's cancel
+// was requested). Reads the pair only, so it may run off the thread that owns the pair
+// while nothing changes it.
+Status BuildDenseSurface(const CStereoPair& pair, const DenseMatchParams& params,
+                         Progress* progress, DenseSurface& out);
 
 }  // namespace q3d

@@ -19,33 +19,30 @@ int RowOf(const CStereoPair& pair, int32_t id) {
 
 }  // namespace
 
-std::string MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale, double& mmPerUnit) {
-  mmPerUnit = 0;
-  if (!scale.IsSet()) return "No real distance is set.";
+Result<double> MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale) {
+  if (!scale.IsSet()) return Status::Fail("No real distance is set.");
   const int a = RowOf(pair, scale.match1), b = RowOf(pair, scale.match2);
   if (a < 0 || b < 0)
-    return "The matches " + std::to_string(scale.match1) + " and " + std::to_string(scale.match2) +
-           " of the real distance no longer exist.";
+    return Status::Fail("The matches " + std::to_string(scale.match1) + " and " +
+                        std::to_string(scale.match2) + " of the real distance no longer exist.");
   if (pair.m_rendered != 1 || !pair.TriangulateMatches() || pair.m_XW.rows() <= std::max(a, b))
-    return "The matches have no 3D points: render the project first.";
+    return Status::Fail("The matches have no 3D points: render the project first.");
   const double units = (pair.m_XW.row(a) - pair.m_XW.row(b)).norm();
   if (!(units > 0) || !std::isfinite(units))
-    return "The two matches of the real distance fall on one 3D point.";
-  mmPerUnit = scale.millimetres / units;
-  return {};
+    return Status::Fail("The two matches of the real distance fall on one 3D point.");
+  return scale.millimetres / units;
 }
 
-std::string SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
-                           MetricScale& scale) {
+Status SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
+                      MetricScale& scale) {
   if (!(millimetres > 0) || !std::isfinite(millimetres))
-    return "The real distance must be a positive number of millimetres.";
-  if (match1 == match2) return "The real distance needs two different matches.";
+    return Status::Fail("The real distance must be a positive number of millimetres.");
+  if (match1 == match2) return Status::Fail("The real distance needs two different matches.");
   const MetricScale candidate{match1, match2, millimetres};
-  double mmPerUnit = 0;
-  if (std::string error = MillimetresPerUnit(pair, candidate, mmPerUnit); !error.empty())
-    return error;
+  if (const Result<double> mmPerUnit = MillimetresPerUnit(pair, candidate); !mmPerUnit)
+    return mmPerUnit.GetStatus();
   scale = candidate;
-  return {};
+  return Status::Ok();
 }
 
 }  // namespace q3d

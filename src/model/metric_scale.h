@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
+
 namespace q3d {
 
 class CStereoPair;
@@ -15,13 +17,13 @@ struct MetricScale {
   bool IsSet() const { return millimetres > 0; }
 };
 
-// Millimetres per model unit for the pair's current render, or a message saying why there
-// is none (matches gone, points not triangulated, points at the same place).
-std::string MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale, double& mmPerUnit);
+// Millimetres per model unit for the pair's current render, or the reason there is none
+// (matches gone, points not triangulated, points at the same place).
+Result<double> MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale);
 
-// Checks and sets the scale from two match identifiers and a distance; returns a message
-// and leaves the scale unchanged when they do not give one.
-std::string SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
-                           MetricScale& scale);
+// Checks and sets the scale from two match identifiers and a distance; leaves the scale
+// unchanged when they do not give one.
+Status SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
+                      MetricScale& scale);
 
 }  // namespace q3d

@@ -73,10 +73,15 @@ Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model
     return WriteModelFile(path, pair, model);
   }
   MeshBuilder mesh;
-  const int status = options.dense
-                         ? model.BuildDenseMesh(mesh, options.denseParams, progress)
-                         : model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth);
-  if (status < 0 || mesh.FaceCount() == 0) {
+  if (options.dense) {
+    const Status built = options.denseSurface
+                             ? model.FillDenseMesh(mesh, *options.denseSurface)
+                             : model.BuildDenseMesh(mesh, options.denseParams, progress);
+    if (!built) return built;
+  } else if (model.BuildMesh(mesh, options.cubic, options.gridSize, options.smooth) < 0) {
+    return failure("The model has no triangles to export: it needs matches around a surface.");
+  }
+  if (mesh.FaceCount() == 0) {
     return failure("The model has no triangles to export: it needs matches around a surface.");
   }
   // A mesh without its texture would export as a success with a blank surface. The dense
@@ -86,11 +91,9 @@ Status ExportModel3D(const std::string& path, CStereoPair& pair, C3DModel& model
   if (texture.empty() || ErrorCount() > errorsBefore)
     return failure("The texture could not be made from Image 1.");
   if (model.m_metricScale.IsSet()) {
-    double mmPerUnit = 0;
-    if (std::string error = MillimetresPerUnit(pair, model.m_metricScale, mmPerUnit);
-        !error.empty())
-      return failure(error);
-    const auto s = static_cast<float>(mmPerUnit);
+    const Result<double> mmPerUnit = MillimetresPerUnit(pair, model.m_metricScale);
+    if (!mmPerUnit) return failure(mmPerUnit.Reason());
+    const auto s = static_cast<float>(*mmPerUnit);
     mesh.Scale(s, s, s);
   }
   if (written) *written = {mesh.VertexCount(), mesh.FaceCount()};

@@ -11,6 +11,7 @@ namespace q3d {
 class C3DModel;
 class CStereoPair;
 class Progress;
+struct DenseSurface;
 
 // Size of a .q3d file with a 512 x 512 texture: kModelFileBaseSize + 32 bytes per match.
 constexpr long kModelFileBaseSize = 787078;
@@ -31,7 +32,8 @@ struct ModelExportOptions {
   int gridSize = 50;
   bool dense = false;  // the dense surface instead, textured at up to denseTextureSize
   DenseMatchParams denseParams;
-  int denseTextureSize = 2048;  // C3DModel::kDenseTextureSize
+  const DenseSurface* denseSurface = nullptr;  // built already (off the GUI thread), or built here
+  int denseTextureSize = 2048;                 // C3DModel::kDenseTextureSize
 };
 
 // Size of the mesh an export wrote.

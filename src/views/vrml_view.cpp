@@ -127,6 +127,8 @@ void CVRMLView::paintGL() {
     m_meshChanged = false;
   }
   if (m_textureChanged) {
+    if (m_denseTextureStale && Document()) TakeDenseTexture(*Document());
+    m_denseTextureStale = false;
     if (Document())
       m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
     else
@@ -149,43 +151,38 @@ RenderQuality CVRMLView::Quality() const {
 
 void CVRMLView::BuildModel() {
   WaitCursor wait;
-  m_meshBuilder.Clear();
   m_built = true;
   m_meshChanged = true;
   m_textureChanged = true;
   CProjectDoc* doc = Document();
   // Without a render there are no 3D points to build from: the view stays empty.
   if (!doc || !doc->IsRendered()) {
+    m_meshBuilder.Clear();
     Render();
     return;
   }
   const int errorsBefore = ErrorCount();
   int status = 0;
   try {
-    if (m_dense) {
-      // Drawn from every other grid point of an export: a quarter of the triangles keeps
-      // the view turning smoothly; exports take the full grid.
-      DenseMatchParams display;
-      display.gridStep = 2 * DenseGridStep(doc->m_camera1.Width(), doc->m_camera1.Height());
-      status = doc->m_model.BuildDenseMesh(m_meshBuilder, display);
-      const cv::Mat texture = doc->m_model.DenseTexture(C3DModel::kDenseTextureSize);
-      if (!texture.empty() && CreateColorImage(m_denseTexture, texture.cols, texture.rows))
-        texture.copyTo(m_denseTexture.Mat());
-    } else {
+    // A dense surface that is not built (cancelled, failed) leaves the points' mesh.
+    if (m_dense && !BuildDenseModel(*doc)) m_dense = 0;
+    if (!m_dense) {
+      m_meshBuilder.Clear();
       status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
     }
   } catch (const std::exception& error) {
     PushErrorText(std::string("Error: The 3D model cannot be built: ") + error.what() + ".");
     status = -1;
   }
-  // A failed build keeps what was filled; say why rather than show it silently. The
-  // message waits for the event loop: a build runs inside pane switches and document
-  // updates, which a modal box must not interrupt half-way.
-  if (status < 0 && ErrorCount() > errorsBefore) {
-    const ErrorRecord record = PopError();
-    QTimer::singleShot(0, this, [record] { ShowError(record); });
-  }
+  // A failed build keeps what was filled; say why rather than show it silently.
+  if (status < 0 && ErrorCount() > errorsBefore) ShowErrorLater(PopError());
   FitModel(false);
+}
+
+void CVRMLView::ShowErrorLater(const ErrorRecord& record) {
+  // The message waits for the event loop: a build runs inside pane switches and document
+  // updates, which a modal box must not interrupt half-way.
+  QTimer::singleShot(0, this, [record] { ShowError(record); });
 }
 
 float CVRMLView::ModelRadius() const {
@@ -224,7 +221,15 @@ void CVRMLView::ZoomBy(float pixels) {
 }
 
 void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
-  if (!m_built || hint == kHintRebuildModel) BuildModel();
+  if (!m_built || hint == kHintRebuildModel) {
+    BuildModel();
+  } else if (hint == kHintTextureChanged) {
+    // Retouching shows on the model at once, on the dense surface's texture too (taken
+    // again once per frame drawn, however many brush stamps came in between).
+    m_denseTextureStale = m_dense != 0;
+    m_textureChanged = true;
+    Render();
+  }
   NotifyStateChanged();
 }
 
@@ -558,12 +563,7 @@ void CVRMLView::ExportModel() {
       return;
     }
     if (m_dense) {
-      // The dense surface is exported on its full grid (the view shows a coarser one).
-      ModelExportOptions options;
-      options.dense = true;
-      exported = ExportModel3D(path, doc->m_stereoPair, doc->m_model, options);
-      // The caption keeps counting the triangles shown.
-      doc->m_model.m_polygonCount = m_meshBuilder.FaceCount();
+      exported = ExportDenseModel(*doc, path);
     } else {
       // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
       switch (format) {
@@ -587,7 +587,7 @@ void CVRMLView::ExportModel() {
       }
     }
   }
-  if (!exported) {
+  if (!exported && !IsCancelled(exported)) {
     PushErrorText(exported.Reason());
     ShowError(PopError());
   }

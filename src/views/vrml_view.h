@@ -8,6 +8,8 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 
+#include "base/error_stack.h"
+#include "base/result.h"
 #include "model/mesh_builder.h"
 #include "stereo/image.h"
 #include "views/content_view.h"
@@ -67,6 +69,14 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
 
  private:
   void BuildModel();
+  // The dense surface matched off the GUI thread into the mesh, with its texture. False
+  // when there is none: cancelled quietly, or failed with the reason shown.
+  bool BuildDenseModel(CProjectDoc& doc);
+  // Image 1 under the dense mesh, with the texture's retouching.
+  void TakeDenseTexture(CProjectDoc& doc);
+  // The dense surface exported on its full grid (the view shows a coarser one).
+  Status ExportDenseModel(CProjectDoc& doc, const std::string& path);
+  void ShowErrorLater(const ErrorRecord& record);
   void Render();
   void ReleaseGl();
   void ExportModel();
@@ -89,6 +99,7 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   GlSceneRenderer m_renderer;
   bool m_meshChanged = false;
   bool m_textureChanged = false;
+  bool m_denseTextureStale = false;  // the texture was retouched since the dense texture was taken
   bool m_built = false;
 
   int m_lighting = kLightOn;

@@ -101,7 +101,7 @@ TEST_F(CliDense, RealDistanceScalesExportsAndLeavesOtherProjectsAlone) {
   RunJson({"scale", scaled, "--clear"});
   EXPECT_EQ(ReadBytes(scaled), original);
   ExpectFailure({"scale", project_, "--between", "1,1", "--mm", "62"}, "two different matches");
-  ExpectFailure({"scale", project_, "--between", "1,999", "--mm", "62"}, "--between");
+  ExpectFailure({"scale", project_, "--between", "1,999", "--mm", "62"}, "Match 999 is not in 1..");
 }
 
 }  // namespace

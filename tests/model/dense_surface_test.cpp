@@ -11,9 +11,11 @@
 #include <opencv2/imgproc.hpp>
 #include <random>
 
+#include "base/progress.h"
 #include "model/c3d_model.h"
 #include "model/mesh_builder.h"
 #include "project/project_doc.h"
+#include "support/status_assertions.h"
 #include "support/synthetic_face.h"
 
 namespace q3d {
@@ -51,7 +53,7 @@ SurfaceFigures MeasureDenseSurface(double dotNoisePx) {
   CProjectDoc doc;
   RenderFace(truth, dotNoisePx, doc);
   DenseSurface surface;
-  EXPECT_EQ(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface), "");
+  EXPECT_TRUE(test::Succeeded(BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface)));
 
   // The model's dots onto the true dots by the best similarity transform.
   const auto n = static_cast<Eigen::Index>(truth.dots3d.size());
@@ -128,7 +130,7 @@ TEST(DenseSurface, DenseMeshSharesThePointsMeshFrame) {
   RenderFace(truth, 0.0, doc);
   MeshBuilder points, dense;
   ASSERT_EQ(doc.m_model.BuildPointMesh(points, 0), kMeshOk);
-  ASSERT_EQ(doc.m_model.BuildDenseMesh(dense), kMeshOk);
+  ASSERT_TRUE(test::Succeeded(doc.m_model.BuildDenseMesh(dense)));
   EXPECT_EQ(doc.m_model.PolygonCount(), dense.FaceCount());
   const cv::Mat texture = doc.m_model.DenseTexture(2048);
   EXPECT_EQ(texture.size(), doc.m_model.m_denseRegion.size());
@@ -152,6 +154,97 @@ TEST(DenseSurface, DenseMeshSharesThePointsMeshFrame) {
   }
   const auto& uv = dense.TextureCoordinates();
   EXPECT_TRUE(std::all_of(uv.begin(), uv.end(), [](float t) { return t >= 0 && t <= 1; }));
+}
+
+}  // namespace
+}  // namespace q3d
+
+namespace q3d {
+namespace {
+
+// Asks to cancel once the operation has reported `after` positions.
+class CancelAfter : public Progress {
+ public:
+  explicit CancelAfter(int after) : after_(after) {}
+  int reports = 0;
+
+ protected:
+  void OnPosChanged(bool) override {
+    if (++reports >= after_) RequestCancel();
+  }
+
+ private:
+  int after_;
+};
+
+// Wherever the user cancels, the build ends as cancelled and the model keeps the mesh
+// and figures it had.
+TEST(DenseSurface, ACancelAtAnyStageEndsCancelledAndChangesNothing) {
+  test::FaceSceneOptions options;
+  options.width = 640;
+  options.height = 480;
+  const test::FaceStereoPair truth = test::RenderFaceStereoPair(options);
+  CProjectDoc doc;
+  RenderFace(truth, 0.0, doc);
+  MeshBuilder mesh;
+  ASSERT_EQ(doc.m_model.BuildPointMesh(mesh, 0), kMeshOk);
+  const int32_t polygons = doc.m_model.PolygonCount();
+  const std::vector<float> positions = mesh.Positions();
+  CancelAfter never(1000);
+  DenseSurface complete;
+  ASSERT_TRUE(test::Succeeded(BuildDenseSurface(doc.m_stereoPair, {}, &never, complete)));
+  ASSERT_GE(never.reports, 3);
+  for (int after = 1; after <= never.reports; ++after) {
+    CancelAfter progress(after);
+    MeshBuilder dense = mesh;
+    const Status built = doc.m_model.BuildDenseMesh(dense, {}, &progress);
+    EXPECT_TRUE(IsCancelled(built)) << "cancelled after " << after << ": " << built.Reason();
+    EXPECT_EQ(dense.Positions(), positions);
+    EXPECT_EQ(doc.m_model.PolygonCount(), polygons);
+    EXPECT_TRUE(doc.m_model.DenseTexture(2048).empty());
+  }
+}
+
+// Retouching of the display texture shows on the dense texture at the same place of the
+// face; the rest keeps image 1's own pixels.
+TEST(DenseSurface, TheDenseTextureTakesTheRetouchedPixels) {
+  test::FaceSceneOptions options;
+  options.width = 640;
+  options.height = 480;
+  const test::FaceStereoPair truth = test::RenderFaceStereoPair(options);
+  CProjectDoc doc;
+  RenderFace(truth, 0.0, doc);
+  doc.m_model.UpdateTexture();
+  MeshBuilder dense;
+  ASSERT_TRUE(test::Succeeded(doc.m_model.BuildDenseMesh(dense)));
+  const cv::Mat before = doc.m_model.DenseTexture(2048);
+  const cv::Rect region = doc.m_model.m_denseRegion;
+  ASSERT_EQ(before.size(), region.size());
+  EXPECT_EQ(cv::norm(before, doc.m_camera1.m_image.Mat()(region), cv::NORM_INF), 0.0);
+
+  // A magenta patch over the texture's centre, as a clone brush would leave it.
+  const IplROI& source = doc.m_model.m_sourceRoi;
+  const cv::Rect patch(200, 220, 60, 40);
+  cv::rectangle(doc.m_model.m_texture.Mat(), patch, cv::Scalar(255, 0, 255), cv::FILLED);
+  const cv::Mat after = doc.m_model.DenseTexture(2048);
+  ASSERT_EQ(after.size(), before.size());
+  auto toDense = [&](double s, double t) {
+    return cv::Point(
+        static_cast<int>((s + 0.5) * source.width / 512.0 - 0.5 + source.xOffset - region.x),
+        static_cast<int>((t + 0.5) * source.height / 512.0 - 0.5 + source.yOffset - region.y));
+  };
+  const cv::Rect inside(toDense(patch.x + 2, patch.y + 2),
+                        toDense(patch.br().x - 3, patch.br().y - 3));
+  ASSERT_GT(inside.area(), 100);
+  cv::Mat magenta(inside.size(), CV_8UC3, cv::Scalar(255, 0, 255));
+  EXPECT_EQ(cv::norm(after(inside), magenta, cv::NORM_INF), 0.0);
+  // Outside the patch's footprint (a pixel's blend at its edge) nothing moved.
+  const cv::Rect footprint =
+      cv::Rect(toDense(patch.x - 2, patch.y - 2), toDense(patch.br().x + 2, patch.br().y + 2)) &
+      cv::Rect({}, before.size());
+  cv::Mat unchanged = after.clone();
+  before(footprint).copyTo(unchanged(footprint));
+  EXPECT_EQ(cv::norm(unchanged, before, cv::NORM_INF), 0.0);
 }
 
 }  // namespace

@@ -75,6 +75,24 @@ TEST(DenseView, ShowsTheDenseFaceTexturedAndPlainFromTheSide) {
   const QColor centre(plain.pixel(plain.width() / 2, plain.height() / 2));
   EXPECT_LE(std::abs(centre.red() - centre.blue()), 8);
 
+  // Retouching the texture shows on the dense surface: here, the whole texture painted
+  // magenta, which no skin is.
+  auto magenta = [](const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c(image.pixel(x, y));
+        count += c.red() > 2 * c.green() + 20 && c.blue() > 2 * c.green() + 20;
+      }
+    return count;
+  };
+  ASSERT_TRUE(view.OnCommand(cmd::kTextureOn));
+  EXPECT_EQ(magenta(grab()), 0);
+  doc.m_model.UpdateTexture();
+  doc.m_model.m_texture.Mat().setTo(cv::Scalar(255, 0, 255));
+  doc.UpdateAllViews(nullptr, kHintTextureChanged);
+  EXPECT_GT(magenta(grab()), DrawnPixels(side) / 2);
+
   // Exported from the view, the dense surface takes its full grid.
   test::TempDir dir2;
   const std::string path = dir2.File("dense.stl").string();
