@@ -62,6 +62,7 @@ TEST(RenderCommand, RefineFocalLengthsIsAPersistentToggle) {
 
   frame->Dispatch(cmd::kRefineRender);
   EXPECT_FALSE(frame->RefineRender());
+  frame->SetRefineRender(true);  // the default again, for the cases after this one
   doc.SetModifiedFlag(false);
 }
 
