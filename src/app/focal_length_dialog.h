@@ -1,6 +1,6 @@
 #pragma once
 // The focal length of each photograph, as the user knows it: in pixels or as the 35 mm
-// equivalent in millimetres that photographs and phone specifications state. The dialog
+// equivalent in millimetres that photographs and phone data sheets state. The dialog
 // shows what is known and where each value came from; only what the user changes is
 // stored as entered.
 #include <QDialog>

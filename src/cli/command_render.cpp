@@ -25,7 +25,7 @@ std::string AssumedFocalWarning(const CProjectDoc& doc, int c) {
   std::snprintf(text, sizeof text,
                 "the matches do not determine the focal length of camera %d; the render assumes "
                 "%.0f px (a 26 mm-equivalent phone lens). Give the real one with --focal%d "
-                "(the photograph's properties or the camera's specifications give it).",
+                "(the photograph's properties or the camera's data sheet give it).",
                 c + 1, doc.RenderedFocal(c), c + 1);
   return text;
 }
