@@ -1,11 +1,13 @@
+#include "app/auto_match_dialog.h"
+
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 #include <QStatusBar>
-#include <gtest/gtest.h>
+#include <QTest>
 
-#include "app/auto_match_dialog.h"
 #include "gui_helpers.h"
 #include "views/command_ids.h"
 
@@ -86,9 +88,7 @@ TEST(AutoMatchCommand, CancelLeavesPointsMatchesAndTheRecordUntouched) {
                             WriteBitmap(dir, "b.bmp", 160, 120).toStdString()));
   AddMatches(doc, 4);
   ModalAnswers answers;
-  answers.Then([](QWidget* w) {
-    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<AutoMatchDialog>([](AutoMatchDialog* dialog) {
     dialog->Slider(F::kPoints)->setValue(5);
     dialog->reject();
     return true;
@@ -108,9 +108,7 @@ TEST(AutoMatchCommand, TheStatusBarTellsHowManyMatchesWereFound) {
   LoadMatchedFace(doc, 30);
   doc.m_stereoPair.m_matches.RemoveAll();
   ModalAnswers answers;
-  answers.Then([](QWidget* w) {
-    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<AutoMatchDialog>([](AutoMatchDialog* dialog) {
     dialog->accept();
     return true;
   });
@@ -132,9 +130,7 @@ TEST(AutoMatchCommand, OkAsksBeforeReplacingHandPlacedMatches) {
                             WriteBitmap(dir, "b.bmp", 160, 120).toStdString()));
   AddMatches(doc, 4);
   ModalAnswers answers;
-  answers.Then([](QWidget* w) {
-    auto* dialog = dynamic_cast<AutoMatchDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<AutoMatchDialog>([](AutoMatchDialog* dialog) {
     dialog->Slider(F::kWidthFactor)->setValue(2);
     dialog->accept();
     return true;

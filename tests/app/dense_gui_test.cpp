@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "app/progress_window.h"
 #include "app/scale_dialog.h"
 #include "gui_helpers.h"
 #include "project/real_distance.h"
@@ -49,9 +50,7 @@ TEST(DenseGui, RealDistanceFromTwoPickedMatchesThenRemovedAndTheMarginSet) {
   // Picks matches 2, 5 and 7 in the list: the last two name the distance.
   ModalAnswers answers;
   QString before;
-  answers.Then([&](QWidget* w) {
-    auto* dialog = dynamic_cast<ScaleDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<ScaleDialog>([&](ScaleDialog* dialog) {
     before = dialog->CurrentScale()->text();
     for (int row : {1, 4, 6}) dialog->MatchList()->item(row)->setSelected(true);
     EXPECT_EQ(dialog->MatchList()->selectedItems().size(), 2);
@@ -73,9 +72,7 @@ TEST(DenseGui, RealDistanceFromTwoPickedMatchesThenRemovedAndTheMarginSet) {
 
   // A bad pair keeps the dialog open with the reason; Remove Distance clears the scale.
   QString shown, problem;
-  answers.Then([&](QWidget* w) {
-    auto* dialog = dynamic_cast<ScaleDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<ScaleDialog>([&](ScaleDialog* dialog) {
     shown = dialog->CurrentScale()->text();
     dialog->SecondMatch()->setValue(dialog->FirstMatch()->value());
     dialog->accept();
@@ -94,9 +91,7 @@ TEST(DenseGui, RealDistanceFromTwoPickedMatchesThenRemovedAndTheMarginSet) {
 
   QAction* margin = Entry(*frame, "denseMargin");
   ASSERT_NE(margin, nullptr);
-  answers.Then([&](QWidget* w) {
-    auto* dialog = qobject_cast<QInputDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<QInputDialog>([&](QInputDialog* dialog) {
     EXPECT_DOUBLE_EQ(dialog->doubleValue(), 100 * DenseMatchParams{}.hullMargin);
     dialog->setDoubleValue(12.5);
     dialog->grab().save(Shot("dense_margin_dialog.png"));
@@ -108,6 +103,24 @@ TEST(DenseGui, RealDistanceFromTwoPickedMatchesThenRemovedAndTheMarginSet) {
   EXPECT_DOUBLE_EQ(doc.m_model.m_denseMargin, 0.125);
   doc.SetModifiedFlag(false);
 }
+
+// A progress window that presses its own Cancel once the work has reached a given
+// position: a fixed step of the build, whatever the machine's speed.
+class CancellingProgressWindow : public ProgressWindow {
+ public:
+  static inline int cancelAt = 0;
+  static inline bool clicked = false;
+  static std::unique_ptr<Progress> Make() { return std::make_unique<CancellingProgressWindow>(); }
+
+ protected:
+  void OnPosChanged(bool labelChanged) override {
+    ProgressWindow::OnPosChanged(labelChanged);
+    if (clicked || Pos() < cancelAt || !CancelButton() || !CancelButton()->isVisible()) return;
+    Window()->grab().save(Shot("dense_progress_cancel.png"));
+    CancelButton()->click();
+    clicked = true;
+  }
+};
 
 // Cancel in the progress window stops the dense build: the window keeps turning events
 // meanwhile, no message follows, and the view keeps the points' mesh.
@@ -125,21 +138,12 @@ TEST(DenseGui, CancelStopsTheDenseBuildQuietlyAndKeepsThePointsMesh) {
 
   ModalAnswers answers;  // any message box would be answered and recorded
   answers.Then(answers.Press(QMessageBox::Ok));
-  QTimer clicker;
-  bool clicked = false;
-  QObject::connect(&clicker, &QTimer::timeout, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* cancel = w->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-      if (clicked || !cancel || !cancel->isVisible() || !cancel->isEnabled()) continue;
-      w->grab().save(Shot("dense_progress_cancel.png"));
-      cancel->click();
-      clicked = true;
-    }
-  });
-  clicker.start(10);
+  CancellingProgressWindow::cancelAt = 15;  // the photographs are rectified, matching starts
+  SetProgressFactory(&CancellingProgressWindow::Make);
   frame->Dispatch(cmd::kDenseMesh);
   QCoreApplication::processEvents();  // a failure's message would come now
-  ASSERT_TRUE(clicked);
+  ProgressWindow::Install();
+  ASSERT_TRUE(CancellingProgressWindow::clicked);
   EXPECT_TRUE(answers.messages.isEmpty()) << answers.messages.join(" ").toStdString();
   EXPECT_TRUE(frame->statusBar()->currentMessage().contains(QStringLiteral("cancelled")));
   EXPECT_FALSE(frame->QueryCommand(cmd::kDenseMesh).checked);
@@ -148,7 +152,6 @@ TEST(DenseGui, CancelStopsTheDenseBuildQuietlyAndKeepsThePointsMesh) {
   EXPECT_TRUE(frame->isEnabled());
 
   // Left alone, the same build gives the dense surface.
-  clicker.stop();
   frame->Dispatch(cmd::kDenseMesh);
   EXPECT_TRUE(frame->QueryCommand(cmd::kDenseMesh).checked);
   EXPECT_GT(doc.m_model.PolygonCount(), 20 * pointTriangles);

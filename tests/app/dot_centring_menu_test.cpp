@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "gui_helpers.h"
@@ -15,6 +15,7 @@ namespace {
 TEST(DotCentringMenu, TheSettingTogglesAndReCentringMovesPointsOntoTheirDots) {
   auto app = StartApp();
   ASSERT_NE(app, nullptr);
+  const SettingsGuard keep;
   CMainFrame* frame = app->Frame();
   auto* precise = frame->findChild<QAction*>(QStringLiteral("preciseDotCentres"));
   auto* recentre = frame->findChild<QAction*>(QStringLiteral("recentrePointsOnDots"));

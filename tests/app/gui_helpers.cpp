@@ -1,11 +1,18 @@
 #include "gui_helpers.h"
 
+#include <cxxabi.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPainter>
+#include <QSettings>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "app/recent_files.h"
@@ -13,7 +20,8 @@
 
 namespace q3d::test {
 
-QString WriteBitmap(const QTemporaryDir& dir, const QString& name, int width, int height, bool eightBit) {
+QString WriteBitmap(const QTemporaryDir& dir, const QString& name, int width, int height,
+                    bool eightBit) {
   QImage image(width, height, QImage::Format_RGB888);
   image.fill(QColor(220, 180, 150));
   QPainter painter(&image);
@@ -27,25 +35,153 @@ QString WriteBitmap(const QTemporaryDir& dir, const QString& name, int width, in
   return path;
 }
 
+namespace {
+// Answers alive; the watch of tests without answers stands aside meanwhile.
+int liveAnswers = 0;
+// An answered window keeps its event loop while its answer's work goes on (a render, a
+// load); only one that stays open this much longer has refused its answer.
+constexpr int kAnsweredDeadlineMs = 3 * kModalDeadlineMs;
+}  // namespace
+
+QString ModalAnswers::WindowTypeName(const std::type_info& type) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(
+      abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+  return QString::fromLatin1(status == 0 && name ? name.get() : type.name());
+}
+
+QString DescribeWindow(QWidget* window) {
+  QString text = QString::fromLatin1(window->metaObject()->className());
+  if (!window->windowTitle().isEmpty())
+    text += QStringLiteral(" \"%1\"").arg(window->windowTitle());
+  if (auto* box = qobject_cast<QMessageBox*>(window))
+    text += QStringLiteral(" saying \"%1\"").arg(box->text().simplified());
+  return text;
+}
+
+void CloseModal(QWidget* window) {
+  if (auto* dialog = qobject_cast<QDialog*>(window))
+    dialog->reject();
+  else
+    window->close();
+}
+
 ModalAnswers::ModalAnswers() {
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (handlers_.empty()) return;
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible() && handlers_.front()(modal)) handlers_.pop_front();
-  });
+  ++liveAnswers;
+  QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
   timer_.start(20);
 }
 
-ModalAnswers::~ModalAnswers() { timer_.stop(); }
+ModalAnswers::~ModalAnswers() {
+  timer_.stop();
+  --liveAnswers;
+}
 
-ModalAnswers::Handler ModalAnswers::Press(QMessageBox::StandardButton button) {
-  return [this, button](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (!box) return false;
-    messages.append(box->text());
-    box->button(button)->click();
-    return true;
-  };
+void ModalAnswers::Then(Answer answer) {
+  pending_.push_back(Pending{std::move(answer), nullptr, false});
+}
+
+bool ModalAnswers::AllAnswered() const {
+  return std::all_of(pending_.begin(), pending_.end(), [](const Pending& p) {
+    return p.given && (!p.answered || !p.answered->isVisible());
+  });
+}
+
+void ModalAnswers::Tick() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal || !modal->isVisible()) {
+    waiting_ = nullptr;
+    return;
+  }
+  const auto answered = std::find_if(pending_.begin(), pending_.end(), [modal](const Pending& p) {
+    return p.given && p.answered == modal;
+  });
+  const auto next =
+      std::find_if(pending_.begin(), pending_.end(), [](const Pending& p) { return !p.given; });
+  if (answered == pending_.end() && next != pending_.end() && next->answer.handler(modal)) {
+    next->given = true;
+    next->answered = modal;
+    waiting_ = nullptr;
+    return;
+  }
+  if (waiting_ != modal) {
+    waiting_ = modal;
+    waitingFor_.start();
+    return;
+  }
+  if (answered != pending_.end()) {
+    if (waitingFor_.elapsed() > kAnsweredDeadlineMs)
+      Fail(modal, QStringLiteral("%1 stayed open after its answer").arg(DescribeWindow(modal)));
+  } else if (waitingFor_.elapsed() > kModalDeadlineMs) {
+    Fail(modal, next != pending_.end() ? QStringLiteral("waited for a %1, but %2 was open")
+                                             .arg(next->answer.window, DescribeWindow(modal))
+                                       : QStringLiteral("%1 opened, and no answer was left for it")
+                                             .arg(DescribeWindow(modal)));
+  }
+}
+
+void ModalAnswers::Fail(QWidget* modal, const QString& why) {
+  ADD_FAILURE() << "modal window: " << why.toStdString() << "; closed it";
+  waiting_ = nullptr;
+  CloseModal(modal);
+}
+
+ModalAnswers::Answer ModalAnswers::Press(QMessageBox::StandardButton button) {
+  return {QStringLiteral("message box"), [this, button](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->button(button)) return false;
+            messages.append(box->text());
+            box->button(button)->click();
+            return true;
+          }};
+}
+
+ModalAnswers::Answer ModalAnswers::ChooseFile(const QString& path) {
+  return {QStringLiteral("file dialog for %1").arg(path), [path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            auto* name =
+                dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!name) return false;
+            const QFileInfo file(path);
+            dialog->setDirectory(file.absolutePath());
+            name->setText(file.fileName());
+            // The dialog takes the typed name once its folder is the file's.
+            if (dialog->selectedFiles() != QStringList{file.absoluteFilePath()}) return false;
+            QMetaObject::invokeMethod(dialog, "accept");
+            return true;
+          }};
+}
+
+UnansweredModalWatch::UnansweredModalWatch() {
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (liveAnswers > 0 || !modal || !modal->isVisible()) {
+      seen_ = nullptr;
+      return;
+    }
+    if (seen_ != modal) {
+      seen_ = modal;
+      since_.start();
+    } else if (since_.elapsed() > kModalDeadlineMs) {
+      ADD_FAILURE() << "modal window: " << DescribeWindow(modal).toStdString()
+                    << " opened where the test expected none; closed it";
+      seen_ = nullptr;
+      CloseModal(modal);
+    }
+  });
+  timer_.start(50);
+}
+
+SettingsGuard::SettingsGuard() {
+  QSettings settings;
+  for (const QString& key : settings.allKeys()) saved_.insert(key, settings.value(key));
+}
+
+SettingsGuard::~SettingsGuard() {
+  QSettings settings;
+  settings.clear();
+  for (auto it = saved_.cbegin(); it != saved_.cend(); ++it)
+    settings.setValue(it.key(), it.value());
 }
 
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
@@ -91,7 +227,8 @@ ViewKind KindAt(CMainFrame& frame, int pane) { return frame.PaneAt(pane)->View()
       return fail() << "collapsed to " << pane->width() << " x " << pane->height();
     if (!view || view->Kind() != kinds[i]) return fail() << "shows another view";
     QWidget* w = view->Widget();
-    if (w->parentWidget() != pane || !w->isVisible()) return fail() << "its view is not shown in it";
+    if (w->parentWidget() != pane || !w->isVisible())
+      return fail() << "its view is not shown in it";
     if (w->height() < pane->height() - pane->InfoBar()->height() - 10)
       return fail() << "view " << w->height() << " px high in a pane of " << pane->height();
     if (!pane->InfoBar()->Text().startsWith(captions.at(kinds[i])))

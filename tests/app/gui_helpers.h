@@ -1,44 +1,116 @@
 #pragma once
 // Helpers of the shell's tests: bitmap files, a running application, and answering the
 // modal windows that commands open.
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QMap>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QVariant>
 #include <array>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <typeinfo>
 
 #include "app/application.h"
 #include "app/main_frame.h"
 #include "app/pane.h"
-#include <gtest/gtest.h>
 
 namespace q3d::test {
 
 // Writes a colour bitmap (24 bits per pixel) or an 8-bit palette bitmap with dark dots.
-QString WriteBitmap(const QTemporaryDir& dir, const QString& name, int width, int height, bool eightBit = false);
+QString WriteBitmap(const QTemporaryDir& dir, const QString& name, int width, int height,
+                    bool eightBit = false);
 
-// Answers modal windows in order: each handler is called with the active modal window
-// once one is open that it accepts (it returns false to keep waiting).
+// Answers modal windows in order. Each answer names the window it expects and handles
+// it once it is the active modal window (the handler returns false to keep waiting). An
+// answer counts as given once its window has closed; meanwhile later answers take the
+// windows opened on top of it. A modal window that no answer takes within a few seconds,
+// or that stays open after its answer, fails the test with its name and is closed, so a
+// test never waits for ever on a window.
 class ModalAnswers {
  public:
   using Handler = std::function<bool(QWidget*)>;
+  struct Answer {
+    QString window;  // what the answer expects, for the failure message
+    Handler handler;
+  };
   ModalAnswers();
   ~ModalAnswers();
-  void Then(Handler handler) { handlers_.push_back(std::move(handler)); }
-  bool AllAnswered() const { return handlers_.empty(); }
+  void Then(Answer answer);
+  // An answer for windows of type W only.
+  template <class W>
+  void Then(std::function<bool(W*)> handler) {
+    Then(Answer{WindowTypeName(typeid(W)), [handler](QWidget* w) {
+                  auto* window = dynamic_cast<W*>(w);
+                  return window && handler(window);
+                }});
+  }
+  // Every answer was given and its window has closed.
+  bool AllAnswered() const;
   // Texts of the message boxes answered.
   QStringList messages;
 
-  // A handler pressing the given button of a message box (recording its text).
-  Handler Press(QMessageBox::StandardButton button);
+  // Presses the given button of a message box (recording its text).
+  Answer Press(QMessageBox::StandardButton button);
+  // Chooses the file in a file dialog, typed as a user would, and accepts it once the
+  // dialog reports it as its selection.
+  static Answer ChooseFile(const QString& path);
+
+  static QString WindowTypeName(const std::type_info& type);
 
  private:
-  std::deque<Handler> handlers_;
+  struct Pending {
+    Answer answer;
+    QPointer<QWidget> answered;  // the window it answered, until that closes
+    bool given = false;
+  };
+  void Tick();
+  void Fail(QWidget* modal, const QString& why);
+
+  std::deque<Pending> pending_;
   QTimer timer_;
+  QPointer<QWidget> waiting_;  // the open modal window no answer has taken yet
+  QElapsedTimer waitingFor_;
+};
+
+// Seconds a modal window may stay open without an answer (or after its answer).
+constexpr int kModalDeadlineMs = 5000;
+
+// A one-line description of a window: its type, title and (message box) text.
+QString DescribeWindow(QWidget* window);
+
+// Closes the window as Escape would, ending its event loop.
+void CloseModal(QWidget* window);
+
+// For tests without answers: a modal window left open fails the test and is closed.
+class UnansweredModalWatch {
+ public:
+  UnansweredModalWatch();
+
+ private:
+  QTimer timer_;
+  QPointer<QWidget> seen_;
+  QElapsedTimer since_;
+};
+
+// Puts the application's settings back as they were when it goes out of scope, so a
+// case that changes a setting leaves none changed for the cases after it.
+class SettingsGuard {
+ public:
+  SettingsGuard();
+  ~SettingsGuard();
+  SettingsGuard(const SettingsGuard&) = delete;
+  SettingsGuard& operator=(const SettingsGuard&) = delete;
+
+ private:
+  QMap<QString, QVariant> saved_;
 };
 
 // Processes events until the condition holds; false after the time-out.

@@ -1,9 +1,10 @@
 // Pane switching, the panes after a reset, the start-up pane and the error boxes, with
 // the real views. Registered a second time to run under a window manager, where focus
 // moves as on a desktop.
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/message_boxes.h"
 #include "app/recent_files.h"
@@ -34,7 +35,8 @@ class PaneSwitching : public ::testing::TestWithParam<int> {
   }
   // Presses the key where the keyboard focus is, as the keyboard would.
   void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : frame_->ActiveView()->Widget();
+    QWidget* target =
+        QApplication::focusWidget() ? QApplication::focusWidget() : frame_->ActiveView()->Widget();
     QTest::keyClick(target, key, modifiers);
   }
 
@@ -92,7 +94,8 @@ TEST_P(PaneSwitching, EveryRouteKeepsTheLayoutWithTheFocusInThisPane) {
   EXPECT_TRUE(SoundLayout(*frame_, kInitial)) << "New";
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kRight);
   // The window manager gives the window back once the progress window of Open has gone.
-  EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == frame_->ActiveView()->Widget(); }));
+  EXPECT_TRUE(
+      WaitFor([&] { return QApplication::focusWidget() == frame_->ActiveView()->Widget(); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(FocusInEachPane, PaneSwitching, ::testing::Values(0, 1, 2));
@@ -132,9 +135,7 @@ TEST_F(PaneReset, NewOpenSetImagesAndRemoveRenderDataEndManualMatching) {
   ExpectModeOffAndViewsFree();
 
   EnterManualMatching();
-  answers.Then([&](QWidget* w) {
-    auto* dialog = dynamic_cast<SetImagesDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<SetImagesDialog>([&](SetImagesDialog* dialog) {
     EXPECT_TRUE(dialog->ChooseFile(0, WriteBitmap(dir_, "a.bmp", 160, 120)));
     EXPECT_TRUE(dialog->ChooseFile(1, WriteBitmap(dir_, "b.bmp", 160, 120)));
     dialog->accept();
@@ -163,7 +164,8 @@ TEST_F(PaneReset, NewOpenSetImagesAndRemoveRenderDataEndManualMatching) {
 TEST_F(PaneReset, ManualMatchingThenNewThenEachPaneViewKey) {
   const auto shot = [this](const char* name) {
     QApplication::processEvents();
-    EXPECT_TRUE(frame_->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/matching_new_%1.png").arg(name)));
+    EXPECT_TRUE(
+        frame_->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/matching_new_%1.png").arg(name)));
   };
   shot("1_start");
   EnterManualMatching();
@@ -205,9 +207,7 @@ TEST(ErrorDisplay, AFailedCommandShowsItsNewestRecordOnceAndNothingOlder) {
   PushErrorText("Error: an earlier failure");
   ModalAnswers answers;
   // Both files go away between the choice and the loading: two records are pushed.
-  answers.Then([&](QWidget* w) {
-    auto* dialog = dynamic_cast<SetImagesDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<SetImagesDialog>([&](SetImagesDialog* dialog) {
     for (int i = 0; i < 2; ++i) {
       const QString file = WriteBitmap(dir, QStringLiteral("gone%1.bmp").arg(i + 1), 160, 120);
       EXPECT_TRUE(dialog->ChooseFile(i, file));
@@ -220,7 +220,8 @@ TEST(ErrorDisplay, AFailedCommandShowsItsNewestRecordOnceAndNothingOlder) {
   answers.Then(answers.Press(QMessageBox::Ok));  // a second box would be a fault
   app->Frame()->Action(kSetImages)->trigger();
   ASSERT_EQ(answers.messages.size(), 1);
-  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("gone2.bmp"))) << answers.messages[0].toStdString();
+  EXPECT_TRUE(answers.messages[0].contains(QStringLiteral("gone2.bmp")))
+      << answers.messages[0].toStdString();
   EXPECT_EQ(ErrorCount(), 1) << "the command's other record is dropped, the earlier one kept";
 
   ShowFailure(ErrorCount());  // a failure that pushed nothing shows nothing stale

@@ -40,6 +40,7 @@ TEST(RenderCommand, RenderShowsTheModelInTheRightPaneAndSavesAScreenshot) {
 
 TEST(RenderCommand, RefineFocalLengthsIsAPersistentToggle) {
   auto app = StartApp();
+  const SettingsGuard keep;
   ASSERT_NE(app, nullptr);
   CMainFrame* frame = app->Frame();
   frame->SetRefineRender(false);
@@ -62,7 +63,6 @@ TEST(RenderCommand, RefineFocalLengthsIsAPersistentToggle) {
 
   frame->Dispatch(cmd::kRefineRender);
   EXPECT_FALSE(frame->RefineRender());
-  frame->SetRefineRender(true);  // the default again, for the cases after this one
   doc.SetModifiedFlag(false);
 }
 
@@ -76,9 +76,7 @@ TEST(RenderCommand, AFailedRenderShowsItsErrorAndLeavesThePanes) {
   // Ten matches on one line: no epipolar geometry can come out of them.
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(doc.AddMatch(10 + 10 * i, 50, 12 + 10 * i, 50));
   ModalAnswers answers;
-  answers.Then([&answers](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (!box) return false;
+  answers.Then<QMessageBox>([&answers](QMessageBox* box) {
     answers.messages.append(box->text());
     // The box offers its help page.
     for (QAbstractButton* button : box->buttons())
@@ -118,9 +116,7 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
   // the user enters the real ones (as 35 mm equivalents) and the face is rendered again.
   ModalAnswers answers;
   double assumed = 0;
-  answers.Then([&](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (!box) return false;
+  answers.Then<QMessageBox>([&](QMessageBox* box) {
     answers.messages.append(box->text());
     assumed = doc.RenderedFocal(0);
     EXPECT_TRUE(box->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/assumed_focal.png")));
@@ -128,9 +124,7 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
       if (box->buttonRole(button) == QMessageBox::AcceptRole) button->click();
     return true;
   });
-  answers.Then([&](QWidget* w) {
-    auto* dialog = qobject_cast<FocalLengthDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<FocalLengthDialog>([&](FocalLengthDialog* dialog) {
     auto* focal1 = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("focal1"));
     auto* focal2 = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("focal2"));
     auto* unit = dialog->findChild<QComboBox*>(QStringLiteral("focalUnit"));

@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/set_images_dialog.h"
 #include "gui_helpers.h"
@@ -25,19 +26,19 @@ class SetImagesTest : public ::testing::Test {
   void TearDown() override { doc_->SetModifiedFlag(false); }
 
   // A handler filling the dialog with the two names (empty = left empty) and pressing OK.
-  ModalAnswers::Handler FillAndAccept(const QString& one, const QString& two) {
-    return [one, two](QWidget* w) {
-      auto* dialog = dynamic_cast<SetImagesDialog*>(w);
-      if (!dialog) return false;
-      if (!one.isEmpty()) {
-        EXPECT_TRUE(dialog->ChooseFile(0, one));
-      }
-      if (!two.isEmpty()) {
-        EXPECT_TRUE(dialog->ChooseFile(1, two));
-      }
-      dialog->accept();
-      return true;
-    };
+  ModalAnswers::Answer FillAndAccept(const QString& one, const QString& two) {
+    return {QStringLiteral("Set Images dialog"), [one, two](QWidget* w) {
+              auto* dialog = dynamic_cast<SetImagesDialog*>(w);
+              if (!dialog) return false;
+              if (!one.isEmpty()) {
+                EXPECT_TRUE(dialog->ChooseFile(0, one));
+              }
+              if (!two.isEmpty()) {
+                EXPECT_TRUE(dialog->ChooseFile(1, two));
+              }
+              dialog->accept();
+              return true;
+            }};
   }
   void RunSetImages(ModalAnswers& answers) {
     frame_->Dispatch(cmd::kSetImages);
@@ -101,9 +102,7 @@ TEST_F(SetImagesTest, TwoEmptyNamesEmptyTheProjectAfterConfirmation) {
 TEST_F(SetImagesTest, CancelChangesNothing) {
   ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
   ModalAnswers answers;
-  answers.Then([](QWidget* w) {
-    auto* dialog = dynamic_cast<SetImagesDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<SetImagesDialog>([](SetImagesDialog* dialog) {
     dialog->reject();
     return true;
   });
@@ -124,7 +123,8 @@ TEST_F(SetImagesTest, TheDialogPreviewsAt176By142AndRefusesEightBitBitmaps) {
   ModalAnswers answers;
   answers.Then(answers.Press(QMessageBox::Ok));
   EXPECT_FALSE(dialog.ChooseFile(0, eightBit));
-  EXPECT_EQ(answers.messages, QStringList({"Pixel depth must be greater than 8 bpp. Please, try other file."}));
+  EXPECT_EQ(answers.messages,
+            QStringList({"Pixel depth must be greater than 8 bpp. Please, try other file."}));
   EXPECT_EQ(dialog.FileName(0), first_) << "the previous choice stays";
   EXPECT_EQ(dialog.NameEdit(0)->text(), first_);
 

@@ -1,14 +1,13 @@
 // A newcomer's whole session on the bundled sample, through the keys, menus and dialogs a
 // user would use, with a screenshot of the window at each step (for review).
+#include <gtest/gtest.h>
+
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
 #include <QTest>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
-
 #include <opencv2/imgproc.hpp>
 
 #include "base/error_stack.h"
@@ -30,7 +29,8 @@ double DrawnShare(const QImage& image) {
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
       if ((image.pixel(x, y) & 0xFFFFFF) != 0) drawn |= QRect(x, y, 1, 1);
-  return static_cast<double>(std::max(drawn.width(), drawn.height())) / std::min(image.width(), image.height());
+  return static_cast<double>(std::max(drawn.width(), drawn.height())) /
+         std::min(image.width(), image.height());
 }
 
 // Make-up dots the automatic matching would find on the model's texture.
@@ -59,18 +59,23 @@ class Walkthrough : public ::testing::Test {
   }
   void Shot(const char* name) {
     QApplication::processEvents();
-    EXPECT_TRUE(frame_->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/walkthrough_%1.png").arg(name)));
+    EXPECT_TRUE(
+        frame_->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/walkthrough_%1.png").arg(name)));
   }
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : frame_->ActiveView()->Widget();
+    QWidget* target =
+        QApplication::focusWidget() ? QApplication::focusWidget() : frame_->ActiveView()->Widget();
     QTest::keyClick(target, key, modifiers);
   }
-  QOpenGLWidget* ModelView() { return qobject_cast<QOpenGLWidget*>(frame_->PaneAt(CMainFrame::kRight)->View()->Widget()); }
+  QOpenGLWidget* ModelView() {
+    return qobject_cast<QOpenGLWidget*>(frame_->PaneAt(CMainFrame::kRight)->View()->Widget());
+  }
   double ModelShare() {
     return DrawnShare(ModelView()->grabFramebuffer().convertToFormat(QImage::Format_RGB32));
   }
   void Drag(QWidget* w, QPoint from, QPoint to) {
-    for (const auto& [at, buttons] : {std::pair{from, Qt::NoButton}, std::pair{to, Qt::LeftButton}}) {
+    for (const auto& [at, buttons] :
+         {std::pair{from, Qt::NoButton}, std::pair{to, Qt::LeftButton}}) {
       QMouseEvent move(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton,
                        Qt::MouseButtons(buttons), Qt::NoModifier);
       QApplication::sendEvent(w, &move);
@@ -89,13 +94,7 @@ TEST_F(Walkthrough, TheSampleFromOpeningToExport) {
   Shot("01_start");
 
   ModalAnswers answers;
-  answers.Then([](QWidget* w) {
-    auto* dialog = qobject_cast<QFileDialog*>(w);
-    if (!dialog) return false;
-    dialog->selectFile(QStringLiteral(Q3D_SAMPLES_DIR "/face/sample.qvp"));
-    QMetaObject::invokeMethod(dialog, "accept");
-    return true;
-  });
+  answers.Then(ModalAnswers::ChooseFile(QStringLiteral(Q3D_SAMPLES_DIR "/face/sample.qvp")));
   Press(Qt::Key_O, Qt::ControlModifier);
   ASSERT_TRUE(answers.AllAnswered());
   ASSERT_TRUE(doc_->ImagesLoaded());
@@ -149,9 +148,7 @@ TEST_F(Walkthrough, TheSampleFromOpeningToExport) {
   // Make-up Cleaning with its defaults over the whole texture.
   const int dotsBefore = TextureDots(*doc_);
   FocusPane(*frame_, CMainFrame::kTopLeft);
-  answers.Then([](QWidget* w) {
-    auto* dialog = dynamic_cast<CMakeupCleaningDialog*>(w);
-    if (!dialog) return false;
+  answers.Then<CMakeupCleaningDialog>([](CMakeupCleaningDialog* dialog) {
     dialog->accept();
     return true;
   });
@@ -165,13 +162,7 @@ TEST_F(Walkthrough, TheSampleFromOpeningToExport) {
 
   // Save As, New, then the project back from the recent files.
   const QString saved = dir_.filePath("my face.qvp");
-  answers.Then([&](QWidget* w) {
-    auto* dialog = qobject_cast<QFileDialog*>(w);
-    if (!dialog) return false;
-    dialog->selectFile(saved);
-    QMetaObject::invokeMethod(dialog, "accept");
-    return true;
-  });
+  answers.Then(ModalAnswers::ChooseFile(saved));
   frame_->Action(kSaveAs)->trigger();
   ASSERT_TRUE(QFileInfo::exists(saved));
   Press(Qt::Key_N, Qt::ControlModifier);

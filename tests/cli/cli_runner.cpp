@@ -1,11 +1,15 @@
 #include "cli_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace q3d::test {
 namespace {
@@ -19,7 +23,8 @@ std::string ReadText(const std::filesystem::path& path) {
 
 }  // namespace
 
-CliRun RunCli(const std::vector<std::string>& words, const std::filesystem::path& scratch) {
+CliRun RunCli(const std::vector<std::string>& words, const std::filesystem::path& scratch,
+              std::chrono::seconds timeout) {
   const std::filesystem::path outPath = scratch / "cli-stdout.txt";
   const std::filesystem::path errPath = scratch / "cli-stderr.txt";
   std::vector<std::string> argvStrings = {Q3D_CLI_PATH};
@@ -42,8 +47,23 @@ CliRun RunCli(const std::vector<std::string>& words, const std::filesystem::path
     _exit(127);
   }
   if (pid < 0) return run;
+  // A tool that hangs is stopped at the deadline and fails the test, naming its command.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return run;
+  pid_t done = 0;
+  while ((done = waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    std::string command;
+    for (const std::string& word : words) command += " " + word;
+    ADD_FAILURE() << "quorvan3d-cli" << command << " did not finish within " << timeout.count()
+                  << " s and was stopped";
+    return run;
+  }
+  if (done != pid) return run;
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
   run.out = ReadText(outPath);
   run.err = ReadText(errPath);

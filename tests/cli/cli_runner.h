@@ -1,5 +1,6 @@
 #pragma once
 // Runs the built quorvan3d-cli with arguments and collects its exit status and output.
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,8 +14,9 @@ struct CliRun {
 };
 
 // Runs the tool with the words as its arguments; stdout and stderr go through files in
-// scratch (which must exist).
-CliRun RunCli(const std::vector<std::string>& words, const std::filesystem::path& scratch);
+// scratch (which must exist). A run still going at the time-out is killed and fails the test.
+CliRun RunCli(const std::vector<std::string>& words, const std::filesystem::path& scratch,
+              std::chrono::seconds timeout = std::chrono::seconds(120));
 
 // Number of lines of the text (a final line without a newline counts).
 int LineCount(const std::string& text);

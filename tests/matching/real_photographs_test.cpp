@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "matching/automatic_matching.h"
+#include "support/real_data.h"
 #include "support/status_assertions.h"
 
 namespace q3d {
@@ -34,7 +35,7 @@ bool ReadTrueF(const std::filesystem::path& truthFile, Matrix3& F) {
 
 void ExpectMatchesOnTrueEpipolarLines(const char* name, int points, int minMatches) {
   const std::filesystem::path dir = std::filesystem::path(Q3D_REALDATA_DIR) / name;
-  if (!std::filesystem::exists(dir / "truth.json")) GTEST_SKIP() << "no real data at " << dir;
+  Q3D_REQUIRE_REAL_DATA(dir / "truth.json");
   Matrix3 F;
   ASSERT_TRUE(ReadTrueF(dir / "truth.json", F));
   CCamera camera1, camera2;

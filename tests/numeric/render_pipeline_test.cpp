@@ -15,6 +15,7 @@
 #include "numeric/motion_refinement.h"
 #include "support/numeric_test_support.h"
 #include "support/synthetic_scene.h"
+#include "support/real_data.h"
 
 namespace q3d {
 namespace {
@@ -297,7 +298,7 @@ TEST(RenderPipeline, RealPairsAssumeTheFocalLengthOrUseTheKnownOne) {
   const std::pair<const char*, ImageSize> pairs[] = {{"temple_sr_07_08", {605, 466}},
                                                      {"dino_sr_02_03", {635, 403}}};
   for (const auto& [name, size] : pairs) {
-    if (!std::filesystem::exists(root / name / "matches.csv")) GTEST_SKIP() << "no real data";
+    Q3D_REQUIRE_REAL_DATA(root / name / "matches.csv");
     const Matrix matches = RealMatches(root / name);
     const std::vector<double> f = JsonNumbers(root / name / "truth.json", "f1");
     const std::vector<double> r = JsonNumbers(root / name / "truth.json", "R");

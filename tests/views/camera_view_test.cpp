@@ -414,7 +414,7 @@ namespace {
 
 TEST(CameraViewSample, ScreenshotOfTheSampleFaceProject) {
   CProjectDoc doc;
-  if (!doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) GTEST_SKIP() << "sample project missing";
+  ASSERT_TRUE(doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) << "the bundled sample does not load";
   ASSERT_GT(doc.m_stereoPair.m_matches.Count(), 0);
   CCameraView view(0);
   view.resize(800, 600);

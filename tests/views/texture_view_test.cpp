@@ -260,7 +260,7 @@ namespace {
 
 TEST(TextureViewSample, CleaningTheRenderedSampleFace) {
   CProjectDoc doc;
-  if (!doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) GTEST_SKIP() << "sample project missing";
+  ASSERT_TRUE(doc.LoadProject(Q3D_SAMPLES_DIR "/face/sample.qvp")) << "the bundled sample does not load";
   RenderOptions options;
   options.seed = 1;
   if (doc.m_stereoPair.m_rendered != 1) {

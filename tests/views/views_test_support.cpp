@@ -1,9 +1,11 @@
 #include "views_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <gtest/gtest.h>
+#include <QStandardPaths>
 #include <opencv2/imgproc.hpp>
 #include <random>
 
@@ -38,7 +40,8 @@ void LoadSyntheticTexture(C3DModel& model, unsigned seed) {
       const int s = shade(rng);
       for (int c = 0; c < 3; ++c) p[c] = cv::saturate_cast<uint8_t>(p[c] + s);
     }
-  for (int i = 0; i < 40; ++i) cv::circle(texture, {pos(rng), pos(rng)}, 3, cv::Scalar(40, 45, 70), cv::FILLED);
+  for (int i = 0; i < 40; ++i)
+    cv::circle(texture, {pos(rng), pos(rng)}, 3, cv::Scalar(40, 45, 70), cv::FILLED);
   model.m_textureRoi = MakeRoi(0, 0, 0, 512, 512);
 }
 
@@ -78,7 +81,12 @@ std::string SaveScreenshot(QWidget* widget, const std::string& name) {
 
 }  // namespace q3d::test
 
+// Settings (the dot centring of a Shift-click) go to Qt's test location under names of
+// their own, never into the user's configuration.
 int main(int argc, char** argv) {
+  QStandardPaths::setTestModeEnabled(true);
+  QCoreApplication::setOrganizationName(QStringLiteral("Ostrel Multimedia"));
+  QCoreApplication::setApplicationName(QStringLiteral("Quorvan 3D view tests"));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
   }
+  QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/real_data.h"
 #include "views/vrml_view.h"
 
 namespace q3d {
@@ -52,7 +53,7 @@ bool LoadCalibratedPair(const std::filesystem::path& dir, CProjectDoc& doc) {
 
 TEST(RealModel, TempleShowsAsATexturedModel) {
   const std::filesystem::path dir = std::filesystem::path(Q3D_REALDATA_DIR) / "temple_sr_07_08";
-  if (!std::filesystem::exists(dir / "truth.json")) GTEST_SKIP() << "no real data at " << dir;
+  Q3D_REQUIRE_REAL_DATA(dir / "truth.json");
   CProjectDoc doc;
   ASSERT_TRUE(LoadCalibratedPair(dir, doc));
   CVRMLView view;
