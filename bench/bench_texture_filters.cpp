@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "model/makeup_cleaner.h"
 #include "model/texture_filters.h"
 
 namespace {

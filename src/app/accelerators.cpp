@@ -30,6 +30,8 @@ constexpr std::array kTable = {
     Accelerator{kAlt, Qt::Key_R, kRoiFixedSize},
     Accelerator{kCtrlAlt, Qt::Key_R, kRemoveRenderData},
     Accelerator{kCtrl, Qt::Key_S, kSave},
+    Accelerator{kCtrlShift, Qt::Key_S, kSaveAs},
+    Accelerator{kCtrl, Qt::Key_Q, kExit},
     Accelerator{kAlt, Qt::Key_S, kSmoothOn},
     Accelerator{kCtrl, Qt::Key_T, kThresholdMedian},
     Accelerator{kAlt, Qt::Key_T, kTextureOn},

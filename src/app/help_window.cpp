@@ -1,7 +1,9 @@
 #include "app/help_window.h"
 
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -28,6 +30,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
   connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
   connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
   back->setEnabled(false);
+  // Escape closes the help as it closes a dialog.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
   resize(720, 640);
 }
 

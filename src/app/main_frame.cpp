@@ -14,6 +14,7 @@
 #include "app/help_window.h"
 #include "app/progress_window.h"
 #include "app/recent_files.h"
+#include "project/render_summary.h"
 #include "views/command_ids.h"
 
 namespace q3d {
@@ -113,6 +114,20 @@ void CMainFrame::UpdateCommandStates() {
         action->actionGroup()->removeAction(action);
       }
     }
+  }
+  setWindowModified(doc_->IsModified());
+  ExplainRender();
+}
+
+void CMainFrame::ExplainRender() {
+  // A greyed Render says in its tip and prompt what it waits for.
+  const QString why = QString::fromStdString(WhyRenderUnavailable(*doc_));
+  for (QAction* action : Actions(cmd::kRender)) {
+    if (!action->property("readyTips").isValid())
+      action->setProperty("readyTips", QStringList{action->statusTip(), action->toolTip()});
+    const QStringList ready = action->property("readyTips").toStringList();
+    action->setStatusTip(why.isEmpty() ? ready[0] : why);
+    action->setToolTip(why.isEmpty() ? ready[1] : QStringLiteral("Render: ") + why);
   }
 }
 

@@ -101,6 +101,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The tip and status prompt of Render name what it waits for while it is greyed.
+  void ExplainRender();
   // Building steps.
   void CreatePanes();
   void CreateActions();

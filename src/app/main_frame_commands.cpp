@@ -15,7 +15,9 @@
 #include "app/set_images_dialog.h"
 #include "base/error_stack.h"
 #include "project/commands_auto_match.h"
+#include "project/render_summary.h"
 #include "views/dot_centring_setting.h"
+#include "views/status_message.h"
 #include "views/wait_cursor.h"
 
 namespace q3d {
@@ -63,8 +65,9 @@ void CMainFrame::OnAutomaticMatching() {
     return;
   }
   const int matches = doc_->m_stereoPair.m_matches.Count();
-  statusBar()->showMessage(matches == 1 ? QStringLiteral("Automatic matching found 1 match.")
-                                        : QStringLiteral("Automatic matching found %1 matches.").arg(matches));
+  ShowStatusMessage(
+      this, matches == 1 ? QStringLiteral("Automatic matching found 1 match.")
+                         : QStringLiteral("Automatic matching found %1 matches.").arg(matches));
 }
 
 bool CMainFrame::RefineRender() const {
@@ -99,6 +102,7 @@ void CMainFrame::OnRender() {
     doc_->RemoveRenderData();
     if (!renderOnce()) return;
   }
+  ShowStatusMessage(this, QString::fromStdString(RenderSummary(*doc_)));
 }
 
 void CMainFrame::ShowRenderFailure(int errorsBefore) {
@@ -138,7 +142,9 @@ QString CMainFrame::DocumentTitle() const {
 }
 
 void CMainFrame::UpdateTitle() {
-  setWindowTitle(QStringLiteral("%1 - %2").arg(DocumentTitle(), QString::fromLatin1(kAppTitle)));
+  // [*] is where the title shows that the project has unsaved changes.
+  setWindowTitle(QStringLiteral("%1[*] - %2").arg(DocumentTitle(), QString::fromLatin1(kAppTitle)));
+  setWindowModified(doc_->IsModified());
 }
 
 bool CMainFrame::SaveModified() {
@@ -181,6 +187,7 @@ bool CMainFrame::SaveDocumentTo(const QString& path) {
   }
   if (recent_) recent_->Add(path);
   UpdateTitle();
+  ShowStatusMessage(this, QStringLiteral("Saved %1.").arg(QFileInfo(path).fileName()));
   return true;
 }
 

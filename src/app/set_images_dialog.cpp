@@ -5,15 +5,14 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "views/wait_cursor.h"
 #include "stereo/image_io.h"
+#include "views/wait_cursor.h"
 
 namespace q3d {
 
@@ -62,6 +61,13 @@ void SetImagesDialog::Browse(int index) {
   ChooseFile(index, dialog.selectedFiles().first());
 }
 
+QImage SetImagesDialog::PreviewOf(const Image& photograph) {
+  const cv::Mat bgr = photograph.Mat();
+  const QImage whole(bgr.data, bgr.cols, bgr.rows, static_cast<qsizetype>(bgr.step),
+                     QImage::Format_BGR888);
+  return whole.scaled(kPreviewWidth, kPreviewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
 bool SetImagesDialog::ChooseFile(int index, const QString& path) {
   WaitCursor wait;
   if (path.size() > kMaxNameLength) {
@@ -70,24 +76,16 @@ bool SetImagesDialog::ChooseFile(int index, const QString& path) {
                          QStringLiteral("The file name is longer than %1 characters.").arg(kMaxNameLength));
     return false;
   }
-  const int bitsPerPixel = BitmapBitsPerPixel(path.toStdString());
-  QImage preview;
-  if (bitsPerPixel > 8) {
-    QImageReader reader(path);
-    reader.setScaledSize(QSize(kPreviewWidth, kPreviewHeight));
-    preview = reader.read();
-  }
-  if (bitsPerPixel == 0 || (bitsPerPixel > 8 && preview.isNull())) {
+  // The photograph is read as the project will read it (orientation applied), so what
+  // the preview shows is what loads, and a file the project refuses is refused here.
+  Image photograph;
+  if (const Status loaded = LoadBitmapImage(photograph, path.toStdString()); !loaded) {
     wait.Restore();
-    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"), QStringLiteral("Error: The file could not be opened"));
+    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"),
+                         QString::fromStdString(loaded.Reason()));
     return false;
   }
-  if (bitsPerPixel < 9) {
-    wait.Restore();
-    QMessageBox::warning(this, QStringLiteral("Quorvan 3D"), QString::fromUtf8(kLowDepthMessage));
-    return false;
-  }
-  previews_[index]->setPixmap(QPixmap::fromImage(preview));
+  previews_[index]->setPixmap(QPixmap::fromImage(PreviewOf(photograph)));
   names_[index] = path;
   edits_[index]->setText(path);
   return true;

@@ -1,7 +1,11 @@
 #pragma once
-// Chooses the two photographs of a stereo pair, each shown as a 176 x 142 preview.
+// Chooses the two photographs of a stereo pair, each previewed within 176 x 142 with its
+// proportions.
 #include <QDialog>
+#include <QImage>
 #include <QString>
+
+#include "stereo/image.h"
 
 class QLabel;
 class QLineEdit;
@@ -23,12 +27,16 @@ class SetImagesDialog : public QDialog {
 
   QString FileName(int index) const { return names_[index]; }
   // Takes the file for image 1 (index 0) or image 2 (index 1) as if chosen with "...":
-  // a bitmap of 8 bits per pixel or fewer, or one that cannot be read, is refused with a
-  // message and the previous choice stays. Returns true when the file was taken.
+  // any photograph the project loads (BMP above 8 bits per pixel, PNG, JPEG, TIFF). One it
+  // refuses (damaged, unsupported, too large, an 8-bit bitmap) is refused with a message
+  // naming the file and the reason, and the previous choice stays. Returns true when the
+  // file was taken.
   bool ChooseFile(int index, const QString& path);
 
   QLineEdit* NameEdit(int index) const { return edits_[index]; }
   QLabel* Preview(int index) const { return previews_[index]; }
+  // The photograph scaled to fit the preview box, its proportions kept.
+  static QImage PreviewOf(const Image& photograph);
 
  private:
   QWidget* MakeGroup(int index);

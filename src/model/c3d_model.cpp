@@ -11,6 +11,7 @@ C3DModel::C3DModel(CStereoPair* stereoPair) : m_stereoPair(stereoPair) {}
 void C3DModel::Clear() {
   FreeImage(m_texture);
   m_sourceRoi = IplROI{};
+  m_drawnDense = {};
 }
 
 void C3DModel::Serialize(Archive& ar) {

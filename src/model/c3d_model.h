@@ -2,6 +2,7 @@
 // The drawable result of a render: the 512 x 512 texture resampled from image 1 and the
 // mesh built into a mesh builder owned by the caller (the 3D view, an exporter).
 #include <cstdint>
+#include <memory>
 #include <opencv2/core.hpp>
 
 #include "base/result.h"
@@ -71,6 +72,16 @@ class C3DModel {
   // Margin of the GUI's dense surface around the matches (DenseMatchParams::hullMargin);
   // a setting of the session, not stored.
   double m_denseMargin = DenseMatchParams{}.hullMargin;
+  // The 3D view draws the dense surface rather than the points' meshes: the project's
+  // choice, kept across views and stored with the project.
+  bool m_showDense = false;
+  // The dense surface drawn last and a key of what it was built from (the render and the
+  // parameters), so that a view made again shows it without matching again; not stored.
+  struct DrawnDense {
+    uint64_t inputs = 0;
+    std::shared_ptr<const DenseSurface> surface;
+  };
+  DrawnDense m_drawnDense;
 };
 
 }  // namespace q3d

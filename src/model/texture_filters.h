@@ -1,8 +1,8 @@
 #pragma once
-// Pixel work behind texture retouching: blur, median, sharpen, the make-up cleaner
-// (dark dots found by threshold, grown, then replaced by a median) and the soft clone
-// brush. All filters treat the region they are given as a whole image and replicate its
-// border pixels, so a preview of a region and the final result agree.
+// Pixel work behind texture retouching: blur, median, sharpen and the soft clone brush.
+// All filters treat the region they are given as a whole image and replicate its border
+// pixels, so a preview of a region and the final result agree.
+#include <functional>
 #include <opencv2/core.hpp>
 
 #include "stereo/image.h"
@@ -12,6 +12,13 @@ namespace q3d {
 // Smallest and largest square mask of the filter dialogs (odd sizes only).
 constexpr int kMinMaskSize = 3;
 constexpr int kMaxMaskSize = 99;
+
+// The size raised to the next odd size and clamped to [kMinMaskSize, kMaxMaskSize].
+int OddMaskSize(int size);
+
+// Runs one image-library step; a library failure (out of memory included) pushes the
+// image library's error record and gives false instead of an exception.
+bool GuardedImageStep(const std::function<void()>& step);
 
 enum class TextureFilterKind { Blur = 1, Median = 2 };
 
@@ -24,39 +31,6 @@ bool ApplyMaskFilter(TextureFilterKind kind, const cv::Mat& source, cv::Mat& des
 
 // 3 x 3 sharpening (centre 16/8, the eight neighbours -1/8) of source into destination.
 bool ApplySharpen(const cv::Mat& source, cv::Mat& destination);
-
-// Removes dark make-up dots from an 8-bit BGR target in place.
-class MakeupCleaner {
- public:
-  // Remembers the target (not owned) and computes its grey image once; previews with
-  // other values reuse it. Returns false when the target is unusable.
-  bool Prepare(cv::Mat target);
-  // Pixels darker than threshold are marked, the marks grown with a maximum x maximum
-  // window, and the marked pixels replaced by the median of the unmarked pixels of their
-  // median x median window (a wider window where that holds none).
-  // The threshold is for skin of the region's median brightness; elsewhere it is scaled
-  // by the brightness of the skin around the pixel (the grey closed over twice the
-  // median's window), so dots are found in shadow and bright skin alike.
-  // A failing step pushes the image-library error record and ends the run (false),
-  // leaving the target partly processed.
-  bool Apply(int threshold, int maximum, int median);
-  // The mask of the last Apply (255 where a pixel was replaced).
-  const cv::Mat& Mask() const { return mask_; }
-  // Forgets the target and releases the working images.
-  void Reset();
-
- private:
-  // The local skin level for the window, computed once per window size.
-  bool UpdateSkinLevel(int window);
-  void FillMarked(int median);
-
-  cv::Mat target_;
-  cv::Mat gray_;
-  cv::Mat mask_;
-  cv::Mat skin_;
-  int skinWindow_ = 0;
-  double typicalSkin_ = 1.0;
-};
 
 // The clone brush: a 21 x 22 soft round spot copied from a source rectangle.
 constexpr int kBrushWidth = 21;

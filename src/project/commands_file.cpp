@@ -1,10 +1,12 @@
 #include "project/commands_file.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "base/archive.h"
 #include "base/error_stack.h"
 #include "base/file_output.h"
+#include "base/printable_text.h"
 
 namespace q3d {
 
@@ -21,8 +23,25 @@ OpenOutcome OpenProject(CProjectDoc& doc, const std::string& path, Progress* pro
     PushErrorText("Error: The file could not be opened\n" + read.Reason());
     return OpenOutcome::kUnreadable;
   }
+  // The whole file is read into a document of its own first: one that does not load
+  // leaves the open project as it was.
+  {
+    CProjectDoc trial;
+    if (Status checked = trial.ReadProjectBytes(bytes, progress); !checked) {
+      const std::string& why = checked.Reason();
+      const size_t detail = why.find('\n');
+      if (why.starts_with(kInvalidFormat) && detail != std::string::npos)
+        PushErrorText("Error: " + QuotedText(std::filesystem::path(path).filename().string()) +
+                      " cannot be opened: it is not a Quorvan 3D project, or it is damaged.\n(" +
+                      why.substr(detail + 1) + ")");
+      else
+        PushErrorText(why);
+      return OpenOutcome::kInvalid;
+    }
+  }
   if (!doc.LoadProjectBytes(bytes, progress)) {
-    // The load emptied the project before it failed: it is now a new one.
+    // The same bytes loaded once already: only memory can fail now, and the load emptied
+    // the project.
     doc.SetPathName("");
     doc.SetModifiedFlag(false);
     doc.UpdateAllViews(nullptr, kHintDefault);

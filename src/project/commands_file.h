@@ -16,7 +16,8 @@ void NewProject(CProjectDoc& doc);
 enum class OpenOutcome {
   kOpened,      // loaded; the path is the file's
   kUnreadable,  // the file could not be read; the project is untouched
-  kInvalid,     // the file is not a valid project; the project is new and empty
+  kInvalid,     // the file is not a valid project; the project is untouched (or, short of
+                // memory half-way, new and empty)
 };
 
 // Loads the project file. On failure an error record is on the stack.

@@ -38,6 +38,7 @@ void CProjectDoc::DeleteContents() {
   m_camera2.Clear();
   m_model.Clear();
   m_model.m_metricScale = {};
+  m_model.m_showDense = false;
   if (m_resetPanes) m_resetPanes();
 }
 
@@ -65,15 +66,21 @@ bool CProjectDoc::ReadyToRender() const {
 }
 
 Status CProjectDoc::SetImages(const std::string& path1, const std::string& path2) {
-  DeleteContents();
-  Status result = Status::Ok();
+  // Both photographs load before anything changes: a file that does not load leaves the
+  // project as it was, never half set.
+  CCamera loaded[2];
   const std::string* paths[2] = {&path1, &path2};
+  Status result = Status::Ok();
   for (int i = 0; i < 2; ++i) {
     if (paths[i]->empty()) continue;
-    if (Status loaded = Reported(Camera(i).Load(*paths[i])); loaded)
-      SetModifiedFlag();
-    else if (result)
-      result = loaded;
+    if (Status read = Reported(loaded[i].Load(*paths[i])); !read && result) result = read;
+  }
+  if (!result) return result;
+  DeleteContents();
+  for (int i = 0; i < 2; ++i) {
+    if (paths[i]->empty()) continue;
+    Camera(i).TakePhotograph(loaded[i]);
+    SetModifiedFlag();
   }
   UpdateAllViews(nullptr, kHintImage1Replaced);
   UpdateAllViews(nullptr, kHintImage2Replaced);
@@ -116,13 +123,19 @@ double CProjectDoc::RenderedFocal(int cameraIndex) const {
   return A.rows() == 3 && A.cols() == 3 ? std::abs(A(0, 0)) : 0;
 }
 
-void CProjectDoc::DeleteSelected(DocumentObserver* sender) {
+DeletedCounts CProjectDoc::DeleteSelected(DocumentObserver* sender) {
+  DeletedCounts deleted;
+  deleted.matches = m_stereoPair.m_matches.Count();
+  deleted.points = m_camera1.m_points.Count() + m_camera2.m_points.Count();
   m_stereoPair.m_matches.RemoveWithSelection(1);
   m_camera1.m_points.RemoveWithSelection(1);
   m_camera2.m_points.RemoveWithSelection(1);
+  deleted.matches -= m_stereoPair.m_matches.Count();
+  deleted.points -= m_camera1.m_points.Count() + m_camera2.m_points.Count();
   UpdateAllViews(sender, kHintPointsChanged);
   if (IsRendered()) UpdateAllViews(sender, kHintRebuildModel);
   SetModifiedFlag();
+  return deleted;
 }
 
 void CProjectDoc::SelectAll(int cameraIndex, DocumentObserver* sender) {
@@ -204,6 +217,14 @@ Status CProjectDoc::LoadProject(const std::string& path, Progress* progress) {
 }
 
 Status CProjectDoc::LoadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress) {
+  Status loaded = ReadProjectBytes(bytes, progress);
+  if (!loaded) return Reported(std::move(loaded));
+  SetModifiedFlag(false);
+  UpdateAllViews(nullptr, kHintDefault);
+  return loaded;
+}
+
+Status CProjectDoc::ReadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress) {
   DeleteContents();
   Status loaded = Status::Ok();
   try {
@@ -211,16 +232,11 @@ Status CProjectDoc::LoadProjectBytes(const std::vector<uint8_t>& bytes, Progress
     Serialize(ar, progress);
   } catch (const ArchiveError& e) {
     // The reader stops at the first record it cannot take; the reason names it.
-    loaded = Status::Fail(std::string("Error: Invalid format\n") + e.what());
+    loaded = Status::Fail(std::string(kInvalidFormat) + "\n" + e.what());
   } catch (const std::bad_alloc&) {
     loaded = OutOfMemory();
   }
-  if (!loaded) {
-    DeleteContents();
-    return Reported(std::move(loaded));
-  }
-  SetModifiedFlag(false);
-  UpdateAllViews(nullptr, kHintDefault);
+  if (!loaded) DeleteContents();
   return loaded;
 }
 

@@ -15,6 +15,9 @@ namespace q3d {
 class Archive;
 class Progress;
 
+// The first line of the message of a project file that cannot be read.
+inline constexpr const char* kInvalidFormat = "Error: Invalid format";
+
 // Update hints broadcast to the views after a change.
 enum UpdateHint : int {
   kHintDefault = 0,
@@ -34,6 +37,12 @@ class DocumentObserver {
   virtual ~DocumentObserver() = default;
   // sender is the observer that caused the change (it may skip its own update), or null.
   virtual void OnDocumentUpdate(DocumentObserver* sender, int hint) = 0;
+};
+
+// What a Delete removed.
+struct DeletedCounts {
+  int points = 0;
+  int matches = 0;
 };
 
 class CProjectDoc {
@@ -68,9 +77,9 @@ class CProjectDoc {
   // The operations below are where the core's failures become the user's error records:
   // a failed Status has also been pushed onto the error stack.
 
-  // Set Images after confirmation: empties the project and loads each non-empty name.
-  // Fails when a named file did not load (one error record per failure; the status holds
-  // the first).
+  // Set Images after confirmation: loads each non-empty name, then empties the project and
+  // takes them. When a named file does not load, nothing changes (one error record per
+  // failure; the status holds the first).
   Status SetImages(const std::string& path1, const std::string& path2);
   // Render; the modified flag is set on success. The failure says why.
   Status Render(const RenderOptions& options = {}, Progress* progress = nullptr);
@@ -82,7 +91,7 @@ class CProjectDoc {
   double RenderedFocal(int cameraIndex) const;
 
   // Point editing of a camera view (camera index 0 or 1).
-  void DeleteSelected(DocumentObserver* sender = nullptr);
+  DeletedCounts DeleteSelected(DocumentObserver* sender = nullptr);
   void SelectAll(int cameraIndex, DocumentObserver* sender = nullptr);
   void InvertSelection(int cameraIndex, DocumentObserver* sender = nullptr);
   // Adds a match of two new points (image-1 point, image-2 point), taking both; nothing is
@@ -94,6 +103,9 @@ class CProjectDoc {
   Status SaveProject(const std::string& path, Progress* progress = nullptr);
   Status LoadProject(const std::string& path, Progress* progress = nullptr);
   Status LoadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress = nullptr);
+  // The load without its error record, views or modified flag: a document of its own reads
+  // a file this way to check it before the shown project is emptied.
+  Status ReadProjectBytes(const std::vector<uint8_t>& bytes, Progress* progress = nullptr);
   void Serialize(Archive& ar, Progress* progress = nullptr);
   // Writes the 3D model file (.q3d); on failure the file is left as it was.
   Status ExportModel(const std::string& path);

@@ -32,6 +32,9 @@ class CCamera {
   // Loads the file as the colour image, builds the grey copy and sets the region to the
   // whole image.
   Status Load(const std::string& path);
+  // Takes over the photograph another camera loaded (images, region, lens), leaving that
+  // camera without one; the points stay as they are.
+  void TakePhotograph(CCamera& loaded);
   // Places a point on the dark marker under the integer pixel (x, y), at the detector's
   // centre or, by default, at the precise centre where that step succeeds. found is set
   // to 1 when a point was added. Returns 1 unless an operation failed.

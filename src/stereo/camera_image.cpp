@@ -60,6 +60,14 @@ Status CCamera::Load(const std::string& path) {
   return Status::Ok();
 }
 
+void CCamera::TakePhotograph(CCamera& loaded) {
+  m_image = std::move(loaded.m_image);
+  m_gray = std::move(loaded.m_gray);
+  m_roi = loaded.m_roi;
+  m_focal = loaded.m_focal;
+  loaded.Clear();
+}
+
 int CCamera::FindDotCentre(int x, int y, DotCentring centring,
                            std::optional<cv::Point2d>& centre) const {
   centre.reset();

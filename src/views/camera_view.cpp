@@ -12,6 +12,7 @@
 #include "views/fixed_roi_dialog.h"
 #include "views/manual_matching_state.h"
 #include "views/point_markers.h"
+#include "views/status_message.h"
 #include "views/view_cursors.h"
 #include "views/wait_cursor.h"
 
@@ -171,7 +172,9 @@ bool CCameraView::OnCommand(int id) {
   if (!state.enabled) return true;  // e.g. an accelerator while the command is unavailable
   CProjectDoc& doc = *Document();
   switch (id) {
-    case cmd::kDelete: doc.DeleteSelected(); break;
+    case cmd::kDelete:
+      SayDeleted(doc.DeleteSelected());
+      break;
     case cmd::kSelectAll: doc.SelectAll(m_cameraIndex); break;
     case cmd::kInvertSelection: doc.InvertSelection(m_cameraIndex); break;
     case cmd::kManualMatching: ToggleManualMatching(); break;
@@ -186,6 +189,20 @@ bool CCameraView::OnCommand(int id) {
   }
   NotifyStateChanged();
   return true;
+}
+
+void CCameraView::SayDeleted(const DeletedCounts& deleted) {
+  const auto count = [](int n, const char* one, const char* many) {
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
+                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+  };
+  QString text = QStringLiteral("Deleted %1 and %2.")
+                     .arg(count(deleted.points, "point", "points"),
+                          count(deleted.matches, "match", "matches"));
+  if (deleted.matches > 0 && Document()->IsRendered() &&
+      Document()->m_stereoPair.m_matches.Count() < 3)
+    text += QStringLiteral(" Too few matches are left for a 3D model.");
+  ShowStatusMessage(this, text);
 }
 
 void CCameraView::ToggleManualMatching() {

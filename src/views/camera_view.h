@@ -50,6 +50,8 @@ class CCameraView : public CImageView {
   int RoiHint() const { return m_cameraIndex == 0 ? kHintImage1Settings : kHintImage2Settings; }
   void FirstUpdate();
   void ToggleManualMatching();
+  // The status bar's line after a Delete.
+  void SayDeleted(const DeletedCounts& deleted);
   void SetWholeImageRoi();
   void SetFixedSizeRoi();
   void ShowColour(bool gray);

@@ -5,10 +5,10 @@
 // Every filter works on the texture's region of interest.
 #include <QCursor>
 #include <functional>
+#include <opencv2/core.hpp>
 #include <optional>
 
-#include <opencv2/core.hpp>
-
+#include "model/makeup_cleaner.h"
 #include "model/texture_filters.h"
 #include "views/image_view.h"
 

@@ -1,7 +1,6 @@
 #include "views/vrml_view.h"
 
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -18,10 +17,7 @@
 
 #include "base/error_stack.h"
 #include "model/dense_surface.h"
-#include "model/mesh_export.h"
-#include "model/model_file.h"
 #include "views/command_ids.h"
-#include "views/export_dialog.h"
 #include "views/wait_cursor.h"
 
 namespace q3d {
@@ -130,7 +126,7 @@ void CVRMLView::paintGL() {
     if (m_denseTextureStale && Document()) TakeDenseTexture(*Document());
     m_denseTextureStale = false;
     if (Document())
-      m_meshTexture.Upload(*this, m_dense ? m_denseTexture : Document()->m_model.m_texture);
+      m_meshTexture.Upload(*this, ShowsDense() ? m_denseTexture : Document()->m_model.m_texture);
     else
       m_meshTexture.Release(*this);
     m_textureChanged = false;
@@ -149,15 +145,19 @@ RenderQuality CVRMLView::Quality() const {
   return RenderQuality::FromBits(m_shadeMode | m_fillMode | m_lighting, m_textureFilter);
 }
 
+bool CVRMLView::ShowsDense() const { return Document() && Document()->m_model.m_showDense; }
+
 void CVRMLView::BuildModel() {
   WaitCursor wait;
   m_built = true;
-  m_meshChanged = true;
-  m_textureChanged = true;
   CProjectDoc* doc = Document();
-  // Without a render there are no 3D points to build from: the view stays empty.
-  if (!doc || !doc->IsRendered()) {
+  // Without a render, or with fewer than three matches left after a Delete, there is no
+  // surface to build: the view stays empty, without a message.
+  if (!doc || !doc->IsRendered() || doc->m_stereoPair.m_matches.Count() < 3) {
     m_meshBuilder.Clear();
+    if (doc) doc->m_model.m_polygonCount = 0;
+    m_meshChanged = true;
+    m_textureChanged = true;
     Render();
     return;
   }
@@ -165,8 +165,8 @@ void CVRMLView::BuildModel() {
   int status = 0;
   try {
     // A dense surface that is not built (cancelled, failed) leaves the points' mesh.
-    if (m_dense && !BuildDenseModel(*doc)) m_dense = 0;
-    if (!m_dense) {
+    if (ShowsDense() && !BuildDenseModel(*doc)) doc->m_model.m_showDense = false;
+    if (!ShowsDense()) {
       m_meshBuilder.Clear();
       status = doc->m_model.BuildMesh(m_meshBuilder, m_cubic, m_gridSize, m_smooth);
     }
@@ -176,6 +176,9 @@ void CVRMLView::BuildModel() {
   }
   // A failed build keeps what was filled; say why rather than show it silently.
   if (status < 0 && ErrorCount() > errorsBefore) ShowErrorLater(PopError());
+  // Marked only now: a frame drawn while a dense build pumped events took the old mesh.
+  m_meshChanged = true;
+  m_textureChanged = true;
   FitModel(false);
 }
 
@@ -226,7 +229,7 @@ void CVRMLView::OnDocumentUpdate(DocumentObserver* /*sender*/, int hint) {
   } else if (hint == kHintTextureChanged) {
     // Retouching shows on the model at once, on the dense surface's texture too (taken
     // again once per frame drawn, however many brush stamps came in between).
-    m_denseTextureStale = m_dense != 0;
+    m_denseTextureStale = ShowsDense();
     m_textureChanged = true;
     Render();
   }
@@ -271,8 +274,16 @@ bool CVRMLView::OnCommand(int id) {
       break;
     }
     case cmd::kDenseMesh:
-      m_dense = !m_dense;
-      UpdateDocument(kHintRebuildModel);
+      if (CProjectDoc* doc = Document()) {
+        // The project keeps its choice once it took: a dense build cancelled or refused
+        // falls back to the points' mesh and leaves the project unchanged.
+        const bool wanted = !doc->m_model.m_showDense;
+        doc->m_model.m_showDense = wanted;
+        UpdateDocument(kHintRebuildModel);
+        if (doc->m_model.m_showDense == wanted) doc->SetModifiedFlag();
+      } else {
+        UpdateDocument(kHintRebuildModel);
+      }
       break;
     case cmd::kTextureOn:
       m_textureOn = !m_textureOn;
@@ -332,19 +343,19 @@ bool CVRMLView::OnUpdateCommand(int id, CommandState& state) {
   };
   switch (id) {
     case cmd::kSmoothOn:
-      state.enabled = m_dense == 0;
+      state.enabled = !ShowsDense();
       state.checked = m_smooth != 0;
       break;
     case cmd::kSubdivisions:
-      state.enabled = m_smooth != 0 && m_dense == 0;
+      state.enabled = m_smooth != 0 && !ShowsDense();
       radio(m_cubic == 0);
       break;
     case cmd::kCubicInterpolation:
-      state.enabled = m_smooth != 0 && m_dense == 0;
+      state.enabled = m_smooth != 0 && !ShowsDense();
       radio(m_cubic == 1);
       break;
     case cmd::kDenseMesh:
-      state.checked = m_dense != 0;
+      state.checked = ShowsDense();
       break;
     case cmd::kTextureOn:
       state.checked = m_textureOn != 0;
@@ -475,11 +486,12 @@ void CVRMLView::HandleMouseMove(int x, int y, bool leftDown, bool spaceDown, boo
 
 void CVRMLView::HandleKeyDown(int key, bool shift) {
   switch (key) {
+    // Held down, Ctrl and Space lend the zoom and the pan tool, unless a tool was chosen.
     case Qt::Key_Control:
-      m_toolMode = kToolZoom;
+      if (!m_toolLocked) m_toolMode = kToolZoom;
       break;
     case Qt::Key_Space:
-      m_toolMode = kToolPan;
+      if (!m_toolLocked) m_toolMode = kToolPan;
       break;
     case Qt::Key_X:
     case Qt::Key_Y:
@@ -521,13 +533,27 @@ void CVRMLView::keyPressEvent(QKeyEvent* event) {
 
 void CVRMLView::keyReleaseEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) m_spaceDown = false;
+  // The lent tool goes back once its key is up (Ctrl of Ctrl+F, Ctrl+N included).
+  if ((event->key() == Qt::Key_Control || event->key() == Qt::Key_Space) && !event->isAutoRepeat())
+    ReturnLentTool();
   QOpenGLWidget::keyReleaseEvent(event);
 }
 
 void CVRMLView::focusOutEvent(QFocusEvent* event) {
-  // A release that happens elsewhere is never seen: do not keep panning.
+  // A release that happens elsewhere (in a dialog the key opened) is never seen: do not
+  // keep panning or zooming.
   m_spaceDown = false;
+  ReturnLentTool();
   QOpenGLWidget::focusOutEvent(event);
+}
+
+void CVRMLView::ReturnLentTool() {
+  if (m_toolLocked) return;
+  const int mode = m_spaceDown ? kToolPan : kToolRotate;
+  if (mode == m_toolMode) return;
+  m_toolMode = mode;
+  ApplyToolCursor();
+  NotifyStateChanged();
 }
 
 void CVRMLView::wheelEvent(QWheelEvent* event) {
@@ -544,53 +570,6 @@ void CVRMLView::resizeEvent(QResizeEvent* event) {
 
 void CVRMLView::contextMenuEvent(QContextMenuEvent* event) {
   if (m_contextMenu) m_contextMenu->exec(event->globalPos());
-}
-
-void CVRMLView::ExportModel() {
-  CProjectDoc* doc = Document();
-  if (!doc) return;
-  const QString chosen = AskExportPath(this);
-  if (chosen.isEmpty()) return;
-  const std::string path = QFile::encodeName(chosen).toStdString();
-  Status exported = Status::Ok();
-  {
-    WaitCursor wait;
-    const ModelExportFormat format = ExportFormatForPath(chosen);
-    const cv::Mat texture = doc->m_model.m_texture.Mat();
-    if (format == ModelExportFormat::Q3d) {
-      exported = doc->ExportModel(path);  // the document pushes its own record
-      if (!exported) ShowError(PopError());
-      return;
-    }
-    if (m_dense) {
-      exported = ExportDenseModel(*doc, path);
-    } else {
-      // The mesh formats take the mesh as shown, with any stretching by the X, Y, Z keys.
-      switch (format) {
-        case ModelExportFormat::Q3d:
-          break;
-        case ModelExportFormat::Vrml:
-          exported = WriteVrml(path, m_meshBuilder, texture);
-          break;
-        case ModelExportFormat::Obj:
-          exported = WriteObj(path, m_meshBuilder, texture);
-          break;
-        case ModelExportFormat::Ply:
-          exported = WritePly(path, m_meshBuilder, texture);
-          break;
-        case ModelExportFormat::Glb:
-          exported = WriteGlb(path, m_meshBuilder, texture);
-          break;
-        case ModelExportFormat::Stl:
-          exported = WriteStl(path, m_meshBuilder);
-          break;
-      }
-    }
-  }
-  if (!exported && !IsCancelled(exported)) {
-    PushErrorText(exported.Reason());
-    ShowError(PopError());
-  }
 }
 
 }  // namespace q3d

@@ -69,6 +69,8 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
 
  private:
   void BuildModel();
+  // The project shows its dense surface (a choice kept by the model, not the view).
+  bool ShowsDense() const;
   // The dense surface matched off the GUI thread into the mesh, with its texture. False
   // when there is none: cancelled quietly, or failed with the reason shown.
   bool BuildDenseModel(CProjectDoc& doc);
@@ -82,6 +84,8 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   void ExportModel();
   void UpdateDocument(int hint);
   void ApplyToolCursor();
+  // Back to the rotate tool (or pan, Space still down) when no tool was chosen.
+  void ReturnLentTool();
   // Radius of the mesh's bounding sphere in mesh units (0 without a mesh).
   float ModelRadius() const;
   // Puts the model in front of the camera at the size that fills most of the view;
@@ -112,7 +116,6 @@ class CVRMLView : public QOpenGLWidget, public ContentView, protected QOpenGLFun
   int m_cubic = 0;
   int m_gridSize = C3DModel::kGridSize;
   int m_smooth = 0;
-  int m_dense = 0;       // the dense surface instead of the points' meshes
   Image m_denseTexture;  // image 1 under the dense mesh
   int m_toolMode = kToolRotate;
   int m_toolLocked = 0;

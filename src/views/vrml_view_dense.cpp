@@ -1,11 +1,11 @@
 // The 3D view's dense surface: matched off the GUI thread with Cancel, drawn on a coarser
 // grid than its exports, textured with image 1 and the texture's retouching.
-#include <QCoreApplication>
-#include <QStatusTipEvent>
+#include <memory>
 
 #include "model/dense_surface.h"
 #include "model/model_file.h"
 #include "views/background_work.h"
+#include "views/status_message.h"
 #include "views/vrml_view.h"
 
 namespace q3d {
@@ -24,10 +24,22 @@ Status MatchSurface(const CProjectDoc& doc, const DenseMatchParams& params, Dens
   });
 }
 
-// The user's own cancel needs no box: a line in the main window's status bar says it.
-void SayCancelled(QWidget* view, const QString& what) {
-  QStatusTipEvent tip(what);
-  QCoreApplication::sendEvent(view->window(), &tip);
+// A key of what a dense surface is built from: the render's cameras and points, the
+// photographs' sizes and the parameters (FNV-1a over their bytes).
+uint64_t DenseInputs(const CProjectDoc& doc, const DenseMatchParams& params) {
+  uint64_t key = 1469598103934665603ull;
+  const auto mix = [&key](const void* data, size_t bytes) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < bytes; ++i) key = (key ^ p[i]) * 1099511628211ull;
+  };
+  const CStereoPair& pair = doc.m_stereoPair;
+  for (const Matrix* m : {&pair.m_A1, &pair.m_A2, &pair.m_Rcam, &pair.m_t, &pair.m_XW})
+    mix(m->data(), sizeof(double) * static_cast<size_t>(m->size()));
+  const int sizes[] = {doc.m_camera1.Width(), doc.m_camera1.Height(), doc.m_camera2.Width(),
+                       doc.m_camera2.Height(), params.gridStep};
+  mix(sizes, sizeof sizes);
+  mix(&params.hullMargin, sizeof params.hullMargin);
+  return key;
 }
 
 }  // namespace
@@ -37,14 +49,21 @@ bool CVRMLView::BuildDenseModel(CProjectDoc& doc) {
   // view turning smoothly; exports take the full grid.
   DenseMatchParams display = DenseParams(doc);
   display.gridStep = 2 * DenseGridStep(doc.m_camera1.Width(), doc.m_camera1.Height());
-  DenseSurface surface;
-  Status built = MatchSurface(doc, display, surface);
+  // A view made again (a pane switch, a reopened pane) shows the surface already matched.
+  C3DModel::DrawnDense& drawn = doc.m_model.m_drawnDense;
+  const uint64_t inputs = DenseInputs(doc, display);
+  Status built = Status::Ok();
+  if (!drawn.surface || drawn.inputs != inputs) {
+    auto surface = std::make_shared<DenseSurface>();
+    built = MatchSurface(doc, display, *surface);
+    if (built) drawn = {inputs, std::move(surface)};
+  }
   // The mesh shown meanwhile stays until the new one is complete.
   MeshBuilder mesh;
-  if (built) built = doc.m_model.FillDenseMesh(mesh, surface);
+  if (built) built = doc.m_model.FillDenseMesh(mesh, *drawn.surface);
   if (!built) {
     if (IsCancelled(built))
-      SayCancelled(this, QStringLiteral("Dense matching cancelled: the mesh is as it was."));
+      ShowStatusMessage(this, QStringLiteral("Dense matching cancelled: the mesh is as it was."));
     else
       ShowErrorLater(MakeErrorRecord(built.Code(), built.Severity(), built.Reason()));
     return false;
@@ -67,7 +86,7 @@ Status CVRMLView::ExportDenseModel(CProjectDoc& doc, const std::string& path) {
   DenseSurface surface;
   if (Status matched = MatchSurface(doc, options.denseParams, surface); !matched) {
     if (IsCancelled(matched))
-      SayCancelled(this, QStringLiteral("Export cancelled: no file was written."));
+      ShowStatusMessage(this, QStringLiteral("Export cancelled: no file was written."));
     return matched;
   }
   options.denseSurface = &surface;

@@ -41,7 +41,7 @@ TEST(Accelerators, NoKeyIsBoundTwiceAndModifiersMustMatch) {
   std::set<std::pair<int, int>> seen;
   for (const Accelerator& a : AcceleratorTable())
     EXPECT_TRUE(seen.insert({a.key, static_cast<int>(a.modifiers.toInt())}).second) << a.command;
-  EXPECT_EQ(AcceleratorTable().size(), 34u);
+  EXPECT_EQ(AcceleratorTable().size(), 36u);
   EXPECT_EQ(CommandForKey(Qt::Key_F1, Qt::ControlModifier), 0);
   EXPECT_EQ(CommandForKey(Qt::Key_A, Qt::NoModifier), 0);
 }

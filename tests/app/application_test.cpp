@@ -1,9 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSettings>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/recent_files.h"
 #include "app/splash.h"
@@ -152,7 +154,7 @@ TEST_F(FileCommandsTest, SavedProjectsReopenAndJoinTheRecentFiles) {
   EXPECT_FALSE(doc_->IsModified());
   frame_->Dispatch(kNew);
   EXPECT_TRUE(doc_->HasNoImages());
-  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Untitled - Quorvan 3D"));
+  EXPECT_EQ(ShownTitle(*frame_), QStringLiteral("Untitled - Quorvan 3D"));
 
   ASSERT_EQ(app_->RecentFiles()->Entries().size(), 1);
   EXPECT_TRUE(frame_->QueryCommand(kRecentFile1).enabled);
@@ -160,7 +162,7 @@ TEST_F(FileCommandsTest, SavedProjectsReopenAndJoinTheRecentFiles) {
   EXPECT_EQ(frame_->Action(kRecentFile1)->text(), QStringLiteral("&1 ") + QDir::cleanPath(path));
   frame_->Dispatch(kRecentFile1);
   EXPECT_EQ(doc_->m_stereoPair.m_matches.Count(), 5);
-  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("face.qvp - Quorvan 3D"));
+  EXPECT_EQ(ShownTitle(*frame_), QStringLiteral("face.qvp - Quorvan 3D"));
 }
 
 TEST_F(FileCommandsTest, NewAsksToSaveAModifiedProjectAndCancelKeepsIt) {
@@ -183,22 +185,36 @@ TEST_F(FileCommandsTest, ExitAsksToSaveAndCancelKeepsTheWindowOpen) {
   EXPECT_TRUE(frame_->isVisible());
 }
 
-TEST_F(FileCommandsTest, AnInvalidFileLeavesANewUntitledProjectNotTheOldPath) {
+TEST_F(FileCommandsTest, AFileThatIsNoProjectLeavesTheOpenProjectAsItWas) {
   const QString good = dir_.filePath("good.qvp");
   ASSERT_TRUE(frame_->SaveDocumentTo(good));
-  const QString bad = dir_.filePath("bad.qvp");
+  AddMatches(*doc_, 1);
+  const QString bad = dir_.filePath("bad.qvp"), cut = dir_.filePath("cut.qvp");
   QFile file(bad);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("not a project at all");
   file.close();
+  QFile whole(good), truncated(cut);
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly) && truncated.open(QIODevice::WriteOnly));
+  truncated.write(whole.read(whole.size() - 10));
+  truncated.close();
 
-  ModalAnswers answers;
-  answers.Then(answers.Press(QMessageBox::Ok));
-  EXPECT_FALSE(app_->OpenDocumentFile(bad));
-  ASSERT_EQ(answers.messages.size(), 1);
-  EXPECT_TRUE(answers.messages[0].startsWith(QStringLiteral("Error: Invalid format")));
-  EXPECT_TRUE(doc_->PathName().empty());
-  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Untitled - Quorvan 3D"));
+  for (const QString& path : {bad, cut}) {
+    ModalAnswers answers;
+    answers.Then(answers.Press(QMessageBox::No));  // do not save the changes
+    answers.Then(answers.Press(QMessageBox::Ok));
+    EXPECT_FALSE(app_->OpenDocumentFile(path));
+    ASSERT_EQ(answers.messages.size(), 2);
+    const QString name = QFileInfo(path).fileName();
+    EXPECT_TRUE(
+        answers.messages[1].startsWith(QStringLiteral("Error: \"%1\" cannot be opened: it is not a "
+                                                      "Quorvan 3D project, or it is damaged.")
+                                           .arg(name)))
+        << answers.messages[1].toStdString();
+    EXPECT_EQ(doc_->PathName(), good.toStdString());
+    EXPECT_EQ(doc_->m_stereoPair.m_matches.Count(), 6) << "the open project stays, changes and all";
+    EXPECT_TRUE(doc_->IsModified());
+  }
 }
 
 TEST_F(FileCommandsTest, AMissingFileLeavesTheProjectAndDropsOutOfTheRecentList) {
@@ -229,7 +245,7 @@ TEST_F(FileCommandsTest, AFileDroppedOnTheWindowIsOpened) {
   QDropEvent drop(QPointF(inside), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(frame_, &drop);
   EXPECT_TRUE(WaitFor([&] { return doc_->m_stereoPair.m_matches.Count() == 5; }));
-  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("dropped.qvp - Quorvan 3D"));
+  EXPECT_EQ(ShownTitle(*frame_), QStringLiteral("dropped.qvp - Quorvan 3D"));
 }
 
 TEST_F(FileCommandsTest, AFileOnTheCommandLineIsOpenedAndABadOneEndsStartUp) {

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QTest>
+#include <QWindow>
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -78,7 +79,8 @@ ModalAnswers::~ModalAnswers() {
 }
 
 void ModalAnswers::Then(Answer answer) {
-  pending_.push_back(Pending{std::move(answer), nullptr, false});
+  pending_.emplace_back();
+  pending_.back().answer = std::move(answer);
 }
 
 bool ModalAnswers::AllAnswered() const {
@@ -93,15 +95,31 @@ void ModalAnswers::Tick() {
     waiting_ = nullptr;
     return;
   }
-  const auto answered = std::find_if(pending_.begin(), pending_.end(), [modal](const Pending& p) {
-    return p.given && p.answered == modal;
+  // A window with an answer running or given must close, or open another one on top.
+  const bool handled = std::any_of(pending_.begin(), pending_.end(), [modal](const Pending& p) {
+    return (p.given || p.running) && p.answered == modal;
   });
-  const auto next =
-      std::find_if(pending_.begin(), pending_.end(), [](const Pending& p) { return !p.given; });
-  if (answered == pending_.end() && next != pending_.end() && next->answer.handler(modal)) {
-    next->given = true;
-    next->answered = modal;
-    waiting_ = nullptr;
+  const auto next = std::find_if(pending_.begin(), pending_.end(),
+                                 [](const Pending& p) { return !p.given && !p.running; });
+  if (!handled && next != pending_.end()) {
+    // The answer runs from the event loop, not inside this timer's tick: Qt does not fire a
+    // timer again while its tick runs, and an answer may open a dialog of its own that a
+    // later answer takes.
+    Pending* answer = &*next;
+    answer->running = true;
+    answer->answered = modal;
+    QMetaObject::invokeMethod(
+        &timer_,
+        [this, answer] {
+          const bool taken = answer->answered && answer->answer.handler(answer->answered);
+          answer->running = false;
+          if (taken)
+            answer->given = true;
+          else
+            answer->answered = nullptr;
+          waiting_ = nullptr;
+        },
+        Qt::QueuedConnection);
     return;
   }
   if (waiting_ != modal) {
@@ -109,7 +127,7 @@ void ModalAnswers::Tick() {
     waitingFor_.start();
     return;
   }
-  if (answered != pending_.end()) {
+  if (handled) {
     if (waitingFor_.elapsed() > kAnsweredDeadlineMs)
       Fail(modal, QStringLiteral("%1 stayed open after its answer").arg(DescribeWindow(modal)));
   } else if (waitingFor_.elapsed() > kModalDeadlineMs) {
@@ -210,6 +228,8 @@ std::unique_ptr<QuorvanApp> StartApp(const QStringList& arguments) {
   if (!QTest::qWaitForWindowExposed(app->Frame())) return nullptr;
   return app;
 }
+
+QString ShownTitle(QWidget& window) { return window.windowHandle()->title(); }
 
 ViewKind KindAt(CMainFrame& frame, int pane) { return frame.PaneAt(pane)->View()->Kind(); }
 

@@ -68,7 +68,8 @@ class ModalAnswers {
  private:
   struct Pending {
     Answer answer;
-    QPointer<QWidget> answered;  // the window it answered, until that closes
+    QPointer<QWidget> answered;  // the window it answers or answered, until that closes
+    bool running = false;        // the handler is running on the window
     bool given = false;
   };
   void Tick();
@@ -118,6 +119,9 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // A started application (no splash, no waits, a fake OpenGL device).
 std::unique_ptr<QuorvanApp> StartApp(const QStringList& arguments = {});
+
+// The title the window shows: the document's name, with a * while it has unsaved changes.
+QString ShownTitle(QWidget& window);
 
 // The kind of the content view of each pane.
 ViewKind KindAt(CMainFrame& frame, int pane);

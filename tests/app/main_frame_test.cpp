@@ -59,7 +59,7 @@ TEST_F(MainFrameTest, StartsWithThreePanesOfImage1Image2Image1AndTheRightOneActi
   EXPECT_EQ(KindAt(*frame_, CMainFrame::kBottomLeft), ViewKind::Image2);
   EXPECT_EQ(KindAt(*frame_, CMainFrame::kRight), ViewKind::Image1);
   EXPECT_EQ(frame_->ActivePaneIndex(), CMainFrame::kRight);
-  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Untitled - Quorvan 3D"));
+  EXPECT_EQ(ShownTitle(*frame_), QStringLiteral("Untitled - Quorvan 3D"));
   EXPECT_EQ(frame_->ReadyLabel()->text(), QStringLiteral("Ready"));
   EXPECT_TRUE(frame_->isMaximized());
 

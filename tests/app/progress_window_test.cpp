@@ -86,7 +86,7 @@ TEST(ProgressWindow, SavingAProjectShowsTheStepsAndGivesTheWindowBack) {
   probe.stop();
   EXPECT_TRUE(seen.contains(QStringLiteral("Saving Stereo Pair..."))) << seen.join(QLatin1Char('|')).toStdString();
   EXPECT_TRUE(app->Frame()->isEnabled());
-  EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("p.qvp - Quorvan 3D"));
+  EXPECT_EQ(ShownTitle(*app->Frame()), QStringLiteral("p.qvp - Quorvan 3D"));
 }
 
 }  // namespace

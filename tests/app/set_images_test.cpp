@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -110,14 +111,24 @@ TEST_F(SetImagesTest, CancelChangesNothing) {
   EXPECT_EQ(doc_->m_camera1.Width(), 200);
 }
 
-TEST_F(SetImagesTest, TheDialogPreviewsAt176By142AndRefusesEightBitBitmaps) {
+TEST_F(SetImagesTest, TheDialogTakesEveryPhotographFormatWithItsProportionsAndNamesARefusal) {
   SetImagesDialog dialog(frame_);
   EXPECT_TRUE(dialog.NameEdit(0)->text().isEmpty());
   EXPECT_TRUE(dialog.NameEdit(0)->isReadOnly());
   EXPECT_EQ(dialog.NameEdit(1)->maxLength(), 255);
   ASSERT_TRUE(dialog.ChooseFile(0, first_));
   EXPECT_EQ(dialog.NameEdit(0)->text(), first_);
-  EXPECT_EQ(dialog.Preview(0)->pixmap().size(), QSize(176, 142));
+  EXPECT_EQ(dialog.Preview(0)->pixmap().size(), QSize(176, 132)) << "200 x 150 kept at 4:3";
+
+  // A portrait PNG and a JPEG, as phones write them.
+  QImage portrait(120, 240, QImage::Format_RGB888);
+  portrait.fill(QColor(200, 160, 140));
+  const QString png = dir_.filePath("portrait.png"), jpeg = dir_.filePath("portrait.jpg");
+  ASSERT_TRUE(portrait.save(png) && portrait.save(jpeg));
+  ASSERT_TRUE(dialog.ChooseFile(1, png));
+  EXPECT_EQ(dialog.Preview(1)->pixmap().size(), QSize(71, 142));
+  ASSERT_TRUE(dialog.ChooseFile(1, jpeg));
+  EXPECT_EQ(dialog.FileName(1), jpeg);
 
   const QString eightBit = WriteBitmap(dir_, "palette.bmp", 64, 64, true);
   ModalAnswers answers;
@@ -128,9 +139,50 @@ TEST_F(SetImagesTest, TheDialogPreviewsAt176By142AndRefusesEightBitBitmaps) {
   EXPECT_EQ(dialog.FileName(0), first_) << "the previous choice stays";
   EXPECT_EQ(dialog.NameEdit(0)->text(), first_);
 
+  // A truncated bitmap is refused, naming the file and the damage, not previewed.
+  QFile whole(second_);
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+  const QString truncated = dir_.filePath("truncated.bmp");
+  QFile cut(truncated);
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+  cut.write(whole.read(whole.size() / 2));
+  cut.close();
+  answers.Then(answers.Press(QMessageBox::Ok));
+  EXPECT_FALSE(dialog.ChooseFile(1, truncated));
+  ASSERT_EQ(answers.messages.size(), 2);
+  EXPECT_TRUE(answers.messages[1].contains(QStringLiteral("truncated.bmp")) &&
+              answers.messages[1].contains(QStringLiteral("damaged")))
+      << answers.messages[1].toStdString();
+  EXPECT_EQ(dialog.FileName(1), jpeg);
+
   answers.Then(answers.Press(QMessageBox::Ok));
   EXPECT_FALSE(dialog.ChooseFile(1, dir_.filePath("missing.bmp")));
-  EXPECT_TRUE(dialog.FileName(1).isEmpty());
+  EXPECT_TRUE(answers.AllAnswered());
+}
+
+// A photograph that goes bad between the choice and OK leaves the project as it was.
+TEST_F(SetImagesTest, BothPhotographsAreSetOrNeither) {
+  ASSERT_TRUE(test::Succeeded(doc_->SetImages(first_.toStdString(), second_.toStdString())));
+  AddMatches(*doc_, 3);
+  ModalAnswers answers;
+  answers.Then({QStringLiteral("Set Images dialog"), [&](QWidget* w) {
+                  auto* dialog = dynamic_cast<SetImagesDialog*>(w);
+                  if (!dialog) return false;
+                  const QString going = WriteBitmap(dir_, "going.bmp", 90, 60);
+                  EXPECT_TRUE(dialog->ChooseFile(0, third_));
+                  EXPECT_TRUE(dialog->ChooseFile(1, going));
+                  QFile::remove(going);
+                  dialog->accept();
+                  return true;
+                }});
+  answers.Then(answers.Press(QMessageBox::Yes));  // the project will be destroyed
+  answers.Then(answers.Press(QMessageBox::Ok));   // going.bmp cannot be opened
+  RunSetImages(answers);
+  ASSERT_EQ(answers.messages.size(), 2);
+  EXPECT_TRUE(answers.messages[1].contains(QStringLiteral("going.bmp")));
+  EXPECT_EQ(doc_->m_camera1.Width(), 200) << "image 1 was not replaced alone";
+  EXPECT_EQ(doc_->m_camera2.Width(), 180);
+  EXPECT_EQ(doc_->m_stereoPair.m_matches.Count(), 3);
 }
 
 }  // namespace

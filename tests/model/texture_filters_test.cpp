@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <opencv2/imgproc.hpp>
 #include <random>
+
+#include "model/makeup_cleaner.h"
 
 namespace q3d {
 namespace {
@@ -17,13 +21,20 @@ int CountDarkPixels(const cv::Mat& bgr, int threshold) {
   return cv::countNonZero(gray < threshold);
 }
 
-// A skin-coloured patch with dark dots of radius 3 at seeded random places.
+// A skin-coloured patch with dark dots of radius 3 at seeded random places of a grid of
+// 20 px cells, a dot's painted spacing.
 cv::Mat SkinWithDots(int size, int dots, unsigned seed) {
   cv::Mat patch(size, size, CV_8UC3, cv::Scalar(kSkin));
   std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> pos(8, size - 9);
-  for (int i = 0; i < dots; ++i)
-    cv::circle(patch, {pos(rng), pos(rng)}, 3, cv::Scalar(kDot), cv::FILLED);
+  std::uniform_int_distribution<int> jitter(-4, 4);
+  const int cells = (size - 8) / 20;
+  std::vector<int> free(static_cast<size_t>(cells * cells));
+  std::iota(free.begin(), free.end(), 0);
+  std::shuffle(free.begin(), free.end(), rng);
+  for (int i = 0; i < std::min(dots, cells * cells); ++i) {
+    const int cx = 14 + 20 * (free[i] % cells), cy = 14 + 20 * (free[i] / cells);
+    cv::circle(patch, {cx + jitter(rng), cy + jitter(rng)}, 3, cv::Scalar(kDot), cv::FILLED);
+  }
   return patch;
 }
 
@@ -137,6 +148,33 @@ TEST(MakeupCleaner, FindsDotsInShadowAndFillsDotsWiderThanTheWindowWithSkin) {
       const double skin = x < 96 ? 0.5 * kSkin[2] : kSkin[2];
       ASSERT_NEAR(patch.at<cv::Vec3b>(y, x)[2], skin, 2) << x << ", " << y;
     }
+}
+
+// An eye (a dark iris and pupil against the white of the eye, between lid lines) and a
+// mouth line among dots: only the dots go, every pixel of the eye and the mouth stays.
+TEST(MakeupCleaner, RemovesTheDotsAndLeavesTheEyeAndTheLips) {
+  cv::Mat face = SkinWithDots(160, 12, 5);
+  face(cv::Rect(44, 44, 60, 60)).setTo(cv::Scalar(kSkin));  // whole grid cells, no half dots
+  face(cv::Rect(0, 124, 160, 20)).setTo(cv::Scalar(kSkin));
+  cv::ellipse(face, {80, 80}, {22, 10}, 0, 0, 360, cv::Scalar(235, 240, 245),
+              cv::FILLED);                                                      // sclera
+  cv::ellipse(face, {80, 80}, {22, 10}, 0, 0, 360, cv::Scalar(60, 70, 90), 2);  // lids
+  cv::circle(face, {80, 80}, 7, cv::Scalar(50, 80, 110), cv::FILLED);           // iris
+  cv::circle(face, {80, 80}, 3, cv::Scalar(10, 10, 10), cv::FILLED);            // pupil
+  cv::line(face, {50, 134}, {110, 134}, cv::Scalar(60, 50, 120), 4);            // lips
+  cv::Mat features = cv::Mat::zeros(face.size(), CV_8U);
+  cv::rectangle(features, cv::Rect(56, 68, 49, 25), cv::Scalar(255), cv::FILLED);
+  cv::rectangle(features, cv::Rect(46, 129, 69, 11), cv::Scalar(255), cv::FILLED);
+  const cv::Mat before = face.clone();
+  MakeupCleaner cleaner;
+  ASSERT_TRUE(cleaner.Prepare(face));
+  ASSERT_TRUE(cleaner.Apply(128, 5, 19));
+  cv::Mat changed;
+  cv::cvtColor(cv::abs(face - before) + cv::abs(before - face), changed, cv::COLOR_BGR2GRAY);
+  EXPECT_EQ(cv::countNonZero(changed & features), 0) << "the eye or the lips were retouched";
+  cv::Mat outside = face.clone();
+  outside.setTo(cv::Scalar(kSkin), features);
+  EXPECT_EQ(CountDarkPixels(outside, 128), 0) << "a dot was left";
 }
 
 TEST(BrushAlpha, FollowsTheSpotProfile) {
