@@ -25,6 +25,10 @@ if(COMMIT STREQUAL "")
   endif()
 endif()
 
+if(NOT COMMIT MATCHES "^[0-9A-Za-z._+-]+$")
+  message(FATAL_ERROR "Q3D_SOURCE_COMMIT may hold only letters, digits and . _ + - (not \"${COMMIT}\")")
+endif()
+
 set(text "// Generated at build time by cmake/BuildVersion.cmake.\n"
          "#pragma once\n"
          "#define Q3D_PROJECT_VERSION \"${VERSION}\"\n"

@@ -33,7 +33,8 @@ std::string ToolHelp() {
     const size_t stop = summary.find(". ");
     text += name + (stop == std::string::npos ? summary : summary.substr(0, stop + 1)) + "\n";
   }
-  text += std::string("\n") + kToolName + " --version prints the version and the commit it was built from.\n" +
+  text += std::string("\n") + kToolName +
+          " --version prints the version and the commit it was built from.\n" +
           "Every command takes --json (one JSON object on stdout), --verbose "
           "(numeric diagnostics on stderr) and --help.\n" +
           "Exit status: 0 on success, 1 with a one-line message on stderr on any failure.\n" +
