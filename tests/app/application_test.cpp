@@ -267,8 +267,9 @@ TEST_F(FileCommandsTest, AFileOnTheCommandLineIsOpenedAndABadOneOrASecondOneEnds
   EXPECT_EQ(StartApp({path, dir_.filePath("second.qvp")}), nullptr);
   ASSERT_EQ(answers.messages.size(), 1);
   EXPECT_TRUE(answers.messages[0].startsWith("Quorvan 3D opens one project at a time"))
-      << answers.messages[0];
-  EXPECT_TRUE(answers.messages[0].contains("cmdline.qvp, second.qvp")) << answers.messages[0];
+      << answers.messages[0].toStdString();
+  EXPECT_TRUE(answers.messages[0].contains("cmdline.qvp, second.qvp"))
+      << answers.messages[0].toStdString();
 }
 
 }  // namespace
