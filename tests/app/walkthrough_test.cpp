@@ -341,6 +341,22 @@ TEST_F(Walkthrough, APortraitJpegPairFromSetImagesToTheDenseExport) {
   frame_->Action(kExportModel)->trigger();
   EXPECT_GT(QFileInfo(path).size(), 10000);
   EXPECT_EQ(frame_->statusBar()->currentMessage(), QStringLiteral("Exported phone face.obj."));
+
+  // Saved and opened again, the project shows its dense surface.
+  const int32_t densePolygons = doc_->m_model.PolygonCount();
+  answers.Then(ModalAnswers::ChooseFile(dir_.filePath(QStringLiteral("phone face.qvp"))));
+  frame_->Action(kSaveAs)->trigger();
+  ASSERT_TRUE(answers.AllAnswered());
+  Press(Qt::Key_N, Qt::ControlModifier);
+  ASSERT_TRUE(doc_->HasNoImages());
+  frame_->Action(kRecentFile1)->trigger();
+  FocusPane(*frame_, CMainFrame::kRight);
+  Press(Qt::Key_F4);
+  EXPECT_TRUE(frame_->QueryCommand(kDenseMesh).checked);
+  view = dynamic_cast<CVRMLView*>(frame_->PaneAt(CMainFrame::kRight)->View());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(static_cast<int32_t>(view->Mesh().FaceCount()), densePolygons);
+  EXPECT_FALSE(doc_->IsModified());
   EXPECT_EQ(ErrorCount(), 0);
 }
 

@@ -44,28 +44,26 @@ TEST(FocalRecord, AbsentWhenNothingIsKnownAndRoundTrips) {
   CCamera camera1, camera2;
   CStereoPair pair(&camera1, &camera2);
   Archive empty = Archive::ForStoring();
-  SerializeFocalRecord(empty, camera1, camera2, pair);
+  WriteFocalRecord(empty, camera1, camera2, pair);
   EXPECT_TRUE(empty.Buffer().empty());  // files without focal lengths stay as they were
 
   camera1.m_focal = CameraFocal{480.5, 0, "Phone", "X2"};
   camera2.m_focal.entered_px = 1520.4;
   pair.m_focalSource = {FocalSource::kExif, FocalSource::kAssumed};
   Archive stored = Archive::ForStoring();
-  SerializeFocalRecord(stored, camera1, camera2, pair);
+  WriteFocalRecord(stored, camera1, camera2, pair);
   CCamera read1, read2;
   CStereoPair read_pair(&read1, &read2);
   Archive loading = Archive::ForLoading(stored.Buffer().data(), stored.Buffer().size());
-  SerializeFocalRecord(loading, read1, read2, read_pair);
+  ASSERT_TRUE(ReadFocalRecord(loading, read1, read2, read_pair));
   EXPECT_EQ(read1.m_focal.exif_px, 480.5);
   EXPECT_EQ(read1.m_focal.model, "X2");
   EXPECT_EQ(read2.m_focal.entered_px, 1520.4);
   EXPECT_EQ(read_pair.m_focalSource[1], FocalSource::kAssumed);
   EXPECT_EQ(loading.Remaining(), 0u);
-  // An older file ends before the record: nothing known.
+  // An older file ends before the record: nothing is read.
   Archive old = Archive::ForLoading(nullptr, 0);
-  SerializeFocalRecord(old, read1, read2, read_pair);
-  EXPECT_TRUE(read1.m_focal.IsEmpty());
-  EXPECT_EQ(read_pair.m_focalSource[1], FocalSource::kMeasured);
+  EXPECT_FALSE(ReadFocalRecord(old, read1, read2, read_pair));
 }
 
 }  // namespace
