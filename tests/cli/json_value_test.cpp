@@ -1,7 +1,6 @@
 #include "cli/json_value.h"
 
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <cmath>
