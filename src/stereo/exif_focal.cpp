@@ -99,7 +99,9 @@ std::string Format(const char* format, double a, double b = 0, double c = 0) {
 CameraFocal ReadExifFocal(std::span<const uint8_t> bytes, const std::string& shown) {
   CameraFocal focal;
   const DeclaredImage stored = ReadImageHeader(bytes);
-  if (stored.width <= 0 || stored.height <= 0) return focal;
+  if (stored.width <= 0 || stored.height <= 0 || stored.width > kMaxImagePixels ||
+      stored.height > kMaxImagePixels)
+    return focal;
   const ExifPtr data = LoadExif(bytes);
   if (!data) return focal;
   ExifData* exif = data.get();

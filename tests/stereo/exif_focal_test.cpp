@@ -109,7 +109,9 @@ TEST(FocalRecord, AbsentWhenNothingIsKnownAndRoundTrips) {
   SerializeFocalRecord(empty, camera1, camera2, pair);
   EXPECT_TRUE(empty.Buffer().empty());  // files without focal lengths stay as they were
 
-  camera1.m_focal = CameraFocal{480.5, 0, "Phone", "X2"};
+  camera1.m_focal.exif_px = 480.5;
+  camera1.m_focal.make = "Phone";
+  camera1.m_focal.model = "X2";
   camera2.m_focal.entered_px = 1520.4;
   pair.m_focalSource = {FocalSource::kExif, FocalSource::kAssumed};
   Archive stored = Archive::ForStoring();
