@@ -276,7 +276,7 @@ TEST_F(Walkthrough, APortraitJpegPairFromSetImagesToTheDenseExport) {
   QString photos[2];
   for (int i = 0; i < 2; ++i) {
     ExifTags tags;
-    tags.pixels_per_cm = 2000;  // 5 µm pixels
+    tags.plane_resolution = 2000;  // 5 µm pixels
     tags.focal_mm = (i == 0 ? pair.f1 : pair.f2) / 200.0;
     photos[i] = dir_.filePath(QStringLiteral("phone%1.jpg").arg(i + 1));
     ASSERT_TRUE(
