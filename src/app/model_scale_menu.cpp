@@ -41,6 +41,8 @@ void AddDenseMarginEntry(QMenu* menu, CProjectDoc* doc, QWidget* parent) {
     const double margin = dialog.doubleValue() / 100;
     if (std::abs(margin - doc->m_model.m_denseMargin) < 1e-9) return;
     doc->m_model.m_denseMargin = margin;
+    // The margin of a dense surface shown is kept with the project.
+    if (doc->m_model.m_showDense) doc->SetModifiedFlag();
     doc->UpdateAllViews(nullptr, kHintRebuildModel);
   });
 }

@@ -9,8 +9,7 @@
 #include "base/file_output.h"
 #include "base/progress.h"
 #include "model/model_file.h"
-#include "project/metric_scale_record.h"
-#include "stereo/focal_record.h"
+#include "project/optional_records.h"
 #include "stereo/loaded_records.h"
 
 namespace q3d {
@@ -186,9 +185,7 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
-  // Optional records, each recognised by its tag, always in this order.
-  SerializeFocalRecord(ar, m_camera1, m_camera2, m_stereoPair);
-  SerializeMetricScale(ar, m_model.m_metricScale);
+  SerializeOptionalRecords(ar, *this);
   progress->SetPos(100);
 }
 
