@@ -215,7 +215,10 @@ void CCameraView::ToggleManualMatching() {
     doc.UpdateAllViews(nullptr, kHintManualMatchingStarted);
   } else {
     // Points still waiting for their partner are dropped with the mode.
-    RemoveSelectedPoints(doc);
+    {
+      EditScope edit(doc, "Remove Unmatched Point");
+      RemoveSelectedPoints(doc);
+    }
     m_matching->SetOn(false);
     doc.UpdateAllViews(nullptr, kHintManualMatchingEnded);
     doc.UpdateAllViews(nullptr, kHintPointsChanged);
@@ -327,6 +330,7 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
   if (!HasPixels() || p.x() < 0 || p.y() < 0 || p.x() >= ImageWidth() || p.y() >= ImageHeight())
     return;
 
+  EditScope edit(doc, "Add Point");
   bool added = false;
   if (onMarker) {
     WaitCursor wait;
@@ -347,6 +351,7 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
     if (doc.m_stereoPair.m_matches.Add(std::make_unique<CMatch>(last1, last2))) {
       last1->m_selected = 0;
       last2->m_selected = 0;
+      edit.Rename("Add Match");
       doc.SetModifiedFlag();
     }
   }
@@ -362,20 +367,33 @@ void CCameraView::keyPressEvent(QKeyEvent* event) {
 bool CCameraView::EditPointsByKey(int key) {
   if (!Document()) return false;
   CProjectDoc& doc = *Document();
+  CSpPoint* point = nullptr;
   if (IsMatching()) {
     if (key != Qt::Key_Escape) return false;
-    RemoveSelectedPoints(doc);
   } else {
     if (!doc.IsRendered()) return false;
-    CSpPoint* point = ThisCamera().m_points.FindFirstSelected(1);
+    point = ThisCamera().m_points.FindFirstSelected(1);
     if (!point) return false;
-    switch (key) {
-      case Qt::Key_Left: point->m_x -= 1; break;
-      case Qt::Key_Up: point->m_y -= 1; break;
-      case Qt::Key_Right: point->m_x += 1; break;
-      case Qt::Key_Down: point->m_y += 1; break;
-      default: return false;
-    }
+    if (key != Qt::Key_Left && key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down)
+      return false;
+  }
+  EditScope edit(doc, point ? "Move Point" : "Remove Unmatched Point");
+  switch (point ? key : 0) {
+    case Qt::Key_Left:
+      point->m_x -= 1;
+      break;
+    case Qt::Key_Up:
+      point->m_y -= 1;
+      break;
+    case Qt::Key_Right:
+      point->m_x += 1;
+      break;
+    case Qt::Key_Down:
+      point->m_y += 1;
+      break;
+    default:
+      RemoveSelectedPoints(doc);
+      break;
   }
   doc.UpdateAllViews(nullptr, kHintPointsChanged);
   doc.UpdateAllViews(nullptr, kHintRebuildModel);
