@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <optional>
 
 #include "base/error_stack.h"
 #include "views/command_ids.h"
@@ -215,10 +216,7 @@ void CCameraView::ToggleManualMatching() {
     doc.UpdateAllViews(nullptr, kHintManualMatchingStarted);
   } else {
     // Points still waiting for their partner are dropped with the mode.
-    {
-      EditScope edit(doc, "Remove Unmatched Point");
-      RemoveSelectedPoints(doc);
-    }
+    RemoveSelectedPoints(doc);
     m_matching->SetOn(false);
     doc.UpdateAllViews(nullptr, kHintManualMatchingEnded);
     doc.UpdateAllViews(nullptr, kHintPointsChanged);
@@ -330,7 +328,11 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
   if (!HasPixels() || p.x() < 0 || p.y() < 0 || p.x() >= ImageWidth() || p.y() >= ImageHeight())
     return;
 
-  EditScope edit(doc, "Add Point");
+  // A point waiting for its partner is no edit yet; the click that gives it one adds the
+  // match, and undoing it leaves the point waiting again.
+  const CSpPoint* waiting = LastPoint(OtherCamera());
+  std::optional<EditScope> edit;
+  if (waiting && waiting->m_selected) edit.emplace(doc, "Add Match");
   bool added = false;
   if (onMarker) {
     WaitCursor wait;
@@ -351,7 +353,6 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
     if (doc.m_stereoPair.m_matches.Add(std::make_unique<CMatch>(last1, last2))) {
       last1->m_selected = 0;
       last2->m_selected = 0;
-      edit.Rename("Add Match");
       doc.SetModifiedFlag();
     }
   }
@@ -377,7 +378,8 @@ bool CCameraView::EditPointsByKey(int key) {
     if (key != Qt::Key_Left && key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down)
       return false;
   }
-  EditScope edit(doc, point ? "Move Point" : "Remove Unmatched Point");
+  std::optional<EditScope> edit;
+  if (point) edit.emplace(doc, "Move Point");
   switch (point ? key : 0) {
     case Qt::Key_Left:
       point->m_x -= 1;
