@@ -6,6 +6,7 @@
 #include <list>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "base/error_stack.h"
 #include "project/project_doc.h"

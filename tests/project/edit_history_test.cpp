@@ -166,8 +166,12 @@ TEST(EditHistory, UndoAllGivesTheSavedBytesAndRedoAllTheFinalOnesOver200Sequence
 
     while (doc.m_history.CanUndo()) {
       doc.m_history.Undo();
-      if (!doc.IsModified()) ASSERT_TRUE(SaveToBytes(doc) == saved) << "clear flag, other bytes";
-      if (!movedSinceSave && doc.m_history.UndoCount() == savedAt) ASSERT_FALSE(doc.IsModified());
+      if (!doc.IsModified()) {
+        ASSERT_TRUE(SaveToBytes(doc) == saved) << "clear flag, other bytes";
+      }
+      if (!movedSinceSave && doc.m_history.UndoCount() == savedAt) {
+        ASSERT_FALSE(doc.IsModified());
+      }
     }
     ASSERT_TRUE(MatchesLinked(doc));
     ASSERT_TRUE(SaveToBytes(doc) == original) << "undo all does not give the project back";
