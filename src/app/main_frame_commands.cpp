@@ -88,6 +88,9 @@ void CMainFrame::SetRefineRender(bool refine) {
 }
 
 void CMainFrame::OnRender() {
+  // The render, with the focal lengths entered and the renders made again after it, is
+  // one step of the history.
+  EditScope edit(*doc_, "Render");
   const auto renderOnce = [this] {
     const int errorsBefore = ErrorCount();
     RenderOptions options;
