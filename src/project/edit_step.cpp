@@ -40,7 +40,8 @@ bool SameRender(const RenderState& a, const RenderState& b) {
          SameFocal(a.focal[0], b.focal[0]) && SameFocal(a.focal[1], b.focal[1]) &&
          a.scale.match1 == b.scale.match1 && a.scale.match2 == b.scale.match2 &&
          a.scale.millimetres == b.scale.millimetres && a.sourceRoi == b.sourceRoi &&
-         a.polygonCount == b.polygonCount && a.showDense == b.showDense;
+         a.polygonCount == b.polygonCount && a.showDense == b.showDense &&
+         a.denseMargin == b.denseMargin;
 }
 
 RenderState CaptureRender(const CProjectDoc& doc) {
@@ -55,6 +56,7 @@ RenderState CaptureRender(const CProjectDoc& doc) {
   state.sourceRoi = doc.m_model.m_sourceRoi;
   state.polygonCount = doc.m_model.m_polygonCount;
   state.showDense = doc.m_model.m_showDense;
+  state.denseMargin = doc.m_model.m_denseMargin;
   return state;
 }
 
@@ -70,6 +72,7 @@ void SwapRender(CProjectDoc& doc, RenderState& state) {
   std::swap(doc.m_model.m_sourceRoi, state.sourceRoi);
   std::swap(doc.m_model.m_polygonCount, state.polygonCount);
   std::swap(doc.m_model.m_showDense, state.showDense);
+  std::swap(doc.m_model.m_denseMargin, state.denseMargin);
 }
 
 size_t RenderBytes(const RenderState& state) {

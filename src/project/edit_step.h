@@ -48,6 +48,7 @@ struct RenderState {
   IplROI sourceRoi;
   int32_t polygonCount = 0;
   bool showDense = false;
+  double denseMargin = 0;
 };
 
 // The document as an edit starts: what the step is worked out against when it ends.
