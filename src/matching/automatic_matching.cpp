@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "matching/corner_features.h"
 #include "matching/correlation_matching.h"
 #include "matching/disparity_check.h"
+#include "matching/dot_matching.h"
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
 #include "matching/subpixel_refinement.h"
@@ -37,7 +39,7 @@ Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, Ima
   const cv::Mat grey8 = CameraGrey(camera);
   const cv::Rect area = FeatureArea(camera);
   DotOptions dotOptions;
-  dotOptions.maxCount = params.points;
+  dotOptions.maxCount = std::numeric_limits<int>::max();
   dotOptions.gaussianSize = params.gaussianSize;
   dotOptions.gaussianDev = params.gaussianDev;
   dotOptions.centring = params.dotCentring;
@@ -46,7 +48,7 @@ Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, Ima
   if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return OutOfMemory();
   grey8.convertTo(out.grey, CV_32F);
   CornerOptions cornerOptions;
-  cornerOptions.maxCount = params.points - static_cast<int>(out.dots.size());
+  cornerOptions.maxCount = params.points;
   cornerOptions.gaussianSize = params.gaussianSize;
   cornerOptions.gaussianDev = params.gaussianDev;
   cornerOptions.relativeMinimum = params.relativeMinimum;
@@ -86,6 +88,25 @@ std::string TooFewMessage(int candidates) {
   return "Automatic matching found only " + std::to_string(candidates) +
          " candidate matches; at least 9 are needed to check them against the epipolar "
          "geometry. Try more points, a lower threshold or a larger width factor.";
+}
+
+// The correlation pairs of the dots that lie on the lines of the first geometry and agree
+// with their neighbours: the seeds the dots' own matching grows from.
+std::vector<DotPair> ConfidentDotPairs(const FeatureList& dots1, const FeatureList& dots2,
+                                       const std::vector<FeatureMatch>& dotMatches,
+                                       const EpipolarCheck& check) {
+  std::vector<PointPair> points;
+  for (const FeatureMatch& m : dotMatches) {
+    const Feature& a = dots1[static_cast<size_t>(m.index1)];
+    const Feature& b = dots2[static_cast<size_t>(m.index2)];
+    points.push_back({a.x, a.y, b.x, b.y});
+  }
+  const std::vector<char> agree = AgreeWithNeighbours(points);
+  std::vector<DotPair> seeds;
+  for (size_t k = 0; k < points.size(); ++k)
+    if (agree[k] && EpipolarDistance(check.F, points[k]) <= check.threshold)
+      seeds.push_back({dotMatches[k].index1, dotMatches[k].index2});
+  return seeds;
 }
 
 Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchParams& params,
@@ -146,31 +167,35 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
   rules.maxEpipolar = check.threshold;
   const std::vector<FeatureMatch> dotMatches =
       CrossCheckedMatches(image1.dots, dotSamples.first, image2.dots, dotSamples.second, rules);
+  // Every dot: the confident ones seed matching by the geometry and the arrangement.
+  const DotMatching dots = MatchEveryDot(
+      image1.dots, image2.dots, ConfidentDotPairs(image1.dots, image2.dots, dotMatches, check),
+      check.F, check.threshold);
   std::vector<PointPair> guided;
-  Append(guided, image1.dots, image2.dots, dotMatches);
+  for (const DotPair& pair : dots.pairs) {
+    const Feature& a = image1.dots[static_cast<size_t>(pair.index1)];
+    const Feature& b = image2.dots[static_cast<size_t>(pair.index2)];
+    guided.push_back({a.x, a.y, b.x, b.y});
+  }
+  const size_t dotCount = guided.size();
   Append(guided, image1.corners, image2.corners,
          CrossCheckedMatches(image1.corners, cornerSamples.first, image2.corners,
                              cornerSamples.second, rules));
-  for (size_t i = dotMatches.size(); i < guided.size(); ++i)
+  for (size_t i = dotCount; i < guided.size(); ++i)
     guided[i] = RefineByCorrelation(image1.grey, image2.grey, guided[i], cornerWindow, scale);
 
   // The geometry refitted on the final matches removes those far from their lines, and the
-  // neighbourhood check those at the wrong place along them.
+  // neighbourhood check those at the wrong place along them. The dots were checked already:
+  // a texture match never removes one.
   const EpipolarCheck refit = CheckEpipolar(guided);
   const EpipolarCheck& used = refit.found ? refit : check;
   std::vector<PointPair> onLines;
-  std::vector<char> isDot;
-  for (size_t i = 0; i < guided.size(); ++i) {
-    if (refit.found && !refit.inlier[i]) continue;
-    onLines.push_back(guided[i]);
-    isDot.push_back(i < dotMatches.size());
-  }
+  for (size_t i = 0; i < guided.size(); ++i)
+    if (i < dotCount || !refit.found || refit.inlier[i]) onLines.push_back(guided[i]);
   const std::vector<char> agree = AgreeWithNeighbours(onLines);
-  for (size_t i = 0; i < onLines.size(); ++i) {
-    if (!agree[i]) continue;
-    matches.push_back(onLines[i]);
-    if (isDot[i]) ++r.dotMatches;
-  }
+  for (size_t i = 0; i < onLines.size(); ++i)
+    if (i < dotCount || agree[i]) matches.push_back(onLines[i]);
+  r.dotMatches = static_cast<int>(dotCount);
   r.matches = static_cast<int>(matches.size());
   r.epipolarLimit = used.threshold;
   progress.SetPos(100);

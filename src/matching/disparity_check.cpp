@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "numeric/matrix.h"
 
@@ -34,43 +33,60 @@ double Residual(const Eigen::Matrix<double, 3, 2>& map, const PointPair& m) {
 
 }  // namespace
 
+std::optional<LocalPrediction> PredictFromNeighbours(const std::vector<PointPair>& matches,
+                                                     const std::vector<int>& chosen, double x1,
+                                                     double y1, double minTolerance) {
+  // One trimming round keeps a wrong neighbour from bending the map.
+  Eigen::Matrix<double, 3, 2> map;
+  if (chosen.size() < 3 || !FitAffine(matches, chosen, map)) return std::nullopt;
+  std::vector<double> residuals;
+  for (int j : chosen) residuals.push_back(Residual(map, matches[static_cast<size_t>(j)]));
+  std::vector<double> sorted = residuals;
+  const size_t middle = sorted.size() / 2;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(middle),
+                   sorted.end());
+  const double trim = std::max(3.0 * sorted[middle], minTolerance);
+  std::vector<int> kept;
+  for (size_t j = 0; j < chosen.size(); ++j)
+    if (residuals[j] <= trim) kept.push_back(chosen[j]);
+  if (!FitAffine(matches, kept, map)) return std::nullopt;
+
+  double sum2 = 0.0;
+  for (int j : kept) sum2 += std::pow(Residual(map, matches[static_cast<size_t>(j)]), 2);
+  const Eigen::RowVector2d predicted = Eigen::RowVector3d(x1, y1, 1.0) * map;
+  return LocalPrediction{predicted(0), predicted(1),
+                         std::sqrt(sum2 / static_cast<double>(kept.size()))};
+}
+
+std::vector<int> NearestInImage1(const std::vector<PointPair>& matches, double x1, double y1,
+                                 size_t k, int skip) {
+  std::vector<int> order;
+  for (int j = 0; j < static_cast<int>(matches.size()); ++j)
+    if (j != skip) order.push_back(j);
+  const auto distance = [&](int j) {
+    return std::hypot(matches[static_cast<size_t>(j)].x1 - x1,
+                      matches[static_cast<size_t>(j)].y1 - y1);
+  };
+  k = std::min(k, order.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(k), order.end(),
+                    [&](int a, int b) { return distance(a) < distance(b); });
+  order.resize(k);
+  return order;
+}
+
 std::vector<char> AgreeWithNeighbours(const std::vector<PointPair>& matches,
                                       const DisparityCheckOptions& options) {
   const size_t n = matches.size();
   std::vector<char> agree(n, 1);
   const size_t k = static_cast<size_t>(std::max(options.neighbours, 3));
   if (n < k + 2) return agree;
-
-  std::vector<int> order(n);
   for (size_t i = 0; i < n; ++i) {
-    std::iota(order.begin(), order.end(), 0);
-    const auto distance = [&](int j) {
-      return std::hypot(matches[static_cast<size_t>(j)].x1 - matches[i].x1,
-                        matches[static_cast<size_t>(j)].y1 - matches[i].y1);
-    };
-    std::swap(order[i], order.back());  // the match itself is not its own neighbour
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(k),
-                      order.end() - 1, [&](int a, int b) { return distance(a) < distance(b); });
-    std::vector<int> near(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(k));
-
-    // One trimming round keeps a wrong neighbour from bending the map.
-    Eigen::Matrix<double, 3, 2> map;
-    if (!FitAffine(matches, near, map)) continue;
-    std::vector<double> residuals;
-    for (int j : near) residuals.push_back(Residual(map, matches[static_cast<size_t>(j)]));
-    std::vector<double> sorted = residuals;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(k / 2), sorted.end());
-    const double trim = std::max(3.0 * sorted[k / 2], options.minTolerance);
-    std::vector<int> kept;
-    for (size_t j = 0; j < near.size(); ++j)
-      if (residuals[j] <= trim) kept.push_back(near[j]);
-    if (!FitAffine(matches, kept, map)) continue;
-
-    double sum2 = 0.0;
-    for (int j : kept) sum2 += std::pow(Residual(map, matches[static_cast<size_t>(j)]), 2);
-    const double rms = std::sqrt(sum2 / static_cast<double>(kept.size()));
-    const double tolerance = std::max(4.0 * rms, options.minTolerance);
-    agree[i] = Residual(map, matches[i]) <= tolerance ? 1 : 0;
+    const PointPair& m = matches[i];
+    const std::vector<int> near = NearestInImage1(matches, m.x1, m.y1, k, static_cast<int>(i));
+    const auto predicted = PredictFromNeighbours(matches, near, m.x1, m.y1, options.minTolerance);
+    if (!predicted) continue;
+    const double tolerance = std::max(4.0 * predicted->rms, options.minTolerance);
+    agree[i] = std::hypot(predicted->x2 - m.x2, predicted->y2 - m.y2) <= tolerance ? 1 : 0;
   }
   return agree;
 }

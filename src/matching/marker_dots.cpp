@@ -12,16 +12,26 @@ namespace q3d {
 namespace {
 
 constexpr int kMinArea = 4;
-constexpr double kMaxElongation = 2.0;
-constexpr double kMinFill = 0.5;
+// A dot on skin turned away from the camera is an ellipse: up to three times as long as
+// wide (70 degrees from facing it). Its pixels fill most of the ellipse of the same second
+// moments; a crescent, a ring or a bent streak does not.
+constexpr double kMaxElongation = 3.0;
+constexpr double kMinFill = 0.6;
+constexpr int kGrowthTries = 3;
+
+// The median filter's window is at most this wide (an odd number of pixels).
+constexpr int kMaxBackgroundWindow = 255;
 
 struct Seed {
   int x = 0;
   int y = 0;
   float value = 0.0f;
+  uint8_t growthLimit = 0;  // the region takes pixels darker than this
 };
 
-// Dark local minima (3 x 3) of the smoothed area, darkest first.
+// Dark local minima (3 x 3) of the smoothed area, darkest first, that are dark against their
+// background (the shaded and the lit side of a face differ several times in brightness). A
+// region grows over the pixels darker than half-way from its seed to the background.
 std::vector<Seed> DarkMinima(const cv::Mat& grey, const cv::Rect& area, const DotOptions& options) {
   cv::Mat area32;
   grey(area).convertTo(area32, CV_32F);
@@ -29,12 +39,23 @@ std::vector<Seed> DarkMinima(const cv::Mat& grey, const cv::Rect& area, const Do
       Smooth(area32, GaussianKernel(options.gaussianSize, options.gaussianDev));
   cv::Mat eroded;
   cv::erode(smoothed, eroded, cv::Mat());
+  // The background: the median over a window wider than any dot.
+  const int window = std::min(2 * std::max(options.maxDiameter, 1) + 1, kMaxBackgroundWindow);
+  cv::Mat background;
+  cv::medianBlur(grey(area), background, window);
   std::vector<Seed> seeds;
   for (int y = 0; y < smoothed.rows; ++y) {
     const float* s = smoothed.ptr<float>(y);
     const float* e = eroded.ptr<float>(y);
-    for (int x = 0; x < smoothed.cols; ++x)
-      if (s[x] < options.darkLimit && s[x] <= e[x]) seeds.push_back({area.x + x, area.y + y, s[x]});
+    const uint8_t* b = background.ptr<uint8_t>(y);
+    const uint8_t* g = grey.ptr<uint8_t>(area.y + y) + area.x;
+    for (int x = 0; x < smoothed.cols; ++x) {
+      // The darkness is judged on the pixel itself: smoothing would wash out a dot seen
+      // edge-on, two pixels wide.
+      if (s[x] <= e[x] && g[x] <= options.maxDarkShare * b[x] && g[x] <= b[x] - options.minContrast)
+        seeds.push_back(
+            {area.x + x, area.y + y, s[x], static_cast<uint8_t>(std::lround(0.5 * (s[x] + b[x])))});
+    }
   }
   std::sort(seeds.begin(), seeds.end(),
             [](const Seed& a, const Seed& b) { return a.value < b.value; });
@@ -43,12 +64,15 @@ std::vector<Seed> DarkMinima(const cv::Mat& grey, const cv::Rect& area, const Do
 
 struct RegionShape {
   int area = 0;
-  cv::Rect box;  // window coordinates
+  cv::Rect box;           // window coordinates
+  double longAxis = 0.0;  // of the ellipse with the region's second moments
+  double shortAxis = 0.0;
 };
 
 RegionShape ShapeOf(const CMarkerDetector& detector, int width, int height) {
   RegionShape shape;
   int left = width, top = height, right = -1, bottom = -1;
+  double sx = 0.0, sy = 0.0, sxx = 0.0, syy = 0.0, sxy = 0.0;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
       if (detector.IsMarked(x, y)) {
@@ -57,8 +81,24 @@ RegionShape ShapeOf(const CMarkerDetector& detector, int width, int height) {
         right = std::max(right, x);
         top = std::min(top, y);
         bottom = std::max(bottom, y);
+        sx += x;
+        sy += y;
+        sxx += double(x) * x;
+        syy += double(y) * y;
+        sxy += double(x) * y;
       }
-  if (shape.area > 0) shape.box = cv::Rect(left, top, right - left + 1, bottom - top + 1);
+  if (shape.area == 0) return shape;
+  shape.box = cv::Rect(left, top, right - left + 1, bottom - top + 1);
+  // Each pixel is a unit square: its own spread (1/12) adds to the centres' variance.
+  const double n = shape.area;
+  const double vx = sxx / n - (sx / n) * (sx / n) + 1.0 / 12.0;
+  const double vy = syy / n - (sy / n) * (sy / n) + 1.0 / 12.0;
+  const double cxy = sxy / n - (sx / n) * (sy / n);
+  const double mean = 0.5 * (vx + vy);
+  const double spread = std::sqrt(0.25 * (vx - vy) * (vx - vy) + cxy * cxy);
+  // A solid ellipse with semi-axes a and b has variances a²/4 and b²/4 along them.
+  shape.longAxis = 2.0 * std::sqrt(mean + spread);
+  shape.shortAxis = 2.0 * std::sqrt(std::max(mean - spread, 0.0));
   return shape;
 }
 
@@ -66,9 +106,8 @@ bool IsCompact(const RegionShape& shape, int width, int height, int maxDiameter)
   const cv::Rect& b = shape.box;
   if (shape.area < kMinArea || b.width > maxDiameter || b.height > maxDiameter) return false;
   if (b.x == 0 || b.y == 0 || b.x + b.width == width || b.y + b.height == height) return false;
-  const double longSide = std::max(b.width, b.height);
-  const double shortSide = std::min(b.width, b.height);
-  return longSide <= kMaxElongation * shortSide && shape.area >= kMinFill * b.area();
+  return shape.longAxis <= kMaxElongation * shape.shortAxis &&
+         shape.area >= kMinFill * CV_PI * shape.longAxis * shape.shortAxis;
 }
 
 // Mean grey of the unmarked pixels in a frame around the region's box.
@@ -106,24 +145,32 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
     if (visited.at<uint8_t>(seed.y, seed.x)) continue;
     // The first window is centred on the seed, which may lie near the dot's edge; a region
     // reaching that window's edge is grown again in a window centred on it.
-    cv::Point centre(seed.x, seed.y);
+    // Next to darker skin (an eyebrow, a shadow) the region runs out over it: it is grown
+    // again with the limit half-way nearer the seed's grey.
     cv::Rect cut;
     RegionShape shape;
     bool compact = false;
-    for (int attempt = 0; attempt < 2 && !compact; ++attempt) {
-      detector.Release();
-      cut = cv::Rect(centre.x - half, centre.y - half, 2 * half + 1, 2 * half + 1) & image;
-      if (!cut.contains(cv::Point(seed.x, seed.y))) break;
-      if (!CreateGrayImage(window, cut.width, cut.height)) return 0;
-      cv::Mat windowMat = window.Mat();
-      grey(cut).copyTo(windowMat);
-      if (!detector.Setup(cut.width, cut.height, options.darkLimit, options.meanMargin)) return 0;
-      if (!detector.GrowRegion(window, seed.x - cut.x, seed.y - cut.y)) return 0;
-      if (detector.IsEmpty()) break;
-      shape = ShapeOf(detector, cut.width, cut.height);
-      compact = IsCompact(shape, cut.width, cut.height, options.maxDiameter);
-      centre = cv::Point(cut.x + shape.box.x + shape.box.width / 2,
-                         cut.y + shape.box.y + shape.box.height / 2);
+    for (int limit = seed.growthLimit, tries = 0; tries < kGrowthTries && !compact;
+         ++tries, limit = (limit + static_cast<int>(seed.value) + 1) / 2) {
+      // The first window is centred on the seed, which may lie near the dot's edge; a
+      // region reaching that window's edge is grown again in a window centred on it.
+      cv::Point centre(seed.x, seed.y);
+      for (int attempt = 0; attempt < 2 && !compact; ++attempt) {
+        detector.Release();
+        cut = cv::Rect(centre.x - half, centre.y - half, 2 * half + 1, 2 * half + 1) & image;
+        if (!cut.contains(cv::Point(seed.x, seed.y))) break;
+        if (!CreateGrayImage(window, cut.width, cut.height)) return 0;
+        cv::Mat windowMat = window.Mat();
+        grey(cut).copyTo(windowMat);
+        if (!detector.Setup(cut.width, cut.height, static_cast<uint8_t>(limit), options.meanMargin))
+          return 0;
+        if (!detector.GrowRegion(window, seed.x - cut.x, seed.y - cut.y)) return 0;
+        if (detector.IsEmpty()) break;
+        shape = ShapeOf(detector, cut.width, cut.height);
+        compact = IsCompact(shape, cut.width, cut.height, options.maxDiameter);
+        centre = cv::Point(cut.x + shape.box.x + shape.box.width / 2,
+                           cut.y + shape.box.y + shape.box.height / 2);
+      }
     }
     if (shape.area == 0) continue;
     for (int y = 0; y < cut.height; ++y)

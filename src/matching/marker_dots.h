@@ -14,8 +14,10 @@ struct DotOptions {
   int maxCount = 100;
   int gaussianSize = 3;  // smoothing before the search for dark local minima
   double gaussianDev = 0.7;
-  uint8_t darkLimit = 100;  // the marker detector's limits of hand placement
-  uint8_t meanMargin = 30;
+  // A dot's darkest pixel (smoothed) is at most this share of its background's grey (the
+  // median over twice the largest dot's width).
+  double maxDarkShare = 0.55;
+  uint8_t meanMargin = 30;    // the marker detector's limit of hand placement
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
   // The centres are found as a hand-placed point's are.
@@ -23,8 +25,8 @@ struct DotOptions {
 };
 
 // Dots whose centre lies inside area of the 8-bit grey image, darkest contrast first. A
-// region counts as a dot when it is compact (bounding box at most twice as long as wide,
-// filling at least half of it) and no wider than maxDiameter (hair, shadows and the image
+// region counts as a dot when it is a compact ellipse (at most three times as long as wide:
+// dots on skin seen at a slant) no wider than maxDiameter (hair, shadows and the image
 // border give large regions), and is darker than its surroundings by minContrast.
 // Returns 1, or 0 after pushing an error record (memory short).
 int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions& options,
