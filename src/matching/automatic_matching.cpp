@@ -28,6 +28,11 @@ constexpr double kDotSamplesPerRadius = 5.0;
 // Make-up dots are a few millimetres wide: about 1 % of a photograph of a face; regions
 // wider than 3 % of the image are other dark things.
 constexpr double kMaxDotShareOfImage = 0.03;
+// Skin-texture matches are less precise than dot centres (a tenth of a pixel) and now and
+// then off by a pixel or two: with enough dot matches to fit the cameras they are left
+// out; with fewer they fill in away from the dots.
+constexpr size_t kDotMatchesForCameras = 30;
+constexpr double kTextureClearanceRadii = 4.0;
 
 struct ImageFeatures {
   cv::Mat grey;  // CV_32F
@@ -178,11 +183,19 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
     guided.push_back({a.x, a.y, b.x, b.y});
   }
   const size_t dotCount = guided.size();
-  Append(guided, image1.corners, image2.corners,
-         CrossCheckedMatches(image1.corners, cornerSamples.first, image2.corners,
-                             cornerSamples.second, rules));
-  for (size_t i = dotCount; i < guided.size(); ++i)
-    guided[i] = RefineByCorrelation(image1.grey, image2.grey, guided[i], cornerWindow, scale);
+  if (dotCount < kDotMatchesForCameras) {
+    std::vector<PointPair> texture;
+    Append(texture, image1.corners, image2.corners,
+           CrossCheckedMatches(image1.corners, cornerSamples.first, image2.corners,
+                               cornerSamples.second, rules));
+    const double clearance = kTextureClearanceRadii * dotRadius;
+    for (const PointPair& match : texture)
+      if (std::none_of(guided.begin(), guided.begin() + static_cast<std::ptrdiff_t>(dotCount),
+                       [&](const PointPair& dot) {
+                         return std::hypot(dot.x1 - match.x1, dot.y1 - match.y1) < clearance;
+                       }))
+        guided.push_back(RefineByCorrelation(image1.grey, image2.grey, match, cornerWindow, scale));
+  }
 
   // The geometry refitted on the final matches removes those far from their lines, and the
   // neighbourhood check those at the wrong place along them. The dots were checked already:

@@ -15,13 +15,13 @@ namespace q3d {
 class Progress;
 
 struct AutoMatchReport {
-  int dots1 = 0;        // features found in each image
+  int dots1 = 0;  // features found in each image
   int dots2 = 0;
   int corners1 = 0;
   int corners2 = 0;
-  int candidates = 0;   // cross-checked pairs before the epipolar check
-  int matches = 0;      // matches delivered
-  int dotMatches = 0;   // of which dot to dot
+  int candidates = 0;          // cross-checked pairs before the epipolar check
+  int matches = 0;             // matches delivered
+  int dotMatches = 0;          // of which dot to dot
   double epipolarLimit = 0.0;  // pixels
 };
 

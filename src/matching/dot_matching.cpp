@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "matching/disparity_check.h"
@@ -16,9 +19,9 @@ constexpr size_t kNeighbours = 6;
 // A partner must lie this close to its prediction, in shares of the typical spacing of the
 // dots in image 2: the close ones are paired first, so that their neighbours' predictions
 // rest on more matches.
-constexpr std::array<double, 3> kGates = {0.15, 0.3, 0.5};
+constexpr std::array<double, 4> kGates = {0.15, 0.3, 0.5, 0.8};
 // The nearest dot on the line must be nearer than this share of the next one's distance.
-constexpr double kAmbiguityRatio = 0.5;
+constexpr double kAmbiguityRatio = 0.65;
 constexpr double kMapTolerance = 1.0;  // pixels; the trimming limit of the local map
 constexpr size_t kMinForGeometry = 9;
 
@@ -36,6 +39,11 @@ double TypicalSpacing(const FeatureList& dots) {
   std::nth_element(nearest.begin(), middle, nearest.end());
   return *middle;
 }
+
+struct Geometry {
+  Matrix3 F;
+  double limit = 0.0;  // pixels from the epipolar line
+};
 
 class Growth {
  public:
@@ -65,11 +73,11 @@ class Growth {
 
   // Pairs unmatched dots of image 1 with the unmatched dot nearest the prediction of their
   // neighbours on their epipolar line, within gate pixels of it, until none is left.
-  void Grow(const Matrix3& F, double epipolarLimit, double gate) {
+  void Grow(const Geometry& geometry, double gate) {
     for (;;) {
       std::vector<Proposal> proposals;
       for (size_t i = 0; i < dots1_.size(); ++i)
-        if (partner1_[i] < 0) Propose(static_cast<int>(i), F, epipolarLimit, gate, proposals);
+        if (partner1_[i] < 0) Propose(static_cast<int>(i), geometry, gate, proposals);
       std::sort(proposals.begin(), proposals.end(),
                 [](const Proposal& a, const Proposal& b) { return a.distance < b.distance; });
       const size_t before = pairs_.size();
@@ -80,6 +88,36 @@ class Growth {
 
   const std::vector<DotPair>& Pairs() const { return pairs_; }
   const std::vector<PointPair>& Points() const { return points_; }
+
+  // The dot of image 2 on dot i's epipolar line nearest where the affine map of i's
+  // matched neighbours (other than pair skip) puts it: none when the neighbours give no
+  // map, it lies farther than gate from there, or the next dot on the line is not much
+  // farther (either could be the partner).
+  int Nearest(int i, const Geometry& geometry, double gate, int skip, double* distance) const {
+    const Feature& dot = dots1_[static_cast<size_t>(i)];
+    const std::vector<int> near = NearestInImage1(points_, dot.x, dot.y, kNeighbours, skip);
+    const auto predicted = PredictFromNeighbours(points_, near, dot.x, dot.y, kMapTolerance);
+    if (!predicted) return -1;
+    int best = -1;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    double secondDistance = bestDistance;
+    for (size_t j = 0; j < dots2_.size(); ++j) {
+      const Feature& other = dots2_[j];
+      if (EpipolarDistance(geometry.F, {dot.x, dot.y, other.x, other.y}) > geometry.limit) continue;
+      const double d = std::hypot(other.x - predicted->x2, other.y - predicted->y2);
+      if (d < bestDistance) {
+        secondDistance = bestDistance;
+        bestDistance = d;
+        best = static_cast<int>(j);
+      } else if (d < secondDistance) {
+        secondDistance = d;
+      }
+    }
+    if (best < 0 || bestDistance > gate || bestDistance > kAmbiguityRatio * secondDistance)
+      return -1;
+    *distance = bestDistance;
+    return best;
+  }
 
  private:
   struct Proposal {
@@ -94,33 +132,13 @@ class Growth {
     return {a.x, a.y, b.x, b.y};
   }
 
-  void Propose(int i, const Matrix3& F, double epipolarLimit, double gate,
+  void Propose(int i, const Geometry& geometry, double gate,
                std::vector<Proposal>& proposals) const {
-    const Feature& dot = dots1_[static_cast<size_t>(i)];
-    const std::vector<int> near = NearestInImage1(points_, dot.x, dot.y, kNeighbours);
-    const auto predicted = PredictFromNeighbours(points_, near, dot.x, dot.y, kMapTolerance);
-    if (!predicted) return;
-    int best = -1;
-    double bestDistance = std::numeric_limits<double>::infinity();
-    double secondDistance = bestDistance;
-    for (size_t j = 0; j < dots2_.size(); ++j) {
-      const Feature& other = dots2_[j];
-      if (EpipolarDistance(F, {dot.x, dot.y, other.x, other.y}) > epipolarLimit) continue;
-      const double d = std::hypot(other.x - predicted->x2, other.y - predicted->y2);
-      if (d < bestDistance) {
-        secondDistance = bestDistance;
-        bestDistance = d;
-        best = static_cast<int>(j);
-      } else if (d < secondDistance) {
-        secondDistance = d;
-      }
-    }
+    double distance = 0.0;
+    const int j = Nearest(i, geometry, gate, -1, &distance);
     // The nearest dot on the line may already be another's partner: this dot's own is then
     // hidden or not found, and the next one along the line is no safer.
-    if (best < 0 || partner2_[static_cast<size_t>(best)] >= 0 || bestDistance > gate ||
-        bestDistance > kAmbiguityRatio * secondDistance)
-      return;
-    proposals.push_back({i, best, bestDistance});
+    if (j >= 0 && partner2_[static_cast<size_t>(j)] < 0) proposals.push_back({i, j, distance});
   }
 
   const FeatureList& dots1_;
@@ -130,21 +148,26 @@ class Growth {
   std::vector<PointPair> points_;  // the pairs' positions, in the same order
 };
 
-// Refits the geometry to the pairs and keeps those on their lines that agree with their
-// neighbours; the geometry stays as it was when the pairs give none.
-void Prune(Growth& growth, Matrix3& F, double& epipolarLimit) {
+// Refits the geometry to the pairs, and keeps those on their lines whose partner is still
+// the one its neighbours point to when it is left out of the map (the arrangement of
+// neighbouring dots is kept); the geometry stays as it was when the pairs give none.
+void Prune(Growth& growth, Geometry& geometry, double gate) {
   const std::vector<PointPair>& points = growth.Points();
   std::vector<char> keep(points.size(), 1);
   if (points.size() >= kMinForGeometry) {
     const EpipolarCheck check = CheckEpipolar(points);
     if (check.found) {
-      F = check.F;
-      epipolarLimit = check.threshold;
+      geometry = {check.F, check.threshold};
       keep = check.inlier;
     }
   }
-  const std::vector<char> agree = AgreeWithNeighbours(points);
-  for (size_t k = 0; k < keep.size(); ++k) keep[k] = keep[k] && agree[k];
+  const std::vector<DotPair>& pairs = growth.Pairs();
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    double distance = 0.0;
+    if (keep[k] && growth.Nearest(pairs[k].index1, geometry, gate, static_cast<int>(k),
+                                  &distance) != pairs[k].index2)
+      keep[k] = 0;
+  }
   growth.Keep(keep);
 }
 
@@ -155,16 +178,17 @@ DotMatching MatchEveryDot(const FeatureList& dots1, const FeatureList& dots2,
                           double epipolarLimit) {
   Growth growth(dots1, dots2);
   for (const DotPair& seed : seeds) growth.Add(seed);
-  DotMatching result;
-  result.F = F;
-  result.epipolarLimit = epipolarLimit;
+  Geometry geometry{F, epipolarLimit};
   const double spacing = TypicalSpacing(dots2);
   // The second pass grows again along the lines of the geometry the first one refined.
   for (int pass = 0; pass < 2; ++pass) {
-    for (const double share : kGates) growth.Grow(result.F, result.epipolarLimit, share * spacing);
-    Prune(growth, result.F, result.epipolarLimit);
+    for (const double share : kGates) growth.Grow(geometry, share * spacing);
+    Prune(growth, geometry, kGates.back() * spacing);
   }
+  DotMatching result;
   result.pairs = growth.Pairs();
+  result.F = geometry.F;
+  result.epipolarLimit = geometry.limit;
   return result;
 }
 

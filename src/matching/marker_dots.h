@@ -17,7 +17,7 @@ struct DotOptions {
   // A dot's darkest pixel (smoothed) is at most this share of its background's grey (the
   // median over twice the largest dot's width).
   double maxDarkShare = 0.55;
-  uint8_t meanMargin = 30;    // the marker detector's limit of hand placement
+  uint8_t meanMargin = 255;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
   // The centres are found as a hand-placed point's are.
