@@ -14,6 +14,7 @@
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
 #include "matching/subpixel_refinement.h"
+#include "matching/working_scale.h"
 
 namespace q3d {
 namespace {
@@ -40,17 +41,21 @@ struct ImageFeatures {
   FeatureList corners;
 };
 
-Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, ImageFeatures& out) {
-  const cv::Mat grey8 = CameraGrey(camera);
-  const cv::Rect area = FeatureArea(camera);
+// The features of the camera's image, in working pixels.
+Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params,
+                       const WorkingScale& scale, ImageFeatures& out) {
+  const cv::Mat fullGrey = CameraGrey(camera);
+  const cv::Mat grey8 = ReduceGrey(fullGrey, scale);
+  const cv::Rect area = ReduceArea(FeatureArea(camera), scale);
   DotOptions dotOptions;
   dotOptions.maxCount = std::numeric_limits<int>::max();
   dotOptions.gaussianSize = params.gaussianSize;
   dotOptions.gaussianDev = params.gaussianDev;
   dotOptions.centring = params.dotCentring;
-  dotOptions.maxDiameter = std::max(
-      20, static_cast<int>(kMaxDotShareOfImage * std::max(camera.Width(), camera.Height())));
+  dotOptions.maxDiameter =
+      std::max(20, static_cast<int>(kMaxDotShareOfImage * std::max(grey8.cols, grey8.rows)));
   if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return OutOfMemory();
+  if (!RecentreDotsAtFullSize(fullGrey, scale, dotOptions, out.dots)) return OutOfMemory();
   grey8.convertTo(out.grey, CV_32F);
   CornerOptions cornerOptions;
   cornerOptions.maxCount = params.points;
@@ -118,10 +123,12 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
              std::vector<PointPair>& matches, AutoMatchReport& r, Progress& progress) {
   progress.SetStep("Finding feature points...");
   progress.SetPos(0);
+  const WorkingScale working = ChooseWorkingScale(cv::Size(camera1.Width(), camera1.Height()),
+                                                  cv::Size(camera2.Width(), camera2.Height()));
   ImageFeatures image1, image2;
-  if (Status found = ExtractFeatures(camera1, params, image1); !found) return found;
+  if (Status found = ExtractFeatures(camera1, params, working, image1); !found) return found;
   progress.SetPos(25);
-  if (Status found = ExtractFeatures(camera2, params, image2); !found) return found;
+  if (Status found = ExtractFeatures(camera2, params, working, image2); !found) return found;
   r.dots1 = static_cast<int>(image1.dots.size());
   r.dots2 = static_cast<int>(image2.dots.size());
   r.corners1 = static_cast<int>(image1.corners.size());
@@ -150,8 +157,8 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
   const WindowPair dotSamples = Sample(image1, image1.dots, image2, image2.dots, dotWindow, scale);
 
   SearchRules rules;
-  rules.maxDx = params.widthFactor * 0.1 * camera1.Width();
-  rules.maxDy = params.widthFactor * 0.1 * camera1.Height();
+  rules.maxDx = params.widthFactor * 0.1 * image1.grey.cols;
+  rules.maxDy = params.widthFactor * 0.1 * image1.grey.rows;
   rules.threshold = params.threshold;
   std::vector<PointPair> candidates;
   Append(candidates, image1.dots, image2.dots,
@@ -208,9 +215,11 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
   const std::vector<char> agree = AgreeWithNeighbours(onLines);
   for (size_t i = 0; i < onLines.size(); ++i)
     if (i < dotCount || agree[i]) matches.push_back(onLines[i]);
+  for (PointPair& m : matches)
+    m = {working.ToFull(m.x1), working.ToFull(m.y1), working.ToFull(m.x2), working.ToFull(m.y2)};
   r.dotMatches = static_cast<int>(dotCount);
   r.matches = static_cast<int>(matches.size());
-  r.epipolarLimit = used.threshold;
+  r.epipolarLimit = used.threshold * working.factor;
   progress.SetPos(100);
   if (matches.empty())
     return Status::Fail(

@@ -136,13 +136,17 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
   const cv::Rect searched = area & image;
   if (options.maxCount <= 0 || searched.area() <= 0) return 1;
 
-  cv::Mat visited = cv::Mat::zeros(grey.size(), CV_8U);
   Image window;
   CMarkerDetector detector;
   // The window has room for the largest dot wherever the seed lies in it.
   const int half = std::max(options.maxDiameter, 2);
+  // Regions reach at most two windows' halves past the searched area.
+  const cv::Rect reach = cv::Rect(searched.x - 2 * half, searched.y - 2 * half,
+                                  searched.width + 4 * half, searched.height + 4 * half) &
+                         image;
+  cv::Mat visited = cv::Mat::zeros(reach.size(), CV_8U);
   for (const Seed& seed : DarkMinima(grey, searched, options)) {
-    if (visited.at<uint8_t>(seed.y, seed.x)) continue;
+    if (visited.at<uint8_t>(seed.y - reach.y, seed.x - reach.x)) continue;
     // The first window is centred on the seed, which may lie near the dot's edge; a region
     // reaching that window's edge is grown again in a window centred on it.
     // Next to darker skin (an eyebrow, a shadow) the region runs out over it: it is grown
@@ -175,7 +179,8 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
     if (shape.area == 0) continue;
     for (int y = 0; y < cut.height; ++y)
       for (int x = 0; x < cut.width; ++x)
-        if (detector.IsMarked(x, y)) visited.at<uint8_t>(cut.y + y, cut.x + x) = 1;
+        if (detector.IsMarked(x, y))
+          visited.at<uint8_t>(cut.y + y - reach.y, cut.x + x - reach.x) = 1;
     if (compact) {
       if (!detector.FitCentre()) return 0;
       const double radius = std::sqrt(shape.area / CV_PI);

@@ -10,8 +10,12 @@ namespace q3d {
 namespace {
 
 constexpr int kMaxIterations = 30;
-constexpr double kSettledShift = 1e-3;   // pixels
-constexpr double kAcceptedShift = 1e-2;  // last step of an iteration that ran out
+constexpr double kSettledShift = 1e-3;  // pixels
+// Last step of an iteration that ran out, in pixels and in shares of the dot's radius: on
+// a large dot (a dot of a 24-megapixel photograph is 20 pixels wide and more) the pixel
+// grid under the soft aperture's edge keeps the estimate swaying by a few hundredths.
+constexpr double kAcceptedShift = 1e-2;
+constexpr double kAcceptedShiftPerRadius = 2e-3;
 // The weighting level lies this share of the contrast below the surroundings: near the
 // surroundings the skin's texture enters the weights, deep down the rim's partly covered
 // pixels drop out; in between the error on textured skin is least.
@@ -21,7 +25,10 @@ constexpr double kMinContrast = 10.0;
 // The aperture reaches past the region (the pixels the detector accepted, the dot's dark
 // core) by a margin for the blurred rim. The surroundings are a plane fitted to a ring
 // just outside it: a ring near the dot follows the skin's texture and shading best.
+// On a large dot (a photograph of many megapixels) the margin grows with the radius: such a
+// dot seen at a slant is an ellipse whose ends reach past the disc of the same area.
 constexpr double kApertureMargin = 1.5;
+constexpr double kApertureMarginPerRadius = 0.35;
 constexpr double kRingGap = 0.5;
 constexpr double kRingWidth = 2.0;
 constexpr size_t kMinRingPixels = 8;
@@ -145,7 +152,8 @@ std::optional<cv::Point2d> PreciseDotCentre(const cv::Mat& window,
     return std::nullopt;
   const Region region = RegionOf(detector, window.cols, window.rows);
   if (region.area == 0) return std::nullopt;
-  const double aperture = region.radius + kApertureMargin;
+  const double aperture =
+      region.radius + std::max(kApertureMargin, kApertureMarginPerRadius * region.radius);
   const double dotGrey = detector.RegionMean();
 
   // The ring moves with the estimate: centred on the dot, the blurred rim's share in it is
@@ -163,7 +171,8 @@ std::optional<cv::Point2d> PreciseDotCentre(const cv::Mat& window,
     centre = *next;
     if (shift < kSettledShift) break;
   }
-  if (shift >= kAcceptedShift) return std::nullopt;
+  if (shift >= std::max(kAcceptedShift, kAcceptedShiftPerRadius * region.radius))
+    return std::nullopt;
   if (cv::norm(centre - start) > std::max(1.0, region.radius)) return std::nullopt;
   return centre;
 }
