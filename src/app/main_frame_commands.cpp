@@ -16,6 +16,7 @@
 #include "base/error_stack.h"
 #include "project/commands_auto_match.h"
 #include "project/render_summary.h"
+#include "views/background_work.h"
 #include "views/dot_centring_setting.h"
 #include "views/status_message.h"
 #include "views/wait_cursor.h"
@@ -26,9 +27,10 @@ void CMainFrame::OnSetImages() {
   SetImagesDialog dialog(this);
   if (dialog.exec() != QDialog::Accepted) return;
   if (doc_->HasAnyImage()) {
-    const auto answer = QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
-                                             QStringLiteral("The project will be destroyed. Are you sure?"),
-                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer =
+        QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
+                             QStringLiteral("The project will be destroyed. Are you sure?"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
   const int errorsBefore = ErrorCount();
@@ -64,12 +66,19 @@ void CMainFrame::OnAutomaticMatching() {
     if (answer != QMessageBox::Yes) return;
   }
   const int errorsBefore = ErrorCount();
-  int result = 0;
-  {
-    WaitCursor wait;
-    result = RunAutomaticMatching(*doc_, autoMatchParams_) ? 1 : 0;
+  // The search runs off the GUI thread with a progress window and Cancel; the project
+  // changes only afterwards, here.
+  std::vector<PointPair> found;
+  const CProjectDoc& doc = *doc_;
+  const AutoMatchParams params = autoMatchParams_;
+  const Status matched = RunInBackground("Automatic matching...", [&](Progress& progress) {
+    return FindProjectMatches(doc, params, found, &progress);
+  });
+  if (IsCancelled(matched)) {
+    ShowStatusMessage(this, QStringLiteral("Automatic matching was cancelled."));
+    return;
   }
-  if (result != 1) {
+  if (!matched || !ApplyAutomaticMatches(*doc_, found)) {
     ShowFailure(errorsBefore);
     return;
   }
@@ -122,12 +131,13 @@ void CMainFrame::ShowRenderFailure(int errorsBefore) {
   const ErrorRecord record = PopError(true);
   while (ErrorCount() > errorsBefore) PopError(true);
   // The reason, then what the user can do about it, with the page that explains it.
-  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                  QString::fromUtf8(record.Message().c_str()) +
-                      QStringLiteral("\n\nCheck that there are enough matches, spread over the whole face, "
-                                     "or take the photographs from other positions. Help explains what "
-                                     "makes a render fail."),
-                  QMessageBox::Ok, this);
+  QMessageBox box(
+      QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+      QString::fromUtf8(record.Message().c_str()) +
+          QStringLiteral("\n\nCheck that there are enough matches, spread over the whole face, "
+                         "or take the photographs from other positions. Help explains what "
+                         "makes a render fail."),
+      QMessageBox::Ok, this);
   QPushButton* help = box.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
@@ -161,10 +171,10 @@ void CMainFrame::UpdateTitle() {
 
 bool CMainFrame::SaveModified() {
   if (!doc_->IsModified()) return true;
-  const auto answer = QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
-                                           QStringLiteral("Save changes to %1?").arg(DocumentTitle()),
-                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                           QMessageBox::Yes);
+  const auto answer = QMessageBox::warning(
+      this, QString::fromLatin1(kAppTitle),
+      QStringLiteral("Save changes to %1?").arg(DocumentTitle()),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   return SaveDocument();

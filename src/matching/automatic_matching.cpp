@@ -128,7 +128,9 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
   ImageFeatures image1, image2;
   if (Status found = ExtractFeatures(camera1, params, working, image1); !found) return found;
   progress.SetPos(25);
+  if (ShouldCancel(&progress)) return Cancelled();
   if (Status found = ExtractFeatures(camera2, params, working, image2); !found) return found;
+  if (ShouldCancel(&progress)) return Cancelled();
   r.dots1 = static_cast<int>(image1.dots.size());
   r.dots2 = static_cast<int>(image2.dots.size());
   r.corners1 = static_cast<int>(image1.corners.size());
@@ -168,6 +170,7 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
                              cornerSamples.second, rules));
   r.candidates = static_cast<int>(candidates.size());
 
+  if (ShouldCancel(&progress)) return Cancelled();
   progress.SetStep("Checking the epipolar geometry...");
   progress.SetPos(75);
   const EpipolarCheck check = CheckEpipolar(candidates);
@@ -252,16 +255,7 @@ Status FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
   return matched;
 }
 
-Status AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress* progress,
-                         AutoMatchReport* report) {
-  if (!pair.m_camera1 || !pair.m_camera2)
-    return Status::Fail("Automatic matching needs both images.");
-  std::vector<PointPair> found;
-  if (Status matched =
-          FindAutomaticMatches(*pair.m_camera1, *pair.m_camera2, params, found, report, progress);
-      !matched)
-    return matched;
-
+Status ReplaceWithMatches(CStereoPair& pair, const std::vector<PointPair>& found) {
   CSpPointSet& points1 = pair.m_camera1->m_points;
   CSpPointSet& points2 = pair.m_camera2->m_points;
   pair.ResetAll();
@@ -284,6 +278,18 @@ Status AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progr
     }
   }
   return Status::Ok();
+}
+
+Status AutomaticMatching(CStereoPair& pair, const AutoMatchParams& params, Progress* progress,
+                         AutoMatchReport* report) {
+  if (!pair.m_camera1 || !pair.m_camera2)
+    return Status::Fail("Automatic matching needs both images.");
+  std::vector<PointPair> found;
+  if (Status matched =
+          FindAutomaticMatches(*pair.m_camera1, *pair.m_camera2, params, found, report, progress);
+      !matched)
+    return matched;
+  return ReplaceWithMatches(pair, found);
 }
 
 }  // namespace q3d

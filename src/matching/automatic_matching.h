@@ -27,10 +27,14 @@ struct AutoMatchReport {
 
 // The matches between the two cameras' images, in 0-based pixels, dots first. Fails when an
 // image is missing, memory is short, too few candidates survive to check them against the
-// epipolar geometry, or none is left.
+// epipolar geometry, or none is left; Cancelled() when the progress asks to stop. Reads
+// the cameras only.
 Status FindAutomaticMatches(const CCamera& camera1, const CCamera& camera2,
                             const AutoMatchParams& params, std::vector<PointPair>& matches,
                             AutoMatchReport* report = nullptr, Progress* progress = nullptr);
+
+// Replaces the pair's work with the found matches, as AutomaticMatching does with its own.
+Status ReplaceWithMatches(CStereoPair& pair, const std::vector<PointPair>& found);
 
 // Runs the procedure on the pair's cameras and replaces the pair's work with the result:
 // both point sets then hold only the matched points (numbered from 0), the match set the

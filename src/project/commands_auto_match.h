@@ -1,6 +1,9 @@
 #pragma once
 // The Automatic Matching command on the project.
+#include <vector>
+
 #include "matching/auto_match_params.h"
+#include "matching/epipolar_check.h"
 #include "project/project_doc.h"
 
 namespace q3d {
@@ -16,5 +19,12 @@ bool AutoMatchingReplacesWork(const CProjectDoc& doc);
 // as an error record and leaves the project untouched.
 Status RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params,
                             Progress* progress = nullptr);
+
+// The two halves of RunAutomaticMatching, for a front end that finds the matches off its
+// own thread: the first only reads the cameras' images, the second stores its result.
+// Both push a failure as an error record; a cancelled search pushes nothing.
+Status FindProjectMatches(const CProjectDoc& doc, const AutoMatchParams& params,
+                          std::vector<PointPair>& found, Progress* progress);
+Status ApplyAutomaticMatches(CProjectDoc& doc, const std::vector<PointPair>& found);
 
 }  // namespace q3d

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "app/progress_window.h"
 #include "gui_helpers.h"
 #include "views/command_ids.h"
 
@@ -142,6 +143,48 @@ TEST(AutoMatchCommand, OkAsksBeforeReplacingHandPlacedMatches) {
   EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 4);
   EXPECT_EQ(app->Frame()->LastAutoMatchParams().widthFactor, 2) << "the accepted record is kept";
   doc.SetModifiedFlag(false);
+}
+
+// A progress window that presses its own Cancel once the search has found the features of
+// the first photograph.
+class CancellingProgressWindow : public ProgressWindow {
+ public:
+  static inline bool clicked = false;
+  static std::unique_ptr<Progress> Make() { return std::make_unique<CancellingProgressWindow>(); }
+
+ protected:
+  void OnPosChanged(bool labelChanged) override {
+    ProgressWindow::OnPosChanged(labelChanged);
+    if (clicked || Pos() < 25 || !CancelButton() || !CancelButton()->isVisible()) return;
+    CancelButton()->click();
+    clicked = true;
+  }
+};
+
+// The search shows its progress with Cancel; cancelled, it leaves the project as it was and
+// says so in the status bar, without a message box.
+TEST(AutoMatchCommand, CancelInTheProgressWindowLeavesTheProjectUntouched) {
+  auto app = StartApp();
+  ASSERT_NE(app, nullptr);
+  CProjectDoc& doc = app->Document();
+  LoadMatchedFace(doc, 30);
+  doc.SetModifiedFlag(false);
+  ModalAnswers answers;
+  answers.Then<AutoMatchDialog>([](AutoMatchDialog* dialog) {
+    dialog->accept();
+    return true;
+  });
+  answers.Then(answers.Press(QMessageBox::Yes));  // the points are replaced
+  SetProgressFactory(&CancellingProgressWindow::Make);
+  app->Frame()->Dispatch(cmd::kAutomaticMatching);
+  QCoreApplication::processEvents();
+  ProgressWindow::Install();
+  ASSERT_TRUE(CancellingProgressWindow::clicked);
+  EXPECT_EQ(answers.messages.size(), 1) << answers.messages.join(" ").toStdString();
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 30);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_TRUE(app->Frame()->statusBar()->currentMessage().contains(QStringLiteral("cancelled")));
+  EXPECT_TRUE(app->Frame()->isEnabled());
 }
 
 }  // namespace
