@@ -23,7 +23,8 @@ struct ParameterOption {
 };
 
 constexpr ParameterOption kParameterOptions[] = {
-    {"--points", AutoMatchField::kPoints, true, false, "feature points kept per image"},
+    {"--points", AutoMatchField::kPoints, true, false,
+     "skin-texture points kept per image (0: dots only)"},
     {"--gauss-size", AutoMatchField::kGaussianSize, true, true, "Gaussian size (odd)"},
     {"--gauss-dev", AutoMatchField::kGaussianDev, false, false, "Gaussian deviation"},
     {"--rel-min", AutoMatchField::kRelativeMinimum, false, false,
@@ -186,8 +187,9 @@ Command MatchCommand() {
   spec.positionals = "P.qvp";
   spec.positionalCount = 1;
   spec.summary =
-      "Runs Automatic Matching: finds feature points in both images and pairs them into "
-      "matches. Parameters not given keep the defaults of the Automatic Matching dialog "
+      "Runs Automatic Matching: finds every make-up dot and skin-texture points in both "
+      "images and pairs them into matches (texture matches only where fewer than 30 dots "
+      "pair up). Parameters not given keep the defaults of the Automatic Matching dialog "
       "(100, 3, 0.7, 0.0001, 7, 7, 0.4, 4).";
   spec.options.push_back(kOutputProjectOption);
   for (const ParameterOption& option : kParameterOptions) {

@@ -4,8 +4,8 @@
 // label with its own format, and has a default with the slider position that gives it.
 //
 // How each value enters the procedure (automatic_matching.h):
-//   points             most feature points per image: make-up dots first (darkest contrast),
-//                      corners of the skin texture fill the rest
+//   points             most skin-texture corners per image (0: make-up dots only); the dots
+//                      are all found whatever their number
 //   gaussianSize/Dev   the Gaussian that smooths the image before differentiation and
 //                      integrates the corner response, and smooths before the dark-dot search
 //   relativeMinimum    corners whose response is below this fraction of the strongest dropped

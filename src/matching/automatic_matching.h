@@ -1,7 +1,8 @@
 #pragma once
-// The Automatic Matching procedure: feature points in both images (make-up dots and
+// The Automatic Matching procedure: feature points in both images (every make-up dot, and
 // corners of the skin texture), correlation matching with a cross-check, a robust check
-// against the epipolar geometry, and a second matching pass guided by that geometry.
+// against the epipolar geometry, every dot paired along its epipolar line by the
+// arrangement of its matched neighbours, and texture matches where dots are too few.
 #include <vector>
 
 #include "base/result.h"
