@@ -42,6 +42,35 @@ struct Geometry {
   double limit = 0.0;  // pixels from the epipolar line
 };
 
+// The dot of to on dot's epipolar line (F relates dot's image to to's, as m' F m_to = 0)
+// nearest where the affine map of the matches (from dot's image to to's) nearest dot,
+// other than match skip, puts it: none when they give no map, it lies farther than gate
+// from there, or the next dot on the line is not much farther (either could be it).
+int NearestOnLine(const Feature& dot, const FeatureList& to, const std::vector<PointPair>& matches,
+                  const Matrix3& F, double epipolarLimit, double gate, int skip, double* distance) {
+  const std::vector<int> near = NearestInImage1(matches, dot.x, dot.y, kNeighbours, skip);
+  const auto predicted = PredictFromNeighbours(matches, near, dot.x, dot.y, kMapTolerance);
+  if (!predicted) return -1;
+  int best = -1;
+  double bestDistance = std::numeric_limits<double>::infinity();
+  double secondDistance = bestDistance;
+  for (size_t j = 0; j < to.size(); ++j) {
+    const Feature& other = to[j];
+    if (EpipolarDistance(F, {dot.x, dot.y, other.x, other.y}) > epipolarLimit) continue;
+    const double d = std::hypot(other.x - predicted->x2, other.y - predicted->y2);
+    if (d < bestDistance) {
+      secondDistance = bestDistance;
+      bestDistance = d;
+      best = static_cast<int>(j);
+    } else if (d < secondDistance) {
+      secondDistance = d;
+    }
+  }
+  if (best < 0 || bestDistance > gate || bestDistance > kAmbiguityRatio * secondDistance) return -1;
+  *distance = bestDistance;
+  return best;
+}
+
 class Growth {
  public:
   Growth(const FeatureList& dots1, const FeatureList& dots2)
@@ -87,33 +116,19 @@ class Growth {
   const std::vector<PointPair>& Points() const { return points_; }
 
   // The dot of image 2 on dot i's epipolar line nearest where the affine map of i's
-  // matched neighbours (other than pair skip) puts it: none when the neighbours give no
-  // map, it lies farther than gate from there, or the next dot on the line is not much
-  // farther (either could be the partner).
+  // matched neighbours (other than pair skip) puts it (see NearestOnLine).
   int Nearest(int i, const Geometry& geometry, double gate, int skip, double* distance) const {
-    const Feature& dot = dots1_[static_cast<size_t>(i)];
-    const std::vector<int> near = NearestInImage1(points_, dot.x, dot.y, kNeighbours, skip);
-    const auto predicted = PredictFromNeighbours(points_, near, dot.x, dot.y, kMapTolerance);
-    if (!predicted) return -1;
-    int best = -1;
-    double bestDistance = std::numeric_limits<double>::infinity();
-    double secondDistance = bestDistance;
-    for (size_t j = 0; j < dots2_.size(); ++j) {
-      const Feature& other = dots2_[j];
-      if (EpipolarDistance(geometry.F, {dot.x, dot.y, other.x, other.y}) > geometry.limit) continue;
-      const double d = std::hypot(other.x - predicted->x2, other.y - predicted->y2);
-      if (d < bestDistance) {
-        secondDistance = bestDistance;
-        bestDistance = d;
-        best = static_cast<int>(j);
-      } else if (d < secondDistance) {
-        secondDistance = d;
-      }
-    }
-    if (best < 0 || bestDistance > gate || bestDistance > kAmbiguityRatio * secondDistance)
-      return -1;
-    *distance = bestDistance;
-    return best;
+    return NearestOnLine(dots1_[static_cast<size_t>(i)], dots2_, points_, geometry.F,
+                         geometry.limit, gate, skip, distance);
+  }
+
+  // The same from image 2 to image 1: the neighbours' arrangement must point both ways.
+  int NearestBack(int j, const Geometry& geometry, double gate, int skip) const {
+    std::vector<PointPair> reversed;
+    for (const PointPair& p : points_) reversed.push_back({p.x2, p.y2, p.x1, p.y1});
+    double distance = 0.0;
+    return NearestOnLine(dots2_[static_cast<size_t>(j)], dots1_, reversed, geometry.F.transpose(),
+                         geometry.limit, gate, skip, &distance);
   }
 
  private:
@@ -146,8 +161,9 @@ class Growth {
 };
 
 // Refits the geometry to the pairs, and keeps those on their lines whose partner is still
-// the one its neighbours point to when it is left out of the map (the arrangement of
-// neighbouring dots is kept); the geometry stays as it was when the pairs give none.
+// the one its neighbours point to when it is left out of the map, from either image (the
+// arrangement of neighbouring dots is kept); the geometry stays as it was when the pairs
+// give none.
 void Prune(Growth& growth, Geometry& geometry, double gate) {
   const std::vector<PointPair>& points = growth.Points();
   std::vector<char> keep(points.size(), 1);
@@ -161,8 +177,10 @@ void Prune(Growth& growth, Geometry& geometry, double gate) {
   const std::vector<DotPair>& pairs = growth.Pairs();
   for (size_t k = 0; k < pairs.size(); ++k) {
     double distance = 0.0;
-    if (keep[k] && growth.Nearest(pairs[k].index1, geometry, gate, static_cast<int>(k),
-                                  &distance) != pairs[k].index2)
+    const int skip = static_cast<int>(k);
+    if (keep[k] &&
+        (growth.Nearest(pairs[k].index1, geometry, gate, skip, &distance) != pairs[k].index2 ||
+         growth.NearestBack(pairs[k].index2, geometry, gate, skip) != pairs[k].index1))
       keep[k] = 0;
   }
   growth.Keep(keep);
