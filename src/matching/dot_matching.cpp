@@ -12,7 +12,7 @@ namespace q3d {
 namespace {
 
 // Matched neighbours the local map is fitted to.
-constexpr size_t kNeighbours = 6;
+constexpr size_t kNeighbours = 5;
 // A partner must lie this close to its prediction, in shares of the typical spacing of the
 // dots in image 2: the close ones are paired first, so that their neighbours' predictions
 // rest on more matches.
