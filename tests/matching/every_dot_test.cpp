@@ -39,15 +39,19 @@ void ExpectEveryDotOfHeadscan(const char* name) {
   Q3D_REQUIRE_REAL_DATA(dir / "truth.json");
   const auto truth = test::LoadHeadscanCase(dir.string());
   ASSERT_TRUE(truth);
-  CCamera camera1, camera2;
-  ASSERT_TRUE(test::Succeeded(camera1.Load((dir / "image1.bmp").string())));
-  ASSERT_TRUE(test::Succeeded(camera2.Load((dir / "image2.bmp").string())));
-  AutoMatchReport report;
-  const std::vector<PointPair> matches = Match(camera1, camera2, report);
-  ExpectEveryDot(
-      test::ScoreMatches(truth->dots1, truth->dots2, matches,
-                         [&](double x, double y) { return truth->TrueCorrespondence(x, y); }),
-      report);
+  // The bitmaps, and the phone's JPEG files of the same pixels with their compression.
+  for (const char* kind : {".bmp", ".jpg"}) {
+    SCOPED_TRACE(kind);
+    CCamera camera1, camera2;
+    ASSERT_TRUE(test::Succeeded(camera1.Load((dir / ("image1" + std::string(kind))).string())));
+    ASSERT_TRUE(test::Succeeded(camera2.Load((dir / ("image2" + std::string(kind))).string())));
+    AutoMatchReport report;
+    const std::vector<PointPair> matches = Match(camera1, camera2, report);
+    ExpectEveryDot(
+        test::ScoreMatches(truth->dots1, truth->dots2, matches,
+                           [&](double x, double y) { return truth->TrueCorrespondence(x, y); }),
+        report);
+  }
 }
 
 TEST(EveryDot, Headscan01) { ExpectEveryDotOfHeadscan("head01"); }
