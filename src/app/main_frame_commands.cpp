@@ -27,10 +27,9 @@ void CMainFrame::OnSetImages() {
   SetImagesDialog dialog(this);
   if (dialog.exec() != QDialog::Accepted) return;
   if (doc_->HasAnyImage()) {
-    const auto answer =
-        QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
-                             QStringLiteral("The project will be destroyed. Are you sure?"),
-                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
+                                             QStringLiteral("The project will be destroyed. Are you sure?"),
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
   const int errorsBefore = ErrorCount();
@@ -131,13 +130,12 @@ void CMainFrame::ShowRenderFailure(int errorsBefore) {
   const ErrorRecord record = PopError(true);
   while (ErrorCount() > errorsBefore) PopError(true);
   // The reason, then what the user can do about it, with the page that explains it.
-  QMessageBox box(
-      QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-      QString::fromUtf8(record.Message().c_str()) +
-          QStringLiteral("\n\nCheck that there are enough matches, spread over the whole face, "
-                         "or take the photographs from other positions. Help explains what "
-                         "makes a render fail."),
-      QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                  QString::fromUtf8(record.Message().c_str()) +
+                      QStringLiteral("\n\nCheck that there are enough matches, spread over the whole face, "
+                                     "or take the photographs from other positions. Help explains what "
+                                     "makes a render fail."),
+                  QMessageBox::Ok, this);
   QPushButton* help = box.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
@@ -171,10 +169,10 @@ void CMainFrame::UpdateTitle() {
 
 bool CMainFrame::SaveModified() {
   if (!doc_->IsModified()) return true;
-  const auto answer = QMessageBox::warning(
-      this, QString::fromLatin1(kAppTitle),
-      QStringLiteral("Save changes to %1?").arg(DocumentTitle()),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  const auto answer = QMessageBox::warning(this, QString::fromLatin1(kAppTitle),
+                                           QStringLiteral("Save changes to %1?").arg(DocumentTitle()),
+                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                           QMessageBox::Yes);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   return SaveDocument();

@@ -15,22 +15,14 @@ struct FieldTraits {
 
 FieldTraits Traits(AutoMatchField field) {
   switch (field) {
-    case AutoMatchField::kPoints:
-      return {"Points", {0, 1000}, 100};
-    case AutoMatchField::kGaussianSize:
-      return {"Gaussian size", {0, 10}, 1};
-    case AutoMatchField::kGaussianDev:
-      return {"Gaussian dev", {0, 50}, 7};
-    case AutoMatchField::kRelativeMinimum:
-      return {"Relative minimum", {0, 10}, 4};
-    case AutoMatchField::kWindowWidth:
-      return {"Window width", {0, 15}, 3};
-    case AutoMatchField::kWindowHeight:
-      return {"Window height", {0, 15}, 3};
-    case AutoMatchField::kThreshold:
-      return {"Threshold", {0, 10}, 4};
-    case AutoMatchField::kWidthFactor:
-      return {"Width factor", {0, 10}, 4};
+    case AutoMatchField::kPoints: return {"Points", {0, 1000}, 100};
+    case AutoMatchField::kGaussianSize: return {"Gaussian size", {0, 10}, 1};
+    case AutoMatchField::kGaussianDev: return {"Gaussian dev", {0, 50}, 7};
+    case AutoMatchField::kRelativeMinimum: return {"Relative minimum", {0, 10}, 4};
+    case AutoMatchField::kWindowWidth: return {"Window width", {0, 15}, 3};
+    case AutoMatchField::kWindowHeight: return {"Window height", {0, 15}, 3};
+    case AutoMatchField::kThreshold: return {"Threshold", {0, 10}, 4};
+    case AutoMatchField::kWidthFactor: return {"Width factor", {0, 10}, 4};
   }
   return {"", {0, 0}, 0};
 }
@@ -64,30 +56,14 @@ void SetFromSlider(AutoMatchParams& params, AutoMatchField field, int position) 
   const SliderRange range = AutoMatchSliderRange(field);
   const int p = std::clamp(position, range.min, range.max);
   switch (field) {
-    case AutoMatchField::kPoints:
-      params.points = p;
-      break;
-    case AutoMatchField::kGaussianSize:
-      params.gaussianSize = OddSize(p);
-      break;
-    case AutoMatchField::kGaussianDev:
-      params.gaussianDev = Tenths(p);
-      break;
-    case AutoMatchField::kRelativeMinimum:
-      params.relativeMinimum = InverseTenthPower(p);
-      break;
-    case AutoMatchField::kWindowWidth:
-      params.windowWidth = OddSize(p);
-      break;
-    case AutoMatchField::kWindowHeight:
-      params.windowHeight = OddSize(p);
-      break;
-    case AutoMatchField::kThreshold:
-      params.threshold = Tenths(p);
-      break;
-    case AutoMatchField::kWidthFactor:
-      params.widthFactor = p;
-      break;
+    case AutoMatchField::kPoints: params.points = p; break;
+    case AutoMatchField::kGaussianSize: params.gaussianSize = OddSize(p); break;
+    case AutoMatchField::kGaussianDev: params.gaussianDev = Tenths(p); break;
+    case AutoMatchField::kRelativeMinimum: params.relativeMinimum = InverseTenthPower(p); break;
+    case AutoMatchField::kWindowWidth: params.windowWidth = OddSize(p); break;
+    case AutoMatchField::kWindowHeight: params.windowHeight = OddSize(p); break;
+    case AutoMatchField::kThreshold: params.threshold = Tenths(p); break;
+    case AutoMatchField::kWidthFactor: params.widthFactor = p; break;
   }
 }
 
@@ -100,9 +76,7 @@ int SliderPositionOf(const AutoMatchParams& params, AutoMatchField field) {
     SetFromSlider(probe, field, p);
     double distance = 0.0;
     switch (field) {
-      case AutoMatchField::kPoints:
-        distance = std::abs(probe.points - params.points);
-        break;
+      case AutoMatchField::kPoints: distance = std::abs(probe.points - params.points); break;
       case AutoMatchField::kGaussianSize:
         distance = std::abs(probe.gaussianSize - params.gaussianSize);
         break;
@@ -119,9 +93,7 @@ int SliderPositionOf(const AutoMatchParams& params, AutoMatchField field) {
       case AutoMatchField::kWindowHeight:
         distance = std::abs(probe.windowHeight - params.windowHeight);
         break;
-      case AutoMatchField::kThreshold:
-        distance = std::abs(probe.threshold - params.threshold);
-        break;
+      case AutoMatchField::kThreshold: distance = std::abs(probe.threshold - params.threshold); break;
       case AutoMatchField::kWidthFactor:
         distance = std::abs(probe.widthFactor - params.widthFactor);
         break;
@@ -136,22 +108,14 @@ int SliderPositionOf(const AutoMatchParams& params, AutoMatchField field) {
 
 std::string FormatAutoMatchValue(const AutoMatchParams& params, AutoMatchField field) {
   switch (field) {
-    case AutoMatchField::kPoints:
-      return FormatUnsigned(params.points);
-    case AutoMatchField::kGaussianSize:
-      return FormatUnsigned(params.gaussianSize);
-    case AutoMatchField::kGaussianDev:
-      return Format("%3.1f", params.gaussianDev);
-    case AutoMatchField::kRelativeMinimum:
-      return Format("%f", params.relativeMinimum);
-    case AutoMatchField::kWindowWidth:
-      return FormatUnsigned(params.windowWidth);
-    case AutoMatchField::kWindowHeight:
-      return FormatUnsigned(params.windowHeight);
-    case AutoMatchField::kThreshold:
-      return Format("%3.1f", params.threshold);
-    case AutoMatchField::kWidthFactor:
-      return FormatUnsigned(params.widthFactor);
+    case AutoMatchField::kPoints: return FormatUnsigned(params.points);
+    case AutoMatchField::kGaussianSize: return FormatUnsigned(params.gaussianSize);
+    case AutoMatchField::kGaussianDev: return Format("%3.1f", params.gaussianDev);
+    case AutoMatchField::kRelativeMinimum: return Format("%f", params.relativeMinimum);
+    case AutoMatchField::kWindowWidth: return FormatUnsigned(params.windowWidth);
+    case AutoMatchField::kWindowHeight: return FormatUnsigned(params.windowHeight);
+    case AutoMatchField::kThreshold: return Format("%3.1f", params.threshold);
+    case AutoMatchField::kWidthFactor: return FormatUnsigned(params.widthFactor);
   }
   return {};
 }

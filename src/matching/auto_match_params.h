@@ -49,9 +49,9 @@ enum class AutoMatchField : int {
 };
 
 inline constexpr std::array<AutoMatchField, 8> kAutoMatchFields = {
-    AutoMatchField::kPoints,          AutoMatchField::kGaussianSize, AutoMatchField::kGaussianDev,
-    AutoMatchField::kRelativeMinimum, AutoMatchField::kWindowWidth,  AutoMatchField::kWindowHeight,
-    AutoMatchField::kThreshold,       AutoMatchField::kWidthFactor,
+    AutoMatchField::kPoints,      AutoMatchField::kGaussianSize, AutoMatchField::kGaussianDev,
+    AutoMatchField::kRelativeMinimum, AutoMatchField::kWindowWidth, AutoMatchField::kWindowHeight,
+    AutoMatchField::kThreshold,   AutoMatchField::kWidthFactor,
 };
 
 struct SliderRange {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+
 #include <opencv2/imgproc.hpp>
 
 #include "matching/smoothing.h"
@@ -56,10 +57,8 @@ cv::Mat HarrisResponse(const cv::Mat& grey, int gaussianSize, double gaussianDev
   const cv::Mat difference = (cv::Mat_<float>(1, 3) << -0.5f, 0.0f, 0.5f);
   const cv::Mat one = cv::Mat::ones(1, 1, CV_32F);
   cv::Mat ix, iy;
-  cv::sepFilter2D(smoothed, ix, CV_32F, difference, one, cv::Point(-1, -1), 0.0,
-                  cv::BORDER_REFLECT);
-  cv::sepFilter2D(smoothed, iy, CV_32F, one, difference, cv::Point(-1, -1), 0.0,
-                  cv::BORDER_REFLECT);
+  cv::sepFilter2D(smoothed, ix, CV_32F, difference, one, cv::Point(-1, -1), 0.0, cv::BORDER_REFLECT);
+  cv::sepFilter2D(smoothed, iy, CV_32F, one, difference, cv::Point(-1, -1), 0.0, cv::BORDER_REFLECT);
   const cv::Mat ixx = Smooth(ix.mul(ix), kernel);
   const cv::Mat iyy = Smooth(iy.mul(iy), kernel);
   const cv::Mat ixy = Smooth(ix.mul(iy), kernel);
@@ -80,8 +79,7 @@ FeatureList DetectCorners(const cv::Mat& grey, const cv::Rect& area, const Corne
   // The response near the area's edge needs the smoothing's support around it.
   const int margin = 2 * std::max(options.gaussianSize, 1) + 2;
   const cv::Rect work = cv::Rect(bounds.x - margin, bounds.y - margin, bounds.width + 2 * margin,
-                                 bounds.height + 2 * margin) &
-                        image;
+                                 bounds.height + 2 * margin) & image;
   const cv::Mat response = HarrisResponse(grey(work), options.gaussianSize, options.gaussianDev);
   const cv::Rect local(bounds.x - work.x, bounds.y - work.y, bounds.width, bounds.height);
 
@@ -103,8 +101,8 @@ FeatureList DetectCorners(const cv::Mat& grey, const cv::Rect& area, const Corne
   std::sort(candidates.begin(), candidates.end(), stronger);
 
   const double cellsWanted = std::max(1.0, options.maxCount / 2.0);
-  const int cellsX = std::max(
-      1, static_cast<int>(std::lround(std::sqrt(cellsWanted * bounds.width / bounds.height))));
+  const int cellsX = std::max(1, static_cast<int>(std::lround(
+                                     std::sqrt(cellsWanted * bounds.width / bounds.height))));
   const int cellsY = std::max(1, static_cast<int>(std::lround(cellsWanted / cellsX)));
   const int share = (options.maxCount + cellsX * cellsY - 1) / (cellsX * cellsY);
   std::vector<int> taken(static_cast<size_t>(cellsX) * cellsY, 0);

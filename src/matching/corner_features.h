@@ -9,10 +9,10 @@ namespace q3d {
 
 struct CornerOptions {
   int maxCount = 100;
-  int gaussianSize = 3;           // the image is smoothed by this Gaussian before differentiation
-  double gaussianDev = 0.7;       // and the products of derivatives are integrated over it
+  int gaussianSize = 3;      // the image is smoothed by this Gaussian before differentiation
+  double gaussianDev = 0.7;  // and the products of derivatives are integrated over it
   double relativeMinimum = 1e-4;  // response below this fraction of the strongest: dropped
-  int border = 3;                 // corners keep this distance from the image's edges
+  int border = 3;            // corners keep this distance from the image's edges
 };
 
 // Harris response det(M) - 0.04 trace(M)^2 of the structure tensor M (CV_32F in, CV_32F out).

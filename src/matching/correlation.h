@@ -2,15 +2,16 @@
 // Zero-mean normalised cross-correlation of windows around feature points. Each window is
 // sampled once into a zero-mean, unit-length vector, so the correlation of two windows is
 // the dot product of their vectors, between -1 and 1.
-#include <opencv2/core.hpp>
 #include <vector>
+
+#include <opencv2/core.hpp>
 
 #include "matching/feature.h"
 
 namespace q3d {
 
 struct CorrelationWindow {
-  int width = 7;  // samples across (odd sizes centre on the point)
+  int width = 7;            // samples across (odd sizes centre on the point)
   int height = 7;
   double step = 1.0;        // pixels between samples: images of different scale compare alike
   double holeRadius = 0.0;  // pixels around the centre left out (a dot's own disc)

@@ -11,10 +11,10 @@
 namespace q3d {
 
 struct SearchRules {
-  double maxDx = 0.0;  // search region: |x2 - x1| <= maxDx and |y2 - y1| <= maxDy
+  double maxDx = 0.0;      // search region: |x2 - x1| <= maxDx and |y2 - y1| <= maxDy
   double maxDy = 0.0;
-  double threshold = 0.4;      // least correlation
-  const Matrix3* F = nullptr;  // when set: epipolar distance at most maxEpipolar
+  double threshold = 0.4;  // least correlation
+  const Matrix3* F = nullptr;         // when set: epipolar distance at most maxEpipolar
   double maxEpipolar = 0.0;
 };
 

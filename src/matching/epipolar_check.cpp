@@ -41,8 +41,7 @@ int MarkInliers(const Matrix3& F, const std::vector<PointPair>& pairs, double th
   return count;
 }
 
-std::vector<PointPair> Selected(const std::vector<PointPair>& pairs,
-                                const std::vector<char>& keep) {
+std::vector<PointPair> Selected(const std::vector<PointPair>& pairs, const std::vector<char>& keep) {
   std::vector<PointPair> chosen;
   for (size_t i = 0; i < pairs.size(); ++i)
     if (keep[i]) chosen.push_back(pairs[i]);

@@ -28,9 +28,9 @@ bool FitFundamental(const std::vector<PointPair>& pairs, Matrix3& F);
 
 struct EpipolarCheckOptions {
   int trials = 300;
-  uint64_t seed = 1;           // repeatable: the same images give the same matches
-  double minThreshold = 0.75;  // pixels; the inlier limit is 2.5 robust deviations
-  double maxThreshold = 2.0;   // clamped to this range
+  uint64_t seed = 1;            // repeatable: the same images give the same matches
+  double minThreshold = 0.75;   // pixels; the inlier limit is 2.5 robust deviations
+  double maxThreshold = 2.0;    // clamped to this range
 };
 
 struct EpipolarCheck {

@@ -8,8 +8,8 @@ namespace q3d {
 enum class FeatureKind { kCorner, kDot };
 
 struct Feature {
-  double x = 0.0;         // column, 0-based pixels
-  double y = 0.0;         // row, 0-based pixels
+  double x = 0.0;  // column, 0-based pixels
+  double y = 0.0;  // row, 0-based pixels
   double strength = 0.0;  // corner response, or the dot's darkness below its surroundings
   double radius = 0.0;    // dots: radius of a disc of the dot's area; corners: 0
   FeatureKind kind = FeatureKind::kCorner;

@@ -18,6 +18,10 @@ constexpr int kMinArea = 4;
 constexpr double kMaxElongation = 3.0;
 constexpr double kMinFill = 0.6;
 constexpr int kGrowthTries = 3;
+// The growth limit alone bounds a region: a limit on the distance from the region's mean
+// (which hand placement uses) would cut the blurred rim off a dot seen edge-on, two
+// pixels wide, and leave too few pixels to judge its shape.
+constexpr uint8_t kNoMeanMargin = 255;
 
 // The median filter's window is at most this wide (an odd number of pixels).
 constexpr int kMaxBackgroundWindow = 255;
@@ -166,7 +170,7 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
         if (!CreateGrayImage(window, cut.width, cut.height)) return 0;
         cv::Mat windowMat = window.Mat();
         grey(cut).copyTo(windowMat);
-        if (!detector.Setup(cut.width, cut.height, static_cast<uint8_t>(limit), options.meanMargin))
+        if (!detector.Setup(cut.width, cut.height, static_cast<uint8_t>(limit), kNoMeanMargin))
           return 0;
         if (!detector.GrowRegion(window, seed.x - cut.x, seed.y - cut.y)) return 0;
         if (detector.IsEmpty()) break;

@@ -1,7 +1,8 @@
 #pragma once
-// Dark make-up dots: dark local minima are grown into regions and centred by the marker
-// detector and the precise centre step exactly as a hand-placed point is, so automatic
-// points sit on the markers too.
+// Dark make-up dots: dark local minima are grown into regions by the marker detector, with
+// limits taken from each dot's own background (the lit and the shaded side of a face), and
+// centred by the detector and the precise centre step as a hand-placed point is, so that
+// automatic points sit on the markers too.
 #include <cstdint>
 #include <opencv2/core.hpp>
 
@@ -14,10 +15,9 @@ struct DotOptions {
   int maxCount = 100;
   int gaussianSize = 3;  // smoothing before the search for dark local minima
   double gaussianDev = 0.7;
-  // A dot's darkest pixel (smoothed) is at most this share of its background's grey (the
-  // median over twice the largest dot's width).
+  // A dot's darkest pixel is at most this share of its background's grey (the median over
+  // twice the largest dot's width).
   double maxDarkShare = 0.55;
-  uint8_t meanMargin = 255;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
   // The centres are found as a hand-placed point's are.

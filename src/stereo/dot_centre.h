@@ -20,12 +20,13 @@ enum class DotCentring { kPlain, kPrecise };
 // image it grew its region in), in window coordinates. Darkness: how far a pixel lies below
 // a level 30 % of the way from the surroundings (a plane fitted to a ring around the dot)
 // to the region's mean; an aperture centred on the estimate, 1.5 pixels wider than the
-// region, keeps other dark things out. The centroid is recomputed with the aperture on it
-// until it moves less than a thousandth of a pixel.
+// region (0.35 of its radius on large dots), keeps other dark things out. The centroid is
+// recomputed with the aperture on it until it moves less than a thousandth of a pixel.
 // Empty, and the detector's centre stands, when the detector has no finite centre, the
 // aperture does not fit in the window, the dot is too faint against its surroundings, the
-// iteration does not settle, or the centroid ends farther from the detector's centre than
-// the region's radius (it left the dot).
+// iteration does not settle (its last step is a hundredth of a pixel or more, and on large
+// dots a five-hundredth of the radius), or the centroid ends farther from the detector's
+// centre than the region's radius (it left the dot).
 std::optional<cv::Point2d> PreciseDotCentre(const cv::Mat& window, const CMarkerDetector& detector);
 
 }  // namespace q3d
