@@ -61,8 +61,14 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
   report.json.Set("images", JsonValue(std::move(images)));
   report.json.Set("matches", doc.m_stereoPair.m_matches.Count());
   report.json.Set("rendered", doc.IsRendered());
+  const CStereoPair& pair = doc.m_stereoPair;
+  report.json.Set("camera_choice", CameraSharingName(pair.m_cameraSharing));
+  report.json.Set("one_camera", pair.SharesFocal());
   report.text.push_back("Matches: " + std::to_string(doc.m_stereoPair.m_matches.Count()));
   report.text.push_back(std::string("Rendered: ") + (doc.IsRendered() ? "yes" : "no"));
+  report.text.push_back(std::string("Cameras: ") +
+                        (pair.SharesFocal() ? "one (one focal length)" : "two") + ", " +
+                        CameraSharingName(pair.m_cameraSharing) + " choice");
   return report;
 }
 
@@ -95,11 +101,12 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
     report.json.Set("f2_deviation", quality->f2_deviation);
     report.json.Set("principal_point_separation_px", quality->separation_px);
     report.json.Set("epipolar_scatter_px", quality->scatter_px);
-    report.text.push_back(Format("Focal length deviation: f1 %.1f %%, ", 100 * quality->f1_deviation) +
-                          Format("f2 %.1f %% ", 100 * quality->f2_deviation) +
-                          Format("(principal points %.1f px off each other's epipolar lines, ",
-                                 quality->separation_px) +
-                          Format("matches %.3f px)", quality->scatter_px));
+    report.text.push_back(
+        Format("Focal length deviation: f1 %.1f %%, ", 100 * quality->f1_deviation) +
+        Format("f2 %.1f %% ", 100 * quality->f2_deviation) +
+        Format("(principal points %.1f px off each other's epipolar lines, ",
+               quality->separation_px) +
+        Format("matches %.3f px)", quality->scatter_px));
   }
 
   // Without 3D points the errors below are reported as not available.

@@ -1,7 +1,8 @@
 #pragma once
 // The maximum-likelihood end of a render: the pose of camera 2, one 3D point per match and
-// both focal lengths fitted to the reprojection error of the matches a start calibration
-// explains, with a log-focal prior for each focal length known beforehand.
+// the focal lengths fitted to the reprojection error of the matches a start calibration
+// explains, with a log-focal prior on each focal length. Two photographs of one camera
+// share one focal length: a single parameter of the fit, not two tied together.
 #include <array>
 #include <optional>
 
@@ -16,6 +17,15 @@ struct FocalPrior {
   double relative_sigma = 0.05;
 };
 using FocalPriors = std::array<std::optional<FocalPrior>, 2>;
+
+// What the fit knows of the focal lengths. With `shared` the cameras are one: f2 = ratio *
+// f1 (the ratio of the image diagonals, 1 for photographs of one size), and only priors[0]
+// applies, to that one focal length.
+struct FocalModel {
+  FocalPriors priors;
+  bool shared = false;
+  double ratio = 1;
+};
 
 struct BundleFit {
   Calibration calibration;  // |t(3)| = 1 when t(3) is not zero
@@ -32,7 +42,7 @@ constexpr int kBundleFitIterations = 100;
 // max_iterations solver steps. Nothing when too few matches are explained or the fit
 // leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors, int passes = 2,
+                                   const FocalModel& model, int passes = 2,
                                    int max_iterations = kBundleFitIterations);
 
 }  // namespace q3d

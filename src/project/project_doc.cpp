@@ -117,6 +117,12 @@ Status CProjectDoc::SetEnteredFocal(int cameraIndex, double pixels) {
   return Status::Ok();
 }
 
+void CProjectDoc::SetCameraSharing(CameraSharing sharing) {
+  if (m_stereoPair.m_cameraSharing == sharing) return;
+  m_stereoPair.m_cameraSharing = sharing;
+  SetModifiedFlag();
+}
+
 double CProjectDoc::RenderedFocal(int cameraIndex) const {
   if (!IsRendered()) return 0;
   const Matrix& A = cameraIndex == 0 ? m_stereoPair.m_A1 : m_stereoPair.m_A2;

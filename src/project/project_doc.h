@@ -87,6 +87,9 @@ class CProjectDoc {
   // The focal length the user knows for a photograph (camera index 0 or 1), in pixels; 0
   // forgets it. It takes part in the next render. A value no lens has is refused.
   Status SetEnteredFocal(int cameraIndex, double pixels);
+  // Whether the render fits the photographs as one camera; marks the project modified when
+  // the choice changes.
+  void SetCameraSharing(CameraSharing sharing);
   // The focal length the last render used for a photograph, in pixels; 0 when not rendered.
   double RenderedFocal(int cameraIndex) const;
 

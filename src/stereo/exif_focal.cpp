@@ -88,14 +88,19 @@ CameraFocal ReadExifFocal(const std::string& path, int width, int height) {
   double px = std::nan("");
   if (equivalent_mm > 0) {
     px = FocalPxFrom35mm(equivalent_mm, width, height);
+    focal.exif_sigma = Rounded35mmSigma(equivalent_mm);
   } else if (focal_mm > 0 && resolution > 0) {
+    focal.exif_sigma = kFocalPlaneSigma;
     const double unit = NumberOf(data.get(), EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT);
     px = focal_mm * resolution / UnitMm(std::isnan(unit) ? 2 : unit);
     // The resolution counts the pixels of the image as taken: scale to this one's width.
     const double taken_width = NumberOf(data.get(), EXIF_TAG_PIXEL_X_DIMENSION);
     if (taken_width > 0) px *= width / taken_width;
   }
-  if (std::isfinite(px) && px > 0) focal.exif_px = px;
+  if (std::isfinite(px) && px > 0)
+    focal.exif_px = px;
+  else
+    focal.exif_sigma = 0;
   return focal;
 }
 
