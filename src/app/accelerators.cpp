@@ -44,6 +44,8 @@ constexpr std::array kTable = {
     Accelerator{kCtrl, Qt::Key_0, kResetView},
     Accelerator{kAlt, Qt::Key_Backspace, kUndo},
     Accelerator{kCtrl, Qt::Key_Z, kUndo},
+    Accelerator{kCtrl, Qt::Key_Y, kRedo},
+    Accelerator{kCtrlShift, Qt::Key_Z, kRedo},
     Accelerator{kNone, Qt::Key_Delete, kDelete},
     Accelerator{kNone, Qt::Key_F1, kViewImage1},
     Accelerator{kNone, Qt::Key_F2, kViewImage2},

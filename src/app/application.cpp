@@ -56,6 +56,20 @@ bool QuorvanApp::ChooseDevice(const StartupOptions& options) {
 }
 
 bool QuorvanApp::InitInstance(const QStringList& arguments, const StartupOptions& options) {
+  // 0. At most one project on the command line; options are Qt's and were taken by it.
+  QStringList files;
+  for (const QString& a : arguments)
+    if (!a.startsWith(QLatin1Char('-'))) files.append(a);
+  if (files.size() > 1) {
+    QStringList names;
+    for (const QString& f : files) names.append(QFileInfo(f).fileName());
+    StopBox(QStringLiteral("Quorvan 3D opens one project at a time, but was given %1 files (%2). "
+                           "Start it once for each project.")
+                .arg(files.size())
+                .arg(names.join(QStringLiteral(", "))));
+    return false;
+  }
+
   // 1. Display depth.
   const QScreen* screen = QGuiApplication::primaryScreen();
   displayDepth_ = options.displayBitsPerPixel > 0 ? options.displayBitsPerPixel : (screen ? screen->depth() : 0);
@@ -95,12 +109,6 @@ bool QuorvanApp::InitInstance(const QStringList& arguments, const StartupOptions
   if (options.showSplash) PumpFor(options.startupWaitMs);
 
   // 7. The command line: a new project, or the file named.
-  const QStringList files = [&] {
-    QStringList list;
-    for (const QString& a : arguments)
-      if (!a.startsWith(QLatin1Char('-'))) list.append(a);
-    return list;
-  }();
   if (files.isEmpty()) {
     NewProject(doc_);
   } else if (!OpenDocumentFile(files.first())) {

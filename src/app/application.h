@@ -37,7 +37,7 @@ class QuorvanApp : public CommandTarget {
   ~QuorvanApp() override;
 
   // Runs start-up; false when the application must end (the reason has been shown).
-  // arguments are the command line without the program name.
+  // arguments are the command line without the program name: one project file at most.
   bool InitInstance(const QStringList& arguments, const StartupOptions& options = {});
 
   CProjectDoc& Document() { return doc_; }

@@ -26,6 +26,7 @@ constexpr std::array kCommands = {
                 "Exit"},
     // Edit
     CommandText{kUndo, "&Undo\tCtrl+Z", "Undo the last action", "Undo"},
+    CommandText{kRedo, "&Redo\tCtrl+Y", "Redo the last action undone", "Redo"},
     CommandText{kDelete, "&Delete\tDel", "Delete the selected points and their matches", "Delete"},
     CommandText{kSelectAll, "Select &All\tCtrl+A", "Select all the points of the image",
                 "Select All"},

@@ -177,6 +177,7 @@ std::array<double, 2> KnownFocalLengths(const CProjectDoc& doc) {
 bool EditFocalLengths(QWidget* parent, CProjectDoc& doc, const std::array<double, 2>& shown) {
   FocalLengthDialog dialog(doc, shown, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
+  EditScope edit(doc, "Focal Lengths");
   bool changed = false;
   for (int c = 0; c < 2; ++c) {
     const std::optional<double> entered = dialog.Entered(c);

@@ -11,11 +11,13 @@
 #include <QWindow>
 
 #include "app/accelerators.h"
+#include "app/command_table.h"
 #include "app/help_window.h"
 #include "app/progress_window.h"
 #include "app/recent_files.h"
 #include "project/render_summary.h"
 #include "views/command_ids.h"
+#include "views/status_message.h"
 
 namespace q3d {
 
@@ -117,6 +119,41 @@ void CMainFrame::UpdateCommandStates() {
   }
   setWindowModified(doc_->IsModified());
   ExplainRender();
+  NameHistorySteps();
+}
+
+void CMainFrame::NameHistorySteps() {
+  const std::pair<int, std::string> steps[] = {{cmd::kUndo, doc_->m_history.UndoName()},
+                                               {cmd::kRedo, doc_->m_history.RedoName()}};
+  for (const auto& [id, step] : steps) {
+    const CommandText* text = FindCommandText(id);
+    QString name = QString::fromStdString(step);
+    const QString tip = name.isEmpty()
+                            ? QString::fromUtf8(text->toolTip)
+                            : QStringLiteral("%1 %2").arg(QString::fromUtf8(text->toolTip), name);
+    // The menu shows the step between the command and its keys: "&Undo Delete 12 Points\tCtrl+Z".
+    QString menu = QString::fromUtf8(text->menuText);
+    if (!name.isEmpty()) {
+      const qsizetype tab = menu.indexOf(QLatin1Char('\t'));
+      menu.insert(tab < 0 ? menu.size() : tab,
+                  QLatin1Char(' ') + name.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    }
+    for (QAction* action : Actions(id)) {
+      if (action->text() != menu) action->setText(menu);
+      if (action->toolTip() != tip) action->setToolTip(tip);
+    }
+  }
+}
+
+void CMainFrame::OnUndoRedo(bool redo) {
+  EditHistory& history = doc_->m_history;
+  const QString name = QString::fromStdString(redo ? history.RedoName() : history.UndoName());
+  if (redo)
+    history.Redo();
+  else
+    history.Undo();
+  ShowStatusMessage(this, QStringLiteral("%1: %2.").arg(
+                              redo ? QStringLiteral("Redone") : QStringLiteral("Undone"), name));
 }
 
 void CMainFrame::ExplainRender() {
@@ -155,6 +192,12 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     case kSaveAs:
       state.enabled = true;
       return true;
+    case kUndo:
+      state.enabled = doc_->m_history.CanUndo();
+      return true;
+    case kRedo:
+      state.enabled = doc_->m_history.CanRedo();
+      return true;
     case kAutomaticMatching: state.enabled = doc_->ImagesLoaded(); return true;
     case kRender: state.enabled = doc_->ReadyToRender(); return true;
     case kRemoveRenderData: state.enabled = doc_->IsRendered(); return true;
@@ -187,6 +230,10 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
 bool CMainFrame::OnCommand(int id) {
   using namespace cmd;
   switch (id) {
+    case kUndo:
+    case kRedo:
+      OnUndoRedo(id == kRedo);
+      return true;
     case kSetImages: OnSetImages(); return true;
     case kAutomaticMatching: OnAutomaticMatching(); return true;
     case kRender: OnRender(); return true;

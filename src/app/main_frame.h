@@ -103,6 +103,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public DocumentObse
  private:
   // The tip and status prompt of Render name what it waits for while it is greyed.
   void ExplainRender();
+  // Undo and Redo name the step they would take, in the menu and the tip.
+  void NameHistorySteps();
+  void OnUndoRedo(bool redo);
   // Building steps.
   void CreatePanes();
   void CreateActions();

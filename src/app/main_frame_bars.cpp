@@ -41,6 +41,7 @@ void CMainFrame::CreateActions() {
                      kExportModel,
                      kExit,
                      kUndo,
+                     kRedo,
                      kDelete,
                      kSelectAll,
                      kInvertSelection,
@@ -131,6 +132,7 @@ void CMainFrame::CreateMenus() {
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   AddCommand(edit, kUndo);
+  AddCommand(edit, kRedo);
   edit->addSeparator();
   for (int id : {kDelete, kSelectAll, kInvertSelection}) AddCommand(edit, id);
 
@@ -152,6 +154,7 @@ void CMainFrame::CreateMenus() {
   AddCommand(project, kRefineRender);
   AddFocalLengthEntry(project, doc_, [this] {
     guard_.Run([this] {
+      EditScope edit(*doc_, "Render");
       doc_->RemoveRenderData();
       OnRender();
     });
@@ -235,6 +238,7 @@ void CMainFrame::CreateToolBars() {
   mainToolBar_->addAction(Action(kDelete));
   mainToolBar_->addSeparator();
   mainToolBar_->addAction(Action(kUndo));
+  mainToolBar_->addAction(Action(kRedo));
   mainToolBar_->addSeparator();
   mainToolBar_->addAction(Action(kViews));
   mainToolBar_->addSeparator();

@@ -39,7 +39,16 @@ void CMainFrame::OnSetImages() {
         doc_->SetImages(dialog.FileName(0).toStdString(), dialog.FileName(1).toStdString()) ? 1 : 0;
   }
   // A file that cannot be loaded is reported rather than leaving an empty pane unexplained.
-  if (result != 1) ShowFailure(errorsBefore);
+  if (result != 1) {
+    ShowFailure(errorsBefore);
+    return;
+  }
+  // A focal length the photographs' metadata gives but no lens could have is named.
+  QStringList notes;
+  for (const CCamera* camera : {&doc_->m_camera1, &doc_->m_camera2})
+    for (const std::string& note : camera->m_focal.exif_notes)
+      notes << QString::fromStdString(note);
+  if (!notes.isEmpty()) ShowStatusMessage(this, notes.join(QLatin1Char(' ')));
 }
 
 void CMainFrame::OnAutomaticMatching() {
@@ -79,6 +88,9 @@ void CMainFrame::SetRefineRender(bool refine) {
 }
 
 void CMainFrame::OnRender() {
+  // The render, with the focal lengths entered and the renders made again after it, is
+  // one step of the history.
+  EditScope edit(*doc_, "Render");
   const auto renderOnce = [this] {
     const int errorsBefore = ErrorCount();
     RenderOptions options;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/scale_dialog.h"
+#include "project/edit_history.h"
 
 namespace q3d {
 
@@ -40,7 +41,10 @@ void AddDenseMarginEntry(QMenu* menu, CProjectDoc* doc, QWidget* parent) {
     if (dialog.exec() != QDialog::Accepted) return;
     const double margin = dialog.doubleValue() / 100;
     if (std::abs(margin - doc->m_model.m_denseMargin) < 1e-9) return;
+    EditScope edit(*doc, "Dense Surface Margin");
     doc->m_model.m_denseMargin = margin;
+    // The margin of a dense surface shown is kept with the project.
+    if (doc->m_model.m_showDense) doc->SetModifiedFlag();
     doc->UpdateAllViews(nullptr, kHintRebuildModel);
   });
 }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/build_version.h"
+
 namespace q3d {
 
 SplashWindow::SplashWindow(const QPixmap& picture, int timeoutMs, int options,
@@ -159,7 +161,7 @@ QPixmap SplashWindow::AboutPicture() {
   p.drawText(QRect(30, 400, 440, 110), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
              QStringLiteral("Version %1\n\nBuilds a textured 3D model of a face from a stereo pair "
                             "of photographs with make-up markers.")
-                 .arg(QStringLiteral(Q3D_VERSION_TEXT)));
+                 .arg(QString::fromStdString(VersionText())));
   p.setFont(QFont(QStringLiteral("Sans"), 9));
   p.drawText(QRect(0, 530, 500, 20), Qt::AlignCenter,
              QStringLiteral("Ostrel Multimedia \u2014 press a key or click to close"));

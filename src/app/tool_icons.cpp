@@ -94,6 +94,16 @@ void Cross(QPainter& p, int x, int y, const QColor& c) {
   p.drawLine(x, y - 2, x, y + 2);
 }
 
+void UndoArrow(QPainter& p) {
+  p.setPen(QPen(kBlue, 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(5, 5, 12, 10, 0, 180 * 16);
+  p.setBrush(kBlue);
+  QPolygon head;
+  head << QPoint(2, 10) << QPoint(8, 10) << QPoint(5, 14);
+  p.drawPolygon(head);
+}
+
 void Draw(QPainter& p, int id) {
   switch (id) {
     case kNew: Page(p); break;
@@ -108,16 +118,15 @@ void Draw(QPainter& p, int id) {
       p.drawLine(5, 4, 16, 15);
       p.drawLine(16, 4, 5, 15);
       break;
-    case kUndo: {
-      p.setPen(QPen(kBlue, 2));
-      p.setBrush(Qt::NoBrush);
-      p.drawArc(5, 5, 12, 10, 0, 180 * 16);
-      p.setBrush(kBlue);
-      QPolygon head;
-      head << QPoint(2, 10) << QPoint(8, 10) << QPoint(5, 14);
-      p.drawPolygon(head);
+    case kUndo:
+      UndoArrow(p);
       break;
-    }
+    case kRedo:
+      // Undo's arrow turned the other way.
+      p.translate(kToolImageWidth - 1, 0);
+      p.scale(-1, 1);
+      UndoArrow(p);
+      break;
     case kViews:
       p.setPen(kInk);
       p.setBrush(kPaper);

@@ -1,6 +1,7 @@
 #include "base/file_output.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "base/printable_text.h"
@@ -52,16 +55,37 @@ mode_t ProcessUmask() {
   return mask;
 }
 
-// ".name.XXXXXX" in the destination's folder, the name shortened so the temporary's name
-// fits the file system's limit as the destination's does.
-std::string TemporaryTemplate(const std::string& target) {
+// ".name.tmp<pid>.XXXXXX" in the destination's folder, the name shortened so the
+// temporary's name fits the file system's limit as the destination's does. The process
+// number tells a later writer whether the temporary was abandoned.
+constexpr size_t kTemporaryExtraBytes = 1 + 4 + 10 + 1 + 6;
+
+std::string TemporaryPrefix(const std::string& target) {
   const std::string folder = ParentFolder(target);
   std::string name = std::filesystem::path(target).filename().string();
   long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
   if (limit <= 0) limit = NAME_MAX;
-  const size_t room = static_cast<size_t>(limit) > 8 ? static_cast<size_t>(limit) - 8 : 0;
+  const size_t room = static_cast<size_t>(limit) > kTemporaryExtraBytes
+                          ? static_cast<size_t>(limit) - kTemporaryExtraBytes
+                          : 0;
   if (name.size() > room) name.resize(room);
-  return folder + "/." + name + ".XXXXXX";
+  return "." + name + ".tmp";
+}
+
+std::string TemporaryTemplate(const std::string& target) {
+  return ParentFolder(target) + "/" + TemporaryPrefix(target) + std::to_string(::getpid()) +
+         ".XXXXXX";
+}
+
+// The writer's process number when `name` is one of the temporaries for the prefix.
+std::optional<pid_t> TemporaryWriter(const std::string& name, const std::string& prefix) {
+  if (name.size() <= prefix.size() + 7 || name.compare(0, prefix.size(), prefix) != 0)
+    return std::nullopt;
+  const std::string_view rest(name.data() + prefix.size(), name.size() - prefix.size() - 7);
+  if (name[name.size() - 7] != '.' || rest.empty() || rest.size() > 10 ||
+      rest.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  return static_cast<pid_t>(std::stoll(std::string(rest)));
 }
 
 // Copies the complete, synced temporary into the file's own inode, so that every hard
@@ -110,6 +134,7 @@ Result<TemporaryFile> TemporaryFile::CreateFor(const std::string& destination) {
   if (exists && ((existing.st_mode & S_IWUSR) == 0 || ::access(target->c_str(), W_OK) != 0))
     return Status::Fail("Cannot write " + shown + ": the file is read-only.");
 
+  RemoveAbandonedTemporaries(destination);
   TemporaryFile file;
   file.destination_ = destination;
   file.target_ = *target;
@@ -231,6 +256,21 @@ Status TemporaryFile::WriteThroughLinks() {
   temporary_.clear();
   return Status::Fail("Cannot write " + shown + " through to its other hard links (" + why +
                       "): it was replaced, and its other names keep a damaged copy.");
+}
+
+void RemoveAbandonedTemporaries(const std::string& destination) {
+  Result<std::string> target = RealTarget(destination);
+  if (!target) return;
+  const std::string folder = ParentFolder(*target);
+  const std::string prefix = TemporaryPrefix(*target);
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::optional<pid_t> writer = TemporaryWriter(name, prefix);
+    if (!writer || *writer == ::getpid()) continue;
+    if (::kill(*writer, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
+  }
 }
 
 Status WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {

@@ -47,6 +47,10 @@ class TemporaryFile {
   int fd_ = -1;
 };
 
+// Removes the temporaries a killed process left while writing `destination` (their names
+// carry the writer's process number; a process still running keeps its own).
+void RemoveAbandonedTemporaries(const std::string& destination);
+
 // Writes the bytes through a TemporaryFile: a failure leaves the previous file intact.
 Status WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 

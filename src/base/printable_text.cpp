@@ -9,7 +9,30 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not one.
+std::string Escaped(uint8_t c) {
+  switch (c) {
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
+    default: {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+      return buffer;
+    }
+  }
+}
+
+// The C1 controls (U+0080 to U+009F) are well-formed but not printable.
+bool IsC1Control(std::string_view text, size_t i) {
+  return static_cast<uint8_t>(text[i]) == 0xC2 && i + 1 < text.size() &&
+         static_cast<uint8_t>(text[i + 1]) <= 0x9F;
+}
+
+}  // namespace
+
 size_t Utf8SequenceLength(std::string_view text, size_t i) {
   const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
   const uint8_t lead = byte(i);
@@ -32,30 +55,10 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
     if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
     code = (code << 6) | (byte(i + k) & 0x3Fu);
   }
-  // Overlong forms, surrogates, beyond U+10FFFF, and the C1 controls.
   const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
   if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
-  if (code >= 0x80 && code <= 0x9F) return 0;
   return length;
 }
-
-std::string Escaped(uint8_t c) {
-  switch (c) {
-    case '\n':
-      return "\\n";
-    case '\r':
-      return "\\r";
-    case '\t':
-      return "\\t";
-    default: {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-      return buffer;
-    }
-  }
-}
-
-}  // namespace
 
 std::string PrintableText(std::string_view text, size_t maxBytes) {
   std::string out;
@@ -70,7 +73,8 @@ std::string PrintableText(std::string_view text, size_t maxBytes) {
     } else if (c < 0x80) {
       escaped = Escaped(c);
       piece = escaped;
-    } else if (const size_t length = Utf8SequenceLength(text, i); length > 0) {
+    } else if (const size_t length = Utf8SequenceLength(text, i);
+               length > 0 && !IsC1Control(text, i)) {
       piece = text.substr(i, length);
       used = length;
     } else {

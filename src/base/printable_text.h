@@ -13,6 +13,10 @@ inline constexpr size_t kMessageFieldLimit = 200;
 // a text longer than maxBytes is cut on a character boundary and ends in "...".
 std::string PrintableText(std::string_view text, size_t maxBytes = kMessageFieldLimit);
 
+// Length of the well-formed multi-byte UTF-8 sequence starting at text[i] (no overlong form,
+// surrogate or code point beyond U+10FFFF), or 0 when the bytes there are not one.
+size_t Utf8SequenceLength(std::string_view text, size_t i);
+
 // PrintableText in double quotes: how messages name files and fields.
 std::string QuotedText(std::string_view text, size_t maxBytes = kMessageFieldLimit);
 

@@ -4,8 +4,10 @@
 #include <filesystem>
 
 #include "base/error_stack.h"
+#include "base/file_output.h"
 #include "cli/commands.h"
 #include "cli/project_files.h"
+#include "model/mesh_export.h"
 #include "model/model_file.h"
 #include "project/project_doc.h"
 
@@ -54,6 +56,11 @@ CommandResult RunExport(const ParsedArguments& arguments) {
 
   if (const auto refused = RefuseOutputOntoInput(output, {{"the project", path}}))
     return Failure(*refused);
+  // The files written beside the model must spare the project too.
+  for (const std::string& written : ExportedFilePaths(output))
+    if (written != output && IsSameFile(written, path))
+      return Failure(output + ": exporting there writes " + written +
+                     ", which is the project of this command (choose another output file)");
   CProjectDoc doc;
   if (const auto error = OpenProject(doc, path)) return Failure(*error);
   if (!doc.IsRendered())

@@ -67,6 +67,8 @@ CommandResult RunNew(const ParsedArguments& arguments) {
   result.json.Set("command", "new");
   result.json.Set("output", output);
   result.json.Merge(report.json);
+  for (const CCamera* camera : {&doc.m_camera1, &doc.m_camera2})
+    for (const std::string& note : camera->m_focal.exif_notes) result.warnings.push_back(note);
   result.text.push_back("Created " + output);
   result.text.insert(result.text.end(), report.text.begin(), report.text.end());
   return result;

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/project_files.h"
+#include "model/metric_scale.h"
 #include "project/project_doc.h"
 #include "project/real_distance.h"
 
@@ -37,7 +38,7 @@ CommandResult RunScale(const ParsedArguments& arguments) {
   std::string error;
   const auto pair = ParsePixelPosition("--between", *between, error);
   if (!pair) return Failure(error);
-  const auto mm = ParseReal("--mm", *mmText, 1e-6, 1e9, error);
+  const auto mm = ParseReal("--mm", *mmText, kSmallestScaleMm, kLargestScaleMm, error);
   if (!mm) return Failure(error);
   if (const Status set = SetRealDistance(doc, pair->x, pair->y, *mm); !set)
     return Failure(path + ": " + set.Reason());

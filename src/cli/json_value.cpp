@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "base/printable_text.h"
+
 namespace q3d::cli {
 
 JsonValue JsonValue::FromMatrix(const Matrix& m) {
@@ -42,7 +44,8 @@ JsonValue& JsonValue::Merge(const JsonValue& object) {
 
 std::string JsonQuote(const std::string& text) {
   std::string out = "\"";
-  for (const char ch : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
       case '"':
@@ -65,8 +68,13 @@ std::string JsonQuote(const std::string& text) {
           char buffer[8];
           std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
           out += buffer;
+        } else if (c < 0x80) {
+          out += ch;
+        } else if (const size_t length = Utf8SequenceLength(text, i); length > 0) {
+          out.append(text, i, length);
+          i += length - 1;
         } else {
-          out += ch;  // UTF-8 bytes pass through unchanged
+          out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is not UTF-8: strict readers refuse it
         }
     }
   }

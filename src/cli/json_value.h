@@ -45,7 +45,7 @@ class JsonValue {
   std::variant<std::monostate, bool, int64_t, uint64_t, double, std::string, Array, Object> value_;
 };
 
-// Quotes and escapes a string for JSON.
+// Quotes and escapes a string for JSON; a byte that is not UTF-8 becomes U+FFFD.
 std::string JsonQuote(const std::string& text);
 
 }  // namespace q3d::cli

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/build_version.h"
 #include "base/diagnostics.h"
 #include "base/error_stack.h"
 #include "base/printable_text.h"
@@ -32,9 +33,10 @@ std::string ToolHelp() {
     const size_t stop = summary.find(". ");
     text += name + (stop == std::string::npos ? summary : summary.substr(0, stop + 1)) + "\n";
   }
-  text += std::string(
-              "\nEvery command takes --json (one JSON object on stdout), --verbose "
-              "(numeric diagnostics on stderr) and --help.\n") +
+  text += std::string("\n") + kToolName +
+          " --version prints the version and the commit it was built from.\n" +
+          "Every command takes --json (one JSON object on stdout), --verbose "
+          "(numeric diagnostics on stderr) and --help.\n" +
           "Exit status: 0 on success, 1 with a one-line message on stderr on any failure.\n" +
           "Run '" + kToolName + " COMMAND --help' for the options of a command.\n";
   return text;
@@ -72,6 +74,10 @@ int main(int argc, char** argv) {
   }
   if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
     std::fputs(ToolHelp().c_str(), stdout);
+    return 0;
+  }
+  if (words[0] == "--version") {
+    std::printf("%s %s\n", kToolName, q3d::VersionText().c_str());
     return 0;
   }
   const Command* command = FindCommand(words[0]);

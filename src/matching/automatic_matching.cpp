@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "base/progress.h"
 #include "matching/corner_features.h"
 #include "matching/correlation_matching.h"
 #include "matching/disparity_check.h"
 #include "matching/grey_source.h"
 #include "matching/marker_dots.h"
 #include "matching/subpixel_refinement.h"
-#include "base/progress.h"
 
 namespace q3d {
 namespace {
@@ -27,14 +27,6 @@ constexpr double kDotSamplesPerRadius = 5.0;
 // wider than 3 % of the image are other dark things.
 constexpr double kMaxDotShareOfImage = 0.03;
 
-double MedianRadius(const FeatureList& dots) {
-  std::vector<double> radii;
-  for (const Feature& dot : dots) radii.push_back(dot.radius);
-  std::nth_element(radii.begin(), radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2),
-                   radii.end());
-  return radii[radii.size() / 2];
-}
-
 struct ImageFeatures {
   cv::Mat grey;  // CV_32F
   FeatureList dots;
@@ -49,8 +41,8 @@ Status ExtractFeatures(const CCamera& camera, const AutoMatchParams& params, Ima
   dotOptions.gaussianSize = params.gaussianSize;
   dotOptions.gaussianDev = params.gaussianDev;
   dotOptions.centring = params.dotCentring;
-  dotOptions.maxDiameter = std::max(20, static_cast<int>(kMaxDotShareOfImage *
-                                                         std::max(camera.Width(), camera.Height())));
+  dotOptions.maxDiameter = std::max(
+      20, static_cast<int>(kMaxDotShareOfImage * std::max(camera.Width(), camera.Height())));
   if (!DetectMarkerDots(grey8, area, dotOptions, out.dots)) return OutOfMemory();
   grey8.convertTo(out.grey, CV_32F);
   CornerOptions cornerOptions;
@@ -115,10 +107,10 @@ Status Match(const CCamera& camera1, const CCamera& camera2, const AutoMatchPara
   double scale = 1.0;
   double dotRadius = 0.0;
   if (image1.dots.size() >= kDotsForScale && image2.dots.size() >= kDotsForScale) {
-    dotRadius = MedianRadius(image1.dots);
-    scale = std::clamp(MedianRadius(image2.dots) / dotRadius, 0.5, 2.0);
+    dotRadius = MedianDotRadius(image1.dots);
+    scale = std::clamp(MedianDotRadius(image2.dots) / dotRadius, 0.5, 2.0);
   } else if (!image1.dots.empty()) {
-    dotRadius = MedianRadius(image1.dots);
+    dotRadius = MedianDotRadius(image1.dots);
   }
   const CorrelationWindow cornerWindow{std::max(params.windowWidth, 1),
                                        std::max(params.windowHeight, 1), 1.0, 0.0};

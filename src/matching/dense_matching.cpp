@@ -5,6 +5,7 @@
 #include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "base/fitting_int.h"
 #include "base/progress.h"
 #include "matching/dense_filters.h"
 #include "matching/dense_refinement.h"
@@ -49,7 +50,9 @@ cv::Mat RightDisparity(cv::StereoSGBM& sgbm, const cv::Mat& left, const cv::Mat&
 
 std::optional<cv::Point2d> DenseDisparity::Match(const cv::Point2d& p1) const {
   const cv::Point2d r = rect.ToRectified1(p1);
-  const int x = static_cast<int>(std::floor(r.x)), y = static_cast<int>(std::floor(r.y));
+  const std::optional<int> column = FittingInt(std::floor(r.x)), row = FittingInt(std::floor(r.y));
+  if (!column || !row) return std::nullopt;
+  const int x = *column, y = *row;
   if (x < 0 || y < 0 || x + 1 >= disparity.cols || y + 1 >= disparity.rows) return std::nullopt;
   const float a = disparity.at<float>(y, x), b = disparity.at<float>(y, x + 1);
   const float c = disparity.at<float>(y + 1, x), d = disparity.at<float>(y + 1, x + 1);
@@ -113,15 +116,16 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
     return Status::Fail("The render's cameras cannot be rectified around the matches.");
   const float pad = 0.1f * (dMax - dMin) + 4;
   const double minDisparity = std::floor(dMin - pad);
-  const int range = (static_cast<int>(std::ceil(dMax + pad - minDisparity)) + 15) / 16 * 16;
-  if (range > 4096)
+  const double spread = std::ceil(dMax + pad - minDisparity);
+  if (!(spread <= 4096))
     return Status::Fail("The matches' disparities are too spread to match densely.");
+  const int range = (static_cast<int>(spread) + 15) / 16 * 16;
   out.rect = MakeRectification(geometry, region, level, minDisparity, range + kBlockSize);
   // A rectified frame far larger than the image means rays nearly along the baseline.
   const double levelArea =
       static_cast<double>(camera1.Width() >> level) * (camera1.Height() >> level);
   if (out.rect.size.width <= 0 || out.rect.size.height <= 0 ||
-      static_cast<double>(out.rect.size.area()) > 16 * levelArea)
+      static_cast<double>(out.rect.size.width) * out.rect.size.height > 16 * levelArea)
     return Status::Fail("The render's cameras cannot be rectified around the matches.");
   out.bounds1 = region;
   const std::vector<DisparityGuide> guides = dotDisparities(out.rect);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "base/fitting_int.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -88,8 +89,11 @@ Rectification MakeRectification(const RectifyingGeometry& geometry, const cv::Re
   rect.level = level;
   rect.H1 = Shift(-left, -top) * H1;
   rect.H2 = Shift(-left + minDisparity, -top) * K * geometry.toRectified2;
-  rect.size = cv::Size(static_cast<int>(std::ceil(xMax) - left) + pad + 1,
-                       static_cast<int>(std::ceil(yMax) - top) + 2);
+  // Cameras whose rays run almost along the baseline spread the region beyond any image:
+  // such a frame stays empty and is refused.
+  const std::optional<int> width = FittingInt(std::ceil(xMax) - left + pad + 1);
+  const std::optional<int> height = FittingInt(std::ceil(yMax) - top + 2);
+  if (width && height) rect.size = cv::Size(*width, *height);
   return rect;
 }
 

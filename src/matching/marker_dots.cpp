@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <opencv2/imgproc.hpp>
 
 #include "matching/smoothing.h"
@@ -26,7 +25,8 @@ struct Seed {
 std::vector<Seed> DarkMinima(const cv::Mat& grey, const cv::Rect& area, const DotOptions& options) {
   cv::Mat area32;
   grey(area).convertTo(area32, CV_32F);
-  const cv::Mat smoothed = Smooth(area32, GaussianKernel(options.gaussianSize, options.gaussianDev));
+  const cv::Mat smoothed =
+      Smooth(area32, GaussianKernel(options.gaussianSize, options.gaussianDev));
   cv::Mat eroded;
   cv::erode(smoothed, eroded, cv::Mat());
   std::vector<Seed> seeds;
@@ -36,7 +36,8 @@ std::vector<Seed> DarkMinima(const cv::Mat& grey, const cv::Rect& area, const Do
     for (int x = 0; x < smoothed.cols; ++x)
       if (s[x] < options.darkLimit && s[x] <= e[x]) seeds.push_back({area.x + x, area.y + y, s[x]});
   }
-  std::sort(seeds.begin(), seeds.end(), [](const Seed& a, const Seed& b) { return a.value < b.value; });
+  std::sort(seeds.begin(), seeds.end(),
+            [](const Seed& a, const Seed& b) { return a.value < b.value; });
   return seeds;
 }
 
@@ -150,6 +151,14 @@ int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions
                    [](const Feature& a, const Feature& b) { return a.strength > b.strength; });
   if (static_cast<int>(dots.size()) > options.maxCount) dots.resize(options.maxCount);
   return 1;
+}
+
+double MedianDotRadius(const FeatureList& dots) {
+  std::vector<double> radii;
+  for (const Feature& dot : dots) radii.push_back(dot.radius);
+  const auto middle = radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2);
+  std::nth_element(radii.begin(), middle, radii.end());
+  return *middle;
 }
 
 }  // namespace q3d

@@ -3,7 +3,6 @@
 // detector and the precise centre step exactly as a hand-placed point is, so automatic
 // points sit on the markers too.
 #include <cstdint>
-
 #include <opencv2/core.hpp>
 
 #include "matching/feature.h"
@@ -13,9 +12,9 @@ namespace q3d {
 
 struct DotOptions {
   int maxCount = 100;
-  int gaussianSize = 3;      // smoothing before the search for dark local minima
+  int gaussianSize = 3;  // smoothing before the search for dark local minima
   double gaussianDev = 0.7;
-  uint8_t darkLimit = 100;   // the marker detector's limits of hand placement
+  uint8_t darkLimit = 100;  // the marker detector's limits of hand placement
   uint8_t meanMargin = 30;
   double minContrast = 25.0;  // grey levels between the dot and its surroundings
   int maxDiameter = 40;       // pixels; larger dark regions are no dots
@@ -30,5 +29,9 @@ struct DotOptions {
 // Returns 1, or 0 after pushing an error record (memory short).
 int DetectMarkerDots(const cv::Mat& grey, const cv::Rect& area, const DotOptions& options,
                      FeatureList& dots);
+
+// The median of the dots' radii: the typical dot, which stray dark spots do not move.
+// The list must not be empty.
+double MedianDotRadius(const FeatureList& dots);
 
 }  // namespace q3d

@@ -70,7 +70,7 @@ class C3DModel {
   cv::Rect m_denseRegion;     // image 1's region under the last dense mesh; not stored
   MetricScale m_metricScale;  // stored by the document after the model's own record
   // Margin of the GUI's dense surface around the matches (DenseMatchParams::hullMargin);
-  // a setting of the session, not stored.
+  // stored with the project while the dense surface is shown.
   double m_denseMargin = DenseMatchParams{}.hullMargin;
   // The 3D view draws the dense surface rather than the points' meshes: the project's
   // choice, kept across views and stored with the project.

@@ -7,7 +7,7 @@
 
 #include "model/mesh_export.h"
 #include "model/mesh_export_common.h"
-#include "model/staged_files.h"
+#include "model/model_file_set.h"
 
 namespace q3d {
 namespace {
@@ -128,8 +128,8 @@ Status WriteGlb(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
   AppendUInt32(glb, kBinChunk);
   AppendBytes(glb, bin.data(), bin.size());
 
-  StagedFiles files;
-  if (Status e = files.Stage(path, glb); !e) return e;
+  ModelFileSet files(path);
+  if (Status e = files.StageModel(glb); !e) return e;
   return files.Commit();
 }
 

@@ -117,15 +117,11 @@ bool MakeupCleaner::FindDots() {
   if (DetectMarkerDots(gray_, cv::Rect(0, 0, gray_.cols, gray_.rows), options, found) != 1)
     return false;
   if (found.empty()) return true;
-  std::vector<double> radii;
-  for (const Feature& f : found) radii.push_back(f.radius);
-  const auto middle = radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2);
-  std::nth_element(radii.begin(), middle, radii.end());
-  typicalRadius_ = *middle;
+  typicalRadius_ = MedianDotRadius(found);
   largestRadius_ = kLargestDotShare * typicalRadius_;
   // How much darker each pixel is than its surroundings a dot's width away (the grey
   // closed with a disc of two typical dots' diameter).
-  const int disc = 2 * static_cast<int>(std::ceil(2.0 * *middle)) + 1;
+  const int disc = 2 * static_cast<int>(std::ceil(2.0 * typicalRadius_)) + 1;
   const bool contrasted = GuardedImageStep([&] {
     cv::Mat closed;
     cv::morphologyEx(gray_, closed, cv::MORPH_CLOSE,

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "model/model_file_set.h"
+
 namespace q3d {
 namespace {
 
@@ -19,6 +21,13 @@ std::string LowerExtension(const std::string& path) {
 bool IsMeshExportPath(const std::string& path) {
   const std::string ext = LowerExtension(path);
   return ext == ".wrl" || ext == ".obj" || ext == ".ply" || ext == ".glb" || ext == ".stl";
+}
+
+std::vector<std::string> ExportedFilePaths(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".obj") return ModelFileSetPaths(path, {{kTextureCompanion, kMaterialCompanion}});
+  if (ext == ".wrl" || ext == ".ply") return ModelFileSetPaths(path, {{kTextureCompanion}});
+  return {path};
 }
 
 Status ExportMesh(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {

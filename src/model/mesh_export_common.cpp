@@ -1,7 +1,6 @@
 #include "model/mesh_export_common.h"
 
 #include <charconv>
-#include <filesystem>
 #include <opencv2/imgcodecs.hpp>
 
 namespace q3d::mesh_export {
@@ -20,20 +19,6 @@ bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png) {
   } catch (const cv::Exception&) {
     return false;
   }
-}
-
-SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension) {
-  const std::filesystem::path p(path);
-  // The model file refers to the name on a line of its own (mtllib, map_Kd), where readers
-  // split at blanks; and the name must fit the file system however long the model's is.
-  std::string stem = p.stem().string();
-  for (char& c : stem)
-    if (c == ' ' || c == '\t') c = '_';
-  constexpr size_t kNameMax = 255;
-  if (stem.size() + suffixAndExtension.size() > kNameMax)
-    stem.resize(kNameMax > suffixAndExtension.size() ? kNameMax - suffixAndExtension.size() : 0);
-  const std::string name = stem + suffixAndExtension;
-  return {(p.parent_path() / name).string(), name};
 }
 
 void AppendNumber(std::string& out, float value) {

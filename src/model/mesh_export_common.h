@@ -15,14 +15,6 @@ Status CheckInput(const MeshBuilder& mesh, const cv::Mat& texture);
 // The texture as PNG bytes; false when encoding fails.
 bool EncodePng(const cv::Mat& texture, std::vector<uint8_t>& png);
 
-// A file written beside the exported one: its full path and its name relative to it.
-struct SideFile {
-  std::string path;
-  std::string name;
-};
-// Blanks in the stem become underscores; the stem is shortened to fit the name limit.
-SideFile BesideFile(const std::string& path, const std::string& suffixAndExtension);
-
 // Shortest text that reads back as the same value, independent of the locale.
 void AppendNumber(std::string& out, float value);
 void AppendNumber(std::string& out, double value);

@@ -30,13 +30,17 @@ Result<double> MillimetresPerUnit(CStereoPair& pair, const MetricScale& scale) {
   const double units = (pair.m_XW.row(a) - pair.m_XW.row(b)).norm();
   if (!(units > 0) || !std::isfinite(units))
     return Status::Fail("The two matches of the real distance fall on one 3D point.");
-  return scale.millimetres / units;
+  // Exports scale single-precision vertices: a factor they cannot hold is no scale.
+  const double mmPerUnit = scale.millimetres / units;
+  if (!(mmPerUnit > 1e-30 && mmPerUnit < 1e30))
+    return Status::Fail("The real distance gives a scale the model's units cannot hold.");
+  return mmPerUnit;
 }
 
 Status SetMetricScale(CStereoPair& pair, int32_t match1, int32_t match2, double millimetres,
                       MetricScale& scale) {
-  if (!(millimetres > 0) || !std::isfinite(millimetres))
-    return Status::Fail("The real distance must be a positive number of millimetres.");
+  if (!(millimetres >= kSmallestScaleMm && millimetres <= kLargestScaleMm))
+    return Status::Fail("The real distance must be between 0.000001 and 1000000000 millimetres.");
   if (match1 == match2) return Status::Fail("The real distance needs two different matches.");
   const MetricScale candidate{match1, match2, millimetres};
   if (const Result<double> mmPerUnit = MillimetresPerUnit(pair, candidate); !mmPerUnit)

@@ -10,6 +10,10 @@ namespace q3d {
 
 class CStereoPair;
 
+// Real distances outside this range are typing errors, not faces.
+constexpr double kSmallestScaleMm = 1e-6;
+constexpr double kLargestScaleMm = 1e9;
+
 struct MetricScale {
   int32_t match1 = -1;  // identifiers of the two matches (CMatch::m_id)
   int32_t match2 = -1;

@@ -3,17 +3,23 @@
 
 #include "model/mesh_export.h"
 #include "model/mesh_export_common.h"
-#include "model/staged_files.h"
+#include "model/model_file_set.h"
 
 namespace q3d {
+namespace {
+
+std::string MaterialLibraryLine(const std::string& name) { return "mtllib " + name + "\n"; }
+
+}  // namespace
 
 Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
   if (Status problem = mesh_export::CheckInput(mesh, texture); !problem) return problem;
   std::vector<uint8_t> png;
   if (!mesh_export::EncodePng(texture, png))
     return Status::Fail("The texture could not be encoded as PNG.");
-  const auto image = mesh_export::BesideFile(path, "_texture.png");
-  const auto material = mesh_export::BesideFile(path, ".mtl");
+  ModelFileSet files(path, {kTextureCompanion, kMaterialCompanion}, 1, &MaterialLibraryLine);
+  const SideFile& image = files.Companion(0);
+  const SideFile& material = files.Companion(1);
 
   const std::string mtl =
       "# Quorvan 3D model material\n"
@@ -23,9 +29,10 @@ Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
       "Ks 0 0 0\n"
       "d 1\n"
       "illum 1\n"
-      "map_Kd " + image.name + "\n";
+      "map_Kd " +
+      image.name + "\n";
 
-  std::string obj = "# Quorvan 3D model\nmtllib " + material.name + "\n";
+  std::string obj = "# Quorvan 3D model\n" + MaterialLibraryLine(material.name);
   const auto& p = mesh.Positions();
   const auto& n = mesh.Normals();
   const auto& uv = mesh.TextureCoordinates();
@@ -61,10 +68,9 @@ Status WriteObj(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
     obj += '\n';
   }
 
-  StagedFiles files;
-  if (Status e = files.Stage(image.path, png); !e) return e;
-  if (Status e = files.Stage(material.path, mtl); !e) return e;
-  if (Status e = files.Stage(path, obj); !e) return e;
+  if (Status e = files.StageCompanion(0, png); !e) return e;
+  if (Status e = files.StageCompanion(1, mtl); !e) return e;
+  if (Status e = files.StageModel(obj); !e) return e;
   return files.Commit();
 }
 

@@ -4,7 +4,7 @@
 
 #include "model/mesh_export.h"
 #include "model/mesh_export_common.h"
-#include "model/staged_files.h"
+#include "model/model_file_set.h"
 
 namespace q3d {
 namespace {
@@ -18,6 +18,8 @@ void Append(std::vector<uint8_t>& out, T value) {
   std::memcpy(out.data() + at, &value, sizeof value);
 }
 
+std::string TextureComment(const std::string& name) { return "comment TextureFile " + name + "\n"; }
+
 }  // namespace
 
 Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
@@ -25,14 +27,15 @@ Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
   std::vector<uint8_t> png;
   if (!mesh_export::EncodePng(texture, png))
     return Status::Fail("The texture could not be encoded as PNG.");
-  const auto image = mesh_export::BesideFile(path, "_texture.png");
+  ModelFileSet files(path, {kTextureCompanion}, 0, &TextureComment);
+  const SideFile& image = files.Companion(0);
 
   const std::string header =
       "ply\n"
       "format binary_little_endian 1.0\n"
-      "comment Quorvan 3D model\n"
-      "comment TextureFile " + image.name + "\n"
-      "element vertex " + std::to_string(mesh.VertexCount()) + "\n"
+      "comment Quorvan 3D model\n" +
+      TextureComment(image.name) + "element vertex " + std::to_string(mesh.VertexCount()) +
+      "\n"
       "property float x\n"
       "property float y\n"
       "property float z\n"
@@ -41,7 +44,9 @@ Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
       "property float nz\n"
       "property float s\n"
       "property float t\n"
-      "element face " + std::to_string(mesh.FaceCount()) + "\n"
+      "element face " +
+      std::to_string(mesh.FaceCount()) +
+      "\n"
       "property list uchar int vertex_indices\n"
       "end_header\n";
   std::vector<uint8_t> body(header.begin(), header.end());
@@ -62,9 +67,8 @@ Status WritePly(const std::string& path, const MeshBuilder& mesh, const cv::Mat&
     for (int c = 0; c < 3; ++c) Append(body, static_cast<int32_t>(indices[k + c]));
   }
 
-  StagedFiles files;
-  if (Status e = files.Stage(image.path, png); !e) return e;
-  if (Status e = files.Stage(path, body); !e) return e;
+  if (Status e = files.StageCompanion(0, png); !e) return e;
+  if (Status e = files.StageModel(body); !e) return e;
   return files.Commit();
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "model/mesh_export.h"
-#include "model/staged_files.h"
+#include "model/model_file_set.h"
 
 namespace q3d {
 namespace {
@@ -49,8 +49,8 @@ Status WriteStl(const std::string& path, const MeshBuilder& mesh) {
     body.push_back(0);
     body.push_back(0);
   }
-  StagedFiles files;
-  if (Status e = files.Stage(path, body); !e) return e;
+  ModelFileSet files(path);
+  if (Status e = files.StageModel(body); !e) return e;
   return files.Commit();
 }
 

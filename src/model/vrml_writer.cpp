@@ -3,7 +3,7 @@
 
 #include "model/mesh_export.h"
 #include "model/mesh_export_common.h"
-#include "model/staged_files.h"
+#include "model/model_file_set.h"
 
 namespace q3d {
 namespace {
@@ -36,6 +36,8 @@ void AppendTriples(std::string& out, const std::vector<float>& values) {
   }
 }
 
+std::string TextureUrl(const std::string& name) { return "url \"" + UrlEncode(name) + "\""; }
+
 }  // namespace
 
 Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat& texture) {
@@ -43,7 +45,8 @@ Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat
   std::vector<uint8_t> png;
   if (!mesh_export::EncodePng(texture, png))
     return Status::Fail("The texture could not be encoded as PNG.");
-  const auto image = mesh_export::BesideFile(path, "_texture.png");
+  ModelFileSet files(path, {kTextureCompanion}, 0, &TextureUrl);
+  const SideFile& image = files.Companion(0);
 
   std::string text =
       "#VRML V2.0 utf8\n"
@@ -51,7 +54,9 @@ Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat
       "Shape {\n"
       "  appearance Appearance {\n"
       "    material Material { diffuseColor 1 1 1 }\n"
-      "    texture ImageTexture { url \"" + UrlEncode(image.name) + "\" repeatS TRUE repeatT TRUE }\n"
+      "    texture ImageTexture { " +
+      TextureUrl(image.name) +
+      " repeatS TRUE repeatT TRUE }\n"
       "  }\n"
       "  geometry IndexedFaceSet {\n"
       "    solid FALSE\n"
@@ -79,9 +84,8 @@ Status WriteVrml(const std::string& path, const MeshBuilder& mesh, const cv::Mat
   }
   text += "    ]\n  }\n}\n";
 
-  StagedFiles files;
-  if (Status e = files.Stage(image.path, png); !e) return e;
-  if (Status e = files.Stage(path, text); !e) return e;
+  if (Status e = files.StageCompanion(0, png); !e) return e;
+  if (Status e = files.StageModel(text); !e) return e;
   return files.Commit();
 }
 

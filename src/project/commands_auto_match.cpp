@@ -11,6 +11,7 @@ bool AutoMatchingReplacesWork(const CProjectDoc& doc) {
 }
 
 Status RunAutomaticMatching(CProjectDoc& doc, const AutoMatchParams& params, Progress* progress) {
+  EditScope edit(doc, "Automatic Matching");
   const bool wasRendered = doc.IsRendered();
   if (Status matched = AutomaticMatching(doc.m_stereoPair, params, progress); !matched) {
     PushErrorText(matched.Reason(), matched.Code(), matched.Severity());

@@ -14,6 +14,7 @@ void NewProject(CProjectDoc& doc) {
   doc.DeleteContents();
   doc.SetPathName("");
   doc.SetModifiedFlag(false);
+  doc.m_history.Clear(true);
   doc.UpdateAllViews(nullptr, kHintDefault);
 }
 
@@ -44,10 +45,12 @@ OpenOutcome OpenProject(CProjectDoc& doc, const std::string& path, Progress* pro
     // the project.
     doc.SetPathName("");
     doc.SetModifiedFlag(false);
+    doc.m_history.Clear(true);
     doc.UpdateAllViews(nullptr, kHintDefault);
     return OpenOutcome::kInvalid;
   }
   doc.SetPathName(path);
+  doc.m_history.Clear(true);
   return OpenOutcome::kOpened;
 }
 

@@ -8,8 +8,12 @@ namespace q3d {
 class Archive;
 struct MetricScale;
 
-// Storing: writes the record when the scale is set. Loading: reads it when the bytes left
-// begin with it; anything else after the model stays unread, as before.
-void SerializeMetricScale(Archive& ar, MetricScale& scale);
+// Writes the record when the scale is set.
+void WriteMetricScale(Archive& ar, const MetricScale& scale);
+
+// Reads the record when the next bytes are its tag and returns true; returns false, reading
+// nothing, otherwise. A record cut short or a distance outside what the Scale command
+// accepts is refused (ArchiveError naming it).
+bool ReadMetricScale(Archive& ar, MetricScale& scale);
 
 }  // namespace q3d

@@ -9,8 +9,7 @@
 #include "base/file_output.h"
 #include "base/progress.h"
 #include "model/model_file.h"
-#include "project/metric_scale_record.h"
-#include "stereo/focal_record.h"
+#include "project/optional_records.h"
 #include "stereo/loaded_records.h"
 
 namespace q3d {
@@ -82,18 +81,21 @@ Status CProjectDoc::SetImages(const std::string& path1, const std::string& path2
     Camera(i).TakePhotograph(loaded[i]);
     SetModifiedFlag();
   }
+  m_history.Clear(!IsModified());
   UpdateAllViews(nullptr, kHintImage1Replaced);
   UpdateAllViews(nullptr, kHintImage2Replaced);
   return result;
 }
 
 Status CProjectDoc::Render(const RenderOptions& options, Progress* progress) {
+  EditScope edit(*this, "Render");
   Status result = Reported(m_stereoPair.Reconstruct(options, progress));
   if (result) SetModifiedFlag();
   return result;
 }
 
 void CProjectDoc::RemoveRenderData() {
+  EditScope edit(*this, "Remove Render Data");
   m_model.Clear();
   m_stereoPair.ResetResults();
   if (m_resetPanes) m_resetPanes();
@@ -111,6 +113,7 @@ Status CProjectDoc::SetEnteredFocal(int cameraIndex, double pixels) {
   }
   double& entered = Camera(cameraIndex).m_focal.entered_px;
   if (entered != pixels) {
+    EditScope edit(*this, "Focal Length");
     entered = pixels;
     SetModifiedFlag();
   }
@@ -130,6 +133,7 @@ double CProjectDoc::RenderedFocal(int cameraIndex) const {
 }
 
 DeletedCounts CProjectDoc::DeleteSelected(DocumentObserver* sender) {
+  EditScope edit(*this, "Delete");
   DeletedCounts deleted;
   deleted.matches = m_stereoPair.m_matches.Count();
   deleted.points = m_camera1.m_points.Count() + m_camera2.m_points.Count();
@@ -138,6 +142,8 @@ DeletedCounts CProjectDoc::DeleteSelected(DocumentObserver* sender) {
   m_camera2.m_points.RemoveWithSelection(1);
   deleted.matches -= m_stereoPair.m_matches.Count();
   deleted.points -= m_camera1.m_points.Count() + m_camera2.m_points.Count();
+  edit.Rename(deleted.points == 1 ? std::string("Delete 1 Point")
+                                  : "Delete " + std::to_string(deleted.points) + " Points");
   UpdateAllViews(sender, kHintPointsChanged);
   if (IsRendered()) UpdateAllViews(sender, kHintRebuildModel);
   SetModifiedFlag();
@@ -157,6 +163,7 @@ void CProjectDoc::InvertSelection(int cameraIndex, DocumentObserver* sender) {
 }
 
 Status CProjectDoc::AddMatch(double x1, double y1, double x2, double y2) {
+  EditScope edit(*this, "Add Match");
   auto p1 = std::make_unique<CSpPoint>(x1, y1);
   auto p2 = std::make_unique<CSpPoint>(x2, y2);
   CSpPoint* a = p1.get();
@@ -192,9 +199,7 @@ void CProjectDoc::Serialize(Archive& ar, Progress* external) {
   progress->SetStep(prefix + "3D Reconstruction...");
   progress->SetPos(75);
   m_model.Serialize(ar);
-  // Optional records, each recognised by its tag, always in this order.
-  SerializeFocalRecord(ar, m_camera1, m_camera2, m_stereoPair);
-  SerializeMetricScale(ar, m_model.m_metricScale);
+  SerializeOptionalRecords(ar, *this);
   progress->SetPos(100);
 }
 
@@ -210,6 +215,7 @@ Status CProjectDoc::SaveProject(const std::string& path, Progress* progress) {
   if (!saved) return Reported(std::move(saved));
   m_pathName = path;
   SetModifiedFlag(false);
+  m_history.MarkSaved();
   return saved;
 }
 
@@ -219,6 +225,7 @@ Status CProjectDoc::LoadProject(const std::string& path, Progress* progress) {
     return Reported(Status::Fail("Error: The file could not be opened\n" + read.Reason()));
   Status loaded = LoadProjectBytes(bytes, progress);
   if (loaded) m_pathName = path;
+  m_history.Clear(loaded.ok());
   return loaded;
 }
 

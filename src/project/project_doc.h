@@ -7,6 +7,7 @@
 
 #include "base/result.h"
 #include "model/c3d_model.h"
+#include "project/edit_history.h"
 #include "stereo/camera.h"
 #include "stereo/stereo_pair.h"
 
@@ -120,6 +121,9 @@ class CProjectDoc {
 
   // Installed by the main frame: puts the panes back to their initial views.
   std::function<void()> m_resetPanes;
+  // Undo and redo of the edits. New, Open and Set Images start it afresh; Save marks
+  // where the file stands in it.
+  EditHistory m_history{*this};
 
  private:
   bool m_modified = false;

@@ -28,6 +28,7 @@ Status SetRealDistance(CProjectDoc& doc, int first, int second, double millimetr
     std::advance(it, number - 1);
     return (*it)->m_id;
   };
+  EditScope edit(doc, "Real Distance");
   Status set = SetMetricScale(doc.m_stereoPair, idAt(first), idAt(second), millimetres,
                               doc.m_model.m_metricScale);
   if (set) doc.SetModifiedFlag();
@@ -36,6 +37,7 @@ Status SetRealDistance(CProjectDoc& doc, int first, int second, double millimetr
 
 void ClearRealDistance(CProjectDoc& doc) {
   if (!doc.m_model.m_metricScale.IsSet()) return;
+  EditScope edit(doc, "Remove Real Distance");
   doc.m_model.m_metricScale = {};
   doc.SetModifiedFlag();
 }

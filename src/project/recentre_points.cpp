@@ -16,6 +16,7 @@ int RecentrePointsOnDots(CProjectDoc& doc, DotCentring centring, RecentreReport*
   RecentreReport local;
   RecentreReport& r = report ? *report : local;
   r = {};
+  EditScope edit(doc, "Re-centre Points");
   int result = 1;
   for (int index = 0; index < 2 && result == 1; ++index) {
     CCamera& camera = doc.Camera(index);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "numeric/render_pipeline.h"
 
@@ -36,6 +37,9 @@ struct CameraFocal {
   std::string make;       // of the camera, from the photograph's metadata
   std::string model;
   double exif_sigma = 0;  // relative precision of exif_px; 0: not stated
+  // Why a focal length the photograph's metadata gives was ignored, for the user to hear;
+  // not kept in the project.
+  std::vector<std::string> exif_notes;
 
   bool IsEmpty() const { return exif_px == 0 && entered_px == 0 && make.empty() && model.empty(); }
   // The entered value wins: the user entered it knowing what the photograph says.

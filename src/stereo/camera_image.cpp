@@ -56,7 +56,7 @@ Status CCamera::Load(const std::string& path) {
   }
   m_roi = MakeRoi(0, 0, 0, m_image.Width(), m_image.Height());
   // A new photograph: what was known of the old one's lens no longer holds.
-  m_focal = ReadExifFocal(path, m_image.Width(), m_image.Height());
+  m_focal = ReadExifFocal(path);
   return Status::Ok();
 }
 

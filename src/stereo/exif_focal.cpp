@@ -3,10 +3,15 @@
 #include <libexif/exif-data.h>
 
 #include <cmath>
-#include <fstream>
+#include <cstdio>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <vector>
+
+#include "base/file_output.h"
+#include "base/printable_text.h"
+#include "stereo/image_header.h"
 
 namespace q3d {
 
@@ -19,14 +24,13 @@ struct ExifDataFree {
 using ExifPtr = std::unique_ptr<ExifData, ExifDataFree>;
 
 // A TIFF file is itself an EXIF block; with the EXIF header in front libexif reads it.
-ExifPtr LoadExif(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return nullptr;
-  std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(file), {});
-  if (bytes.size() < 4) return nullptr;
-  const bool tiff = (bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
-                    (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42);
-  if (tiff) bytes.insert(bytes.begin(), std::begin(kExifHeader), std::end(kExifHeader));
+ExifPtr LoadExif(std::span<const uint8_t> file) {
+  if (file.size() < 4 || file.size() > std::numeric_limits<unsigned int>::max() - 6) return nullptr;
+  const bool tiff = (file[0] == 'I' && file[1] == 'I' && file[2] == 42 && file[3] == 0) ||
+                    (file[0] == 'M' && file[1] == 'M' && file[2] == 0 && file[3] == 42);
+  std::vector<unsigned char> bytes;
+  if (tiff) bytes.assign(std::begin(kExifHeader), std::end(kExifHeader));
+  bytes.insert(bytes.end(), file.begin(), file.end());
   ExifPtr data(exif_data_new());
   if (!data) return nullptr;
   exif_data_unset_option(data.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
@@ -67,41 +71,99 @@ std::string TextOf(ExifData* data, ExifTag tag) {
   return text;
 }
 
-// Millimetres per focal-plane resolution unit (2 inch, 3 cm, 4 mm, 5 micrometre).
+// Millimetres per focal-plane resolution unit (2 inch, 3 cm, 4 mm, 5 micrometre); 0 for a
+// code the standard does not define.
 double UnitMm(double unit) {
+  if (unit == 2) return 25.4;
   if (unit == 3) return 10;
   if (unit == 4) return 1;
   if (unit == 5) return 0.001;
-  return 25.4;
+  return 0;
 }
+
+const char* UnitName(double unit) {
+  if (unit == 3) return "cm";
+  if (unit == 4) return "mm";
+  if (unit == 5) return "micrometre";
+  return "inch";
+}
+
+std::string Format(const char* format, double a, double b = 0, double c = 0) {
+  char text[200];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
 }  // namespace
 
-CameraFocal ReadExifFocal(const std::string& path, int width, int height) {
+CameraFocal ReadExifFocal(std::span<const uint8_t> bytes, const std::string& shown) {
   CameraFocal focal;
-  const ExifPtr data = LoadExif(path);
-  if (!data || width <= 0 || height <= 0) return focal;
-  focal.make = TextOf(data.get(), EXIF_TAG_MAKE);
-  focal.model = TextOf(data.get(), EXIF_TAG_MODEL);
-  const double equivalent_mm = NumberOf(data.get(), EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM);
-  const double focal_mm = NumberOf(data.get(), EXIF_TAG_FOCAL_LENGTH);
-  const double resolution = NumberOf(data.get(), EXIF_TAG_FOCAL_PLANE_X_RESOLUTION);
-  double px = std::nan("");
+  const DeclaredImage stored = ReadImageHeader(bytes);
+  if (stored.width <= 0 || stored.height <= 0 || stored.width > kMaxImagePixels ||
+      stored.height > kMaxImagePixels)
+    return focal;
+  const ExifPtr data = LoadExif(bytes);
+  if (!data) return focal;
+  ExifData* exif = data.get();
+  focal.make = TextOf(exif, EXIF_TAG_MAKE);
+  focal.model = TextOf(exif, EXIF_TAG_MODEL);
+  const auto width = static_cast<int>(stored.width);
+  const auto height = static_cast<int>(stored.height);
+  const double diagonal = std::hypot(width, height);
+  const auto plausible = [&](double px, const std::string& tags) {
+    if (px >= kSmallestExifFocalPerDiagonal * diagonal &&
+        px <= kLargestExifFocalPerDiagonal * diagonal)
+      return true;
+    focal.exif_notes.push_back(
+        "The photograph " + shown + " gives " + tags +
+        Format(", a focal length of %.4g pixels: no lens for its %g x %g pixels; ignored.", px,
+               width, height));
+    return false;
+  };
+
+  const double equivalent_mm = NumberOf(exif, EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM);
   if (equivalent_mm > 0) {
-    px = FocalPxFrom35mm(equivalent_mm, width, height);
-    focal.exif_sigma = Rounded35mmSigma(equivalent_mm);
-  } else if (focal_mm > 0 && resolution > 0) {
-    focal.exif_sigma = kFocalPlaneSigma;
-    const double unit = NumberOf(data.get(), EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT);
-    px = focal_mm * resolution / UnitMm(std::isnan(unit) ? 2 : unit);
-    // The resolution counts the pixels of the image as taken: scale to this one's width.
-    const double taken_width = NumberOf(data.get(), EXIF_TAG_PIXEL_X_DIMENSION);
-    if (taken_width > 0) px *= width / taken_width;
+    const double px = FocalPxFrom35mm(equivalent_mm, width, height);
+    if (plausible(px, Format("FocalLengthIn35mmFilm %g mm", equivalent_mm))) {
+      focal.exif_px = px;
+      focal.exif_sigma = Rounded35mmSigma(equivalent_mm);
+      return focal;
+    }
   }
-  if (std::isfinite(px) && px > 0)
+  const double focal_mm = NumberOf(exif, EXIF_TAG_FOCAL_LENGTH);
+  const double resolution = NumberOf(exif, EXIF_TAG_FOCAL_PLANE_X_RESOLUTION);
+  if (!(focal_mm > 0 && resolution > 0)) return focal;
+  // Without the tag the standard's default applies: inches.
+  double unit = NumberOf(exif, EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT);
+  if (std::isnan(unit)) unit = 2;
+  if (UnitMm(unit) == 0) {
+    focal.exif_notes.push_back("The photograph " + shown +
+                               Format(" gives FocalPlaneResolutionUnit %g, no unit of length; "
+                                      "its FocalLength is ignored.",
+                                      unit));
+    return focal;
+  }
+  double px = focal_mm * resolution / UnitMm(unit);
+  std::string tags =
+      Format("FocalLength %g mm with FocalPlaneXResolution %g per ", focal_mm, resolution) +
+      UnitName(unit);
+  // The resolution counts the pixels of the frame as taken: scale to the stored width.
+  const double taken_width = NumberOf(exif, EXIF_TAG_PIXEL_X_DIMENSION);
+  if (taken_width > 0) {
+    px *= width / taken_width;
+    tags += Format(" and PixelXDimension %g", taken_width);
+  }
+  if (plausible(px, tags)) {
     focal.exif_px = px;
-  else
-    focal.exif_sigma = 0;
+    focal.exif_sigma = kFocalPlaneSigma;
+  }
   return focal;
+}
+
+CameraFocal ReadExifFocal(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return {};
+  return ReadExifFocal(bytes, QuotedText(path));
 }
 
 }  // namespace q3d

@@ -1,8 +1,10 @@
 #include "stereo/focal_record.h"
 
 #include <cmath>
+#include <string>
 
 #include "base/archive.h"
+#include "stereo/camera_focal.h"
 
 namespace q3d {
 
@@ -27,38 +29,49 @@ std::string ReadText(Archive& ar) {
   return text;
 }
 
-// A focal length read back: a positive finite number of pixels, or 0 for none.
+// A focal length read back: 0 for none, otherwise within the limits an entered one obeys.
 double ReadFocal(Archive& ar) {
   const double f = ar.ReadDouble();
-  return std::isfinite(f) && f > 0 ? f : 0;
+  if (f == 0) return 0;
+  if (!(f >= kSmallestFocalPx && f <= kLargestFocalPx))
+    throw ArchiveError("The focal-length record holds a focal length outside " +
+                       std::to_string(static_cast<int>(kSmallestFocalPx)) + " to " +
+                       std::to_string(static_cast<int>(kLargestFocalPx)) + " pixels.");
+  return f;
 }
 }  // namespace
 
-void SerializeFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CStereoPair& pair) {
-  CCamera* cameras[2] = {&camera1, &camera2};
-  if (ar.IsStoring()) {
-    const bool anything = !camera1.m_focal.IsEmpty() || !camera2.m_focal.IsEmpty() ||
-                          pair.m_focalSource[0] != FocalSource::kMeasured ||
-                          pair.m_focalSource[1] != FocalSource::kMeasured;
-    if (!anything) return;
-    ar.WriteBytes(kTag, sizeof kTag);
-    ar.WriteInt32(kVersion);
-    for (CCamera* camera : cameras) {
-      ar.WriteDouble(camera->m_focal.exif_px);
-      ar.WriteDouble(camera->m_focal.entered_px);
-      WriteText(ar, camera->m_focal.make);
-      WriteText(ar, camera->m_focal.model);
-    }
-    for (FocalSource source : pair.m_focalSource) ar.WriteInt32(static_cast<int32_t>(source));
-    return;
+void WriteFocalRecord(Archive& ar, const CCamera& camera1, const CCamera& camera2,
+                      const CStereoPair& pair) {
+  const bool anything = !camera1.m_focal.IsEmpty() || !camera2.m_focal.IsEmpty() ||
+                        pair.m_focalSource[0] != FocalSource::kMeasured ||
+                        pair.m_focalSource[1] != FocalSource::kMeasured;
+  if (!anything) return;
+  ar.WriteBytes(kTag, sizeof kTag);
+  ar.WriteInt32(kVersion);
+  for (const CCamera* camera : {&camera1, &camera2}) {
+    ar.WriteDouble(camera->m_focal.exif_px);
+    ar.WriteDouble(camera->m_focal.entered_px);
+    WriteText(ar, camera->m_focal.make);
+    WriteText(ar, camera->m_focal.model);
   }
-  for (CCamera* camera : cameras) camera->m_focal = CameraFocal{};
+  for (FocalSource source : pair.m_focalSource) ar.WriteInt32(static_cast<int32_t>(source));
+}
+
+void ClearFocalRecord(CCamera& camera1, CCamera& camera2, CStereoPair& pair) {
+  camera1.m_focal = CameraFocal{};
+  camera2.m_focal = CameraFocal{};
   pair.m_focalSource = {FocalSource::kMeasured, FocalSource::kMeasured};
-  if (!ar.NextBytesAre(kTag, sizeof kTag)) return;
+}
+
+bool ReadFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CStereoPair& pair) {
+  if (!ar.NextBytesAre(kTag, sizeof kTag)) return false;
   char tag[sizeof kTag];
   ar.ReadBytes(tag, sizeof tag);
-  if (ar.ReadInt32() != kVersion) return;
-  for (CCamera* camera : cameras) {
+  if (const int32_t version = ar.ReadInt32(); version != kVersion)
+    throw ArchiveError("The focal-length record is of version " + std::to_string(version) +
+                       ", which this version of Quorvan 3D cannot read.");
+  for (CCamera* camera : {&camera1, &camera2}) {
     camera->m_focal.exif_px = ReadFocal(ar);
     camera->m_focal.entered_px = ReadFocal(ar);
     camera->m_focal.make = ReadText(ar);
@@ -66,10 +79,11 @@ void SerializeFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CSter
   }
   for (FocalSource& source : pair.m_focalSource) {
     const int32_t value = ar.ReadInt32();
-    source = value >= 0 && value <= static_cast<int32_t>(FocalSource::kAssumed)
-                 ? static_cast<FocalSource>(value)
-                 : FocalSource::kMeasured;
+    if (value < 0 || value > static_cast<int32_t>(FocalSource::kAssumed))
+      throw ArchiveError("The focal-length record names an unknown source of a focal length.");
+    source = static_cast<FocalSource>(value);
   }
+  return true;
 }
 
 }  // namespace q3d

@@ -11,8 +11,16 @@ namespace q3d {
 
 class Archive;
 
-// Writes the record when there is anything to keep; reads it when the file holds one
-// (anything else after the model block is left unread).
-void SerializeFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CStereoPair& pair);
+// Writes the record when there is anything to keep.
+void WriteFocalRecord(Archive& ar, const CCamera& camera1, const CCamera& camera2,
+                      const CStereoPair& pair);
+
+// Reads the record when the next bytes are its tag and returns true; returns false, reading
+// nothing, otherwise. A record of another version, or with a value outside what the commands
+// accept, is refused (ArchiveError naming it) rather than skipped.
+bool ReadFocalRecord(Archive& ar, CCamera& camera1, CCamera& camera2, CStereoPair& pair);
+
+// Forgets every focal length known and every source, as a project without the record has.
+void ClearFocalRecord(CCamera& camera1, CCamera& camera2, CStereoPair& pair);
 
 }  // namespace q3d

@@ -105,7 +105,9 @@ Status DecodeImageFile(std::span<const uint8_t> bytes, Image& image, const std::
   if (declared.format == ImageFormat::kBmp) return DecodeBmp(bytes, image, shown);
   if (declared.width <= 0 || declared.height <= 0)
     return Status::Fail("The image " + shown + " is damaged: its header gives no size.");
-  if (declared.width * declared.height > kMaxImagePixels)
+  // A TIFF declares each side in 32 bits: their product may overflow before it is compared.
+  if (declared.width > kMaxImagePixels || declared.height > kMaxImagePixels ||
+      declared.width * declared.height > kMaxImagePixels)
     return Status::Fail("The image is too large: " + shown + " declares " +
                         SizeText(declared.width, declared.height) + ", more than " +
                         std::to_string(kMaxImagePixels >> 20) + " megapixels.");

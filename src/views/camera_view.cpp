@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <optional>
 
 #include "base/error_stack.h"
 #include "views/command_ids.h"
@@ -327,6 +328,11 @@ void CCameraView::PlaceMatchingPoint(QPoint pane, bool onMarker) {
   if (!HasPixels() || p.x() < 0 || p.y() < 0 || p.x() >= ImageWidth() || p.y() >= ImageHeight())
     return;
 
+  // A point waiting for its partner is no edit yet; the click that gives it one adds the
+  // match, and undoing it leaves the point waiting again.
+  const CSpPoint* waiting = LastPoint(OtherCamera());
+  std::optional<EditScope> edit;
+  if (waiting && waiting->m_selected) edit.emplace(doc, "Add Match");
   bool added = false;
   if (onMarker) {
     WaitCursor wait;
@@ -362,20 +368,34 @@ void CCameraView::keyPressEvent(QKeyEvent* event) {
 bool CCameraView::EditPointsByKey(int key) {
   if (!Document()) return false;
   CProjectDoc& doc = *Document();
+  CSpPoint* point = nullptr;
   if (IsMatching()) {
     if (key != Qt::Key_Escape) return false;
-    RemoveSelectedPoints(doc);
   } else {
     if (!doc.IsRendered()) return false;
-    CSpPoint* point = ThisCamera().m_points.FindFirstSelected(1);
+    point = ThisCamera().m_points.FindFirstSelected(1);
     if (!point) return false;
-    switch (key) {
-      case Qt::Key_Left: point->m_x -= 1; break;
-      case Qt::Key_Up: point->m_y -= 1; break;
-      case Qt::Key_Right: point->m_x += 1; break;
-      case Qt::Key_Down: point->m_y += 1; break;
-      default: return false;
-    }
+    if (key != Qt::Key_Left && key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down)
+      return false;
+  }
+  std::optional<EditScope> edit;
+  if (point) edit.emplace(doc, "Move Point");
+  switch (point ? key : 0) {
+    case Qt::Key_Left:
+      point->m_x -= 1;
+      break;
+    case Qt::Key_Up:
+      point->m_y -= 1;
+      break;
+    case Qt::Key_Right:
+      point->m_x += 1;
+      break;
+    case Qt::Key_Down:
+      point->m_y += 1;
+      break;
+    default:
+      RemoveSelectedPoints(doc);
+      break;
   }
   doc.UpdateAllViews(nullptr, kHintPointsChanged);
   doc.UpdateAllViews(nullptr, kHintRebuildModel);

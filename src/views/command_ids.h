@@ -13,6 +13,7 @@ constexpr int kExit = 57665;
 constexpr int kAbout = 57664;
 constexpr int kSelectAll = 57642;
 constexpr int kUndo = 57643;
+constexpr int kRedo = 57644;
 constexpr int kNextPane = 57680;
 constexpr int kPrevPane = 57681;
 constexpr int kViewToolbar = 59392;

@@ -22,6 +22,8 @@ CTextureView::CTextureView(QWidget* parent)
   UpdateCaption();
 }
 
+CTextureView::~CTextureView() { EndStroke(); }
+
 cv::Mat CTextureView::TextureMat() const {
   return Document() ? Document()->m_model.m_texture.Mat() : cv::Mat();
 }
@@ -40,6 +42,7 @@ cv::Mat CTextureView::TextureRoi() const {
 void CTextureView::OnDocumentUpdate(DocumentObserver* sender, int hint) {
   if (sender == this || !Document()) return;
   if (hint == kHintDefault) {
+    EndStroke();
     FirstUpdate();
   } else if (hint == kHintTextureChanged || hint == kHintRebuildModel) {
     // A rebuild may resample the texture from image 1.
@@ -115,6 +118,7 @@ void CTextureView::FinishEdit(bool changed) {
 void CTextureView::RunMaskFilterDialog(TextureFilterKind kind) {
   cv::Mat roi = TextureRoi();
   if (roi.empty()) return;
+  EditScope edit(*Document(), kind == TextureFilterKind::Blur ? "Blur" : "Median");
   ApplyMaskFilter(kind, roi, m_work, kMinMaskSize);
   m_preview = true;
   update();
@@ -141,6 +145,7 @@ void CTextureView::RunMaskFilterDialog(TextureFilterKind kind) {
 void CTextureView::RunCleaningDialog() {
   cv::Mat roi = TextureRoi();
   if (roi.empty()) return;
+  EditScope edit(*Document(), "Make-up Cleaning");
   m_work = roi.clone();
   m_cleaner.Prepare(m_work);
   CMakeupCleaningDialog dialog(this);
@@ -172,6 +177,7 @@ void CTextureView::RunCleaningDialog() {
 void CTextureView::Sharpen() {
   cv::Mat roi = TextureRoi();
   if (roi.empty()) return;
+  EditScope edit(*Document(), "Sharpen");
   WaitCursor wait;
   cv::Mat sharpened;
   const bool changed = ApplySharpen(roi, sharpened);
@@ -201,6 +207,7 @@ void CTextureView::ToggleEraser() {
     m_eraserX = m_eraserY = 0;
     m_eraserAnchored = 0;
   } else {
+    EndStroke();
     m_eraserOn = 0;
     Document()->UpdateAllViews(nullptr, kHintTextureChanged);
     Document()->UpdateAllViews(nullptr, kHintRebuildModel);
@@ -239,6 +246,11 @@ void CTextureView::mousePressEvent(QMouseEvent* event) {
       m_eraserY = p.y();
       m_eraserAnchored = 1;
     }
+    // Everything painted until the button is released is one step of the history.
+    if (!m_strokeDoc) {
+      m_strokeDoc = Document();
+      m_strokeDoc->m_history.Begin();
+    }
     Stamp();
   }
   update();
@@ -268,6 +280,18 @@ void CTextureView::mouseMoveEvent(QMouseEvent* event) {
     Stamp();
     update();
   }
+}
+
+void CTextureView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) EndStroke();
+  BaseMouseRelease(event);
+}
+
+void CTextureView::EndStroke() {
+  if (!m_strokeDoc) return;
+  CProjectDoc* doc = m_strokeDoc;
+  m_strokeDoc = nullptr;
+  doc->m_history.End("Eraser Stroke");
 }
 
 void CTextureView::Stamp() {

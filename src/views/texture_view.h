@@ -19,6 +19,7 @@ class CTextureView : public CImageView {
 
  public:
   explicit CTextureView(QWidget* parent = nullptr);
+  ~CTextureView() override;
 
   ViewKind Kind() const override { return ViewKind::Texture; }
   QString Caption() const override { return m_caption; }
@@ -40,6 +41,7 @@ class CTextureView : public CImageView {
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   cv::Mat TextureMat() const;
@@ -54,6 +56,8 @@ class CTextureView : public CImageView {
   void ToggleEraser();
   void FinishEdit(bool changed);
   void Stamp();
+  // Ends the clone-brush stroke under way, making it one step of the history.
+  void EndStroke();
   void DrawPreview(QImage& surface) const;
 
   cv::Mat m_work;
@@ -66,6 +70,7 @@ class CTextureView : public CImageView {
   int m_eraserX = 0;
   int m_eraserY = 0;
   QCursor m_eraserCursor;
+  CProjectDoc* m_strokeDoc = nullptr;  // the document of the stroke under way
   QString m_caption;
 };
 

@@ -277,6 +277,7 @@ bool CVRMLView::OnCommand(int id) {
       if (CProjectDoc* doc = Document()) {
         // The project keeps its choice once it took: a dense build cancelled or refused
         // falls back to the points' mesh and leaves the project unchanged.
+        EditScope edit(*doc, "Dense Mesh");
         const bool wanted = !doc->m_model.m_showDense;
         doc->m_model.m_showDense = wanted;
         UpdateDocument(kHintRebuildModel);

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/error_stack.h"
+#include "base/file_output.h"
+#include "base/printable_text.h"
 #include "model/mesh_export.h"
 #include "model/model_file.h"
 #include "views/export_dialog.h"
@@ -18,6 +21,15 @@ void CVRMLView::ExportModel() {
   const QString chosen = AskExportPath(this);
   if (chosen.isEmpty()) return;
   const std::string path = QFile::encodeName(chosen).toStdString();
+  // The saved project survives any export: no file written beside the model may be it.
+  for (const std::string& written : ExportedFilePaths(path)) {
+    if (!doc->PathName().empty() && IsSameFile(written, doc->PathName())) {
+      PushErrorText("Exporting to " + QuotedText(path) + " writes " + QuotedText(written) +
+                    ", which is the project's file: choose another name.");
+      ShowError(PopError());
+      return;
+    }
+  }
   Status exported = Status::Ok();
   {
     WaitCursor wait;

@@ -22,6 +22,8 @@ TEST(Accelerators, KeysGiveTheirCommands) {
   EXPECT_EQ(CommandForKey(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier), kEraserTool);
   EXPECT_EQ(CommandForKey(Qt::Key_Backspace, Qt::AltModifier), kUndo);
   EXPECT_EQ(CommandForKey(Qt::Key_Z, Qt::ControlModifier), kUndo);
+  EXPECT_EQ(CommandForKey(Qt::Key_Y, Qt::ControlModifier), kRedo);
+  EXPECT_EQ(CommandForKey(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier), kRedo);
   // The keypad's Delete is Delete too.
   EXPECT_EQ(CommandForKey(Qt::Key_Delete, Qt::KeypadModifier), kDelete);
 }
@@ -41,7 +43,7 @@ TEST(Accelerators, NoKeyIsBoundTwiceAndModifiersMustMatch) {
   std::set<std::pair<int, int>> seen;
   for (const Accelerator& a : AcceleratorTable())
     EXPECT_TRUE(seen.insert({a.key, static_cast<int>(a.modifiers.toInt())}).second) << a.command;
-  EXPECT_EQ(AcceleratorTable().size(), 36u);
+  EXPECT_EQ(AcceleratorTable().size(), 38u);
   EXPECT_EQ(CommandForKey(Qt::Key_F1, Qt::ControlModifier), 0);
   EXPECT_EQ(CommandForKey(Qt::Key_A, Qt::NoModifier), 0);
 }

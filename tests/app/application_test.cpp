@@ -248,7 +248,7 @@ TEST_F(FileCommandsTest, AFileDroppedOnTheWindowIsOpened) {
   EXPECT_EQ(ShownTitle(*frame_), QStringLiteral("dropped.qvp - Quorvan 3D"));
 }
 
-TEST_F(FileCommandsTest, AFileOnTheCommandLineIsOpenedAndABadOneEndsStartUp) {
+TEST_F(FileCommandsTest, AFileOnTheCommandLineIsOpenedAndABadOneOrASecondOneEndsStartUp) {
   const QString path = dir_.filePath("cmdline.qvp");
   ASSERT_TRUE(frame_->SaveDocumentTo(path));
   {
@@ -256,10 +256,20 @@ TEST_F(FileCommandsTest, AFileOnTheCommandLineIsOpenedAndABadOneEndsStartUp) {
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->Document().m_stereoPair.m_matches.Count(), 5);
   }
+  {
+    ModalAnswers answers;
+    answers.Then(answers.Press(QMessageBox::Ok));
+    EXPECT_EQ(StartApp({dir_.filePath("nowhere.qvp")}), nullptr);
+    EXPECT_EQ(answers.messages.size(), 1);
+  }
   ModalAnswers answers;
   answers.Then(answers.Press(QMessageBox::Ok));
-  EXPECT_EQ(StartApp({dir_.filePath("nowhere.qvp")}), nullptr);
-  EXPECT_EQ(answers.messages.size(), 1);
+  EXPECT_EQ(StartApp({path, dir_.filePath("second.qvp")}), nullptr);
+  ASSERT_EQ(answers.messages.size(), 1);
+  EXPECT_TRUE(answers.messages[0].startsWith("Quorvan 3D opens one project at a time"))
+      << answers.messages[0].toStdString();
+  EXPECT_TRUE(answers.messages[0].contains("cmdline.qvp, second.qvp"))
+      << answers.messages[0].toStdString();
 }
 
 }  // namespace

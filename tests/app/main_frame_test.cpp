@@ -244,10 +244,10 @@ TEST_F(MainFrameTest, MenusAndToolBarsCarryTheCommandTexts) {
 
   QList<int> mainButtons;
   for (QAction* a : frame_->MainToolBar()->actions()) mainButtons << (a->isSeparator() ? 0 : a->data().toInt());
-  EXPECT_EQ(mainButtons, QList<int>({kNew, kOpen, kSave, kExportModel, 0, kDelete, 0, kUndo, 0, kViews, 0,
-                                     kSetImages, 0, kManualMatching, kAutomaticMatching, 0, kRender,
-                                     kRemoveRenderData}));
-  EXPECT_EQ(mainButtons.indexOf(kViews), 9);
+  EXPECT_EQ(mainButtons, QList<int>({kNew, kOpen, kSave, kExportModel, 0, kDelete, 0, kUndo, kRedo,
+                                     0, kViews, 0, kSetImages, 0, kManualMatching,
+                                     kAutomaticMatching, 0, kRender, kRemoveRenderData}));
+  EXPECT_EQ(mainButtons.indexOf(kViews), 10);
   QList<int> viewButtons;
   for (QAction* a : frame_->ViewToolBar()->actions()) viewButtons << (a->isSeparator() ? 0 : a->data().toInt());
   EXPECT_EQ(viewButtons, QList<int>({kToolArrow, kToolPan, kToolZoom, kToolRoi, 0, kFitToWindow, kZoomIn, kZoomOut,

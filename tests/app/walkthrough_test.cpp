@@ -276,7 +276,7 @@ TEST_F(Walkthrough, APortraitJpegPairFromSetImagesToTheDenseExport) {
   QString photos[2];
   for (int i = 0; i < 2; ++i) {
     ExifTags tags;
-    tags.pixels_per_cm = 2000;  // 5 µm pixels
+    tags.plane_resolution = 2000;  // 5 µm pixels
     tags.focal_mm = (i == 0 ? pair.f1 : pair.f2) / 200.0;
     photos[i] = dir_.filePath(QStringLiteral("phone%1.jpg").arg(i + 1));
     ASSERT_TRUE(
@@ -341,6 +341,22 @@ TEST_F(Walkthrough, APortraitJpegPairFromSetImagesToTheDenseExport) {
   frame_->Action(kExportModel)->trigger();
   EXPECT_GT(QFileInfo(path).size(), 10000);
   EXPECT_EQ(frame_->statusBar()->currentMessage(), QStringLiteral("Exported phone face.obj."));
+
+  // Saved and opened again, the project shows its dense surface.
+  const int32_t densePolygons = doc_->m_model.PolygonCount();
+  answers.Then(ModalAnswers::ChooseFile(dir_.filePath(QStringLiteral("phone face.qvp"))));
+  frame_->Action(kSaveAs)->trigger();
+  ASSERT_TRUE(answers.AllAnswered());
+  Press(Qt::Key_N, Qt::ControlModifier);
+  ASSERT_TRUE(doc_->HasNoImages());
+  frame_->Action(kRecentFile1)->trigger();
+  FocusPane(*frame_, CMainFrame::kRight);
+  Press(Qt::Key_F4);
+  EXPECT_TRUE(frame_->QueryCommand(kDenseMesh).checked);
+  view = dynamic_cast<CVRMLView*>(frame_->PaneAt(CMainFrame::kRight)->View());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(static_cast<int32_t>(view->Mesh().FaceCount()), densePolygons);
+  EXPECT_FALSE(doc_->IsModified());
   EXPECT_EQ(ErrorCount(), 0);
 }
 

@@ -113,5 +113,23 @@ TEST_F(CliExport, FailingExportsWriteNothing) {
   EXPECT_EQ(Listing(), before);
 }
 
+// The files written beside the model spare the project, whatever names it goes by; the
+// refusal comes before any file is written.
+TEST_F(CliExport, CompanionFilesNeverOverwriteTheProject) {
+  namespace fs = std::filesystem;
+  fs::copy_file(rendered_, File("out.mtl"));
+  fs::create_hard_link(rendered_, File("x_texture.png"));
+  fs::create_symlink(File("r.qvp"), File("y_texture2.png"));
+  const auto project = ReadBytes(rendered_);
+  const auto before = Listing();
+  ExpectFailure({"export", File("out.mtl"), "-o", File("out.obj")},
+                "out.mtl, which is the project");
+  ExpectFailure({"export", rendered_, "-o", File("x.ply")}, "x_texture.png, which is the project");
+  ExpectFailure({"export", rendered_, "-o", File("y.wrl")}, "y_texture2.png, which is the project");
+  EXPECT_EQ(Listing(), before);
+  EXPECT_EQ(ReadBytes(rendered_), project);
+  EXPECT_EQ(ReadBytes(File("out.mtl")), project);
+}
+
 }  // namespace
 }  // namespace q3d::test

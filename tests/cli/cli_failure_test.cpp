@@ -2,6 +2,7 @@
 // written or changed.
 #include <fstream>
 
+#include "base/build_version.h"
 #include "cli_test_support.h"
 #include "support/printable_line.h"
 
@@ -34,9 +35,13 @@ TEST_F(CliFailure, UsageMistakes) {
   ExpectFailure({"snap", "p.qvp", "--camera", "1", "--at", "1;1"}, "--at");
 }
 
-TEST_F(CliFailure, HelpIsAvailableEverywhere) {
+TEST_F(CliFailure, HelpAndVersionAreAvailableEverywhere) {
+  const CliRun version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "quorvan3d-cli " + VersionText() + "\n");
   const CliRun tool = Run({"--help"});
   EXPECT_EQ(tool.status, 0);
+  EXPECT_NE(tool.out.find("--version"), std::string::npos) << tool.out;
   for (const char* command : {"new", "render", "snap", "info"}) {
     EXPECT_NE(tool.out.find(std::string("  ") + command), std::string::npos) << tool.out;
     const CliRun help = Run({command, "--help"});

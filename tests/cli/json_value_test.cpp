@@ -1,6 +1,7 @@
 #include "cli/json_value.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cmath>
 #include <limits>
@@ -39,6 +40,31 @@ TEST(JsonValue, DumpsOneLineThatReadsBackExactly) {
   EXPECT_EQ((*json)["R"][1][1].Number(), 1e20);
   ASSERT_EQ((*json)["t"].Items().size(), 3u);
   EXPECT_EQ((*json)["t"][2].Number(), 0.5);
+}
+
+// Whether the C library's converter takes every byte as UTF-8 (a strict reader's view).
+bool IsStrictUtf8(std::string text) {
+  const iconv_t converter = iconv_open("UTF-32LE", "UTF-8");
+  std::string wide(text.size() * 4, '\0');
+  char* in = text.data();
+  char* out = wide.data();
+  size_t inLeft = text.size(), outLeft = wide.size();
+  const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+  iconv_close(converter);
+  return converted && inLeft == 0;
+}
+
+TEST(JsonValue, BytesThatAreNotUtf8AreReplacedAndTheRestKept) {
+  JsonValue object = JsonValue::Object{};
+  object.Set("make", "Caf\xe9");
+  object.Set("name", "\xff\xfe\xc0\xaf\xed\xa0\x80 \xe2\x82");
+  object.Set("kept", "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+  const std::string text = object.Dump();
+  EXPECT_TRUE(IsStrictUtf8(text)) << text;
+  const auto json = test::Json::Parse(text);
+  ASSERT_TRUE(json) << text;
+  EXPECT_EQ((*json)["make"].String(), "Caf\xef\xbf\xbd");
+  EXPECT_EQ((*json)["kept"].String(), "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
 }
 
 TEST(JsonValue, NonFiniteNumbersBecomeNull) {

@@ -205,6 +205,21 @@ TEST(DenseSurface, ACancelAtAnyStageEndsCancelledAndChangesNothing) {
   }
 }
 
+// A calibration no lens has (as a hostile project holds) spreads the rectified frame beyond
+// any integer size: the dense surface is refused with a message.
+TEST(DenseSurface, ACalibrationBeyondAnyFrameIsRefused) {
+  test::FaceSceneOptions options;
+  options.width = 320;
+  options.height = 240;
+  CProjectDoc doc;
+  RenderFace(test::RenderFaceStereoPair(options), 0.0, doc);
+  doc.m_stereoPair.m_A1(0, 0) *= 1e12;
+  DenseSurface surface;
+  const Status built = BuildDenseSurface(doc.m_stereoPair, {}, nullptr, surface);
+  EXPECT_FALSE(built);
+  EXPECT_NE(built.Reason().find("densely"), std::string::npos) << built.Reason();
+}
+
 // Retouching of the display texture shows on the dense texture at the same place of the
 // face; the rest keeps image 1's own pixels.
 TEST(DenseSurface, TheDenseTextureTakesTheRetouchedPixels) {

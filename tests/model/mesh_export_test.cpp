@@ -1,7 +1,12 @@
 #include "model/mesh_export.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +17,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "model/fill_mesh_builder.h"
 #include "support/status_assertions.h"
@@ -103,7 +109,8 @@ TEST_F(MeshExport, GlbHasValidChunksAccessorsAndEmbeddedTexture) {
   // Every buffer view lies inside the buffer at a 4-byte aligned offset.
   const std::regex view(R"re(\{"buffer":0,"byteOffset":(\d+),"byteLength":(\d+))re");
   std::vector<std::pair<size_t, size_t>> views;
-  for (auto it = std::sregex_iterator(json.begin(), json.end(), view); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(json.begin(), json.end(), view); it != std::sregex_iterator();
+       ++it) {
     views.emplace_back(std::stoul((*it)[1]), std::stoul((*it)[2]));
     EXPECT_EQ(views.back().first % 4, 0u);
     EXPECT_LE(views.back().first + views.back().second, binLength);
@@ -115,13 +122,15 @@ TEST_F(MeshExport, GlbHasValidChunksAccessorsAndEmbeddedTexture) {
   EXPECT_EQ(std::memcmp(bin.data() + views[0].first, mesh_.Positions().data(), views[0].second), 0);
   EXPECT_EQ(std::memcmp(bin.data() + views[3].first, mesh_.Indices().data(), views[3].second), 0);
   // The image view decodes to the texture.
-  const std::vector<uint8_t> png(bin.begin() + views[4].first, bin.begin() + views[4].first + views[4].second);
+  const std::vector<uint8_t> png(bin.begin() + views[4].first,
+                                 bin.begin() + views[4].first + views[4].second);
   const cv::Mat decoded = cv::imdecode(png, cv::IMREAD_COLOR);
   ASSERT_FALSE(decoded.empty());
   EXPECT_EQ(cv::norm(decoded, texture_, cv::NORM_INF), 0.0);
   // Position bounds: the mesh is centred, so min = -max.
   std::smatch m;
-  ASSERT_TRUE(std::regex_search(json, m, std::regex(R"re("min":\[([^\]]*)\],"max":\[([^\]]*)\])re")));
+  ASSERT_TRUE(
+      std::regex_search(json, m, std::regex(R"re("min":\[([^\]]*)\],"max":\[([^\]]*)\])re")));
   float mn[3], mx[3];
   ASSERT_EQ(std::sscanf(m[1].str().c_str(), "%f,%f,%f", &mn[0], &mn[1], &mn[2]), 3);
   ASSERT_EQ(std::sscanf(m[2].str().c_str(), "%f,%f,%f", &mx[0], &mx[1], &mx[2]), 3);
@@ -136,19 +145,21 @@ TEST_F(MeshExport, GlbHasValidChunksAccessorsAndEmbeddedTexture) {
 TEST_F(MeshExport, GlbPassesTheKhronosValidatorWhereInstalled) {
   if (std::system("command -v node >/dev/null 2>&1") != 0) GTEST_SKIP() << "node not installed";
   const std::string probe =
-      "NODE_PATH=\"$(npm root -g 2>/dev/null)\" node -e \"require('gltf-validator')\" >/dev/null 2>&1";
+      "NODE_PATH=\"$(npm root -g 2>/dev/null)\" node -e \"require('gltf-validator')\" >/dev/null "
+      "2>&1";
   if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "gltf-validator not installed";
   ASSERT_TRUE(test::Succeeded(WriteGlb(Path("face.glb"), mesh_, texture_)));
   const std::string script = Path("validate.js");
-  std::ofstream(script) << "const v = require('gltf-validator');\n"
-                           "const data = new Uint8Array(require('fs').readFileSync(process.argv[2]));\n"
-                           "v.validateBytes(data).then(r => {\n"
-                           "  const i = r.issues;\n"
-                           "  console.log(JSON.stringify(i.messages));\n"
-                           "  process.exit(i.numErrors + i.numWarnings === 0 ? 0 : 1);\n"
-                           "}, e => { console.log(String(e)); process.exit(2); });\n";
-  const std::string run = "NODE_PATH=\"$(npm root -g)\" node '" + script + "' '" + Path("face.glb") +
-                          "' > '" + Path("report.txt") + "' 2>&1";
+  std::ofstream(script)
+      << "const v = require('gltf-validator');\n"
+         "const data = new Uint8Array(require('fs').readFileSync(process.argv[2]));\n"
+         "v.validateBytes(data).then(r => {\n"
+         "  const i = r.issues;\n"
+         "  console.log(JSON.stringify(i.messages));\n"
+         "  process.exit(i.numErrors + i.numWarnings === 0 ? 0 : 1);\n"
+         "}, e => { console.log(String(e)); process.exit(2); });\n";
+  const std::string run = "NODE_PATH=\"$(npm root -g)\" node '" + script + "' '" +
+                          Path("face.glb") + "' > '" + Path("report.txt") + "' 2>&1";
   EXPECT_EQ(std::system(run.c_str()), 0) << Read(Path("report.txt"));
 }
 
@@ -172,8 +183,10 @@ TEST_F(MeshExport, PlyHeaderAndBinaryBodyReadBack) {
   ASSERT_NE(end, std::string::npos);
   const std::string header = ply.substr(0, end);
   EXPECT_EQ(header.rfind("ply\nformat binary_little_endian 1.0\n", 0), 0u);
-  EXPECT_NE(header.find("element vertex " + std::to_string(mesh_.VertexCount()) + "\n"), std::string::npos);
-  EXPECT_NE(header.find("element face " + std::to_string(mesh_.FaceCount()) + "\n"), std::string::npos);
+  EXPECT_NE(header.find("element vertex " + std::to_string(mesh_.VertexCount()) + "\n"),
+            std::string::npos);
+  EXPECT_NE(header.find("element face " + std::to_string(mesh_.FaceCount()) + "\n"),
+            std::string::npos);
   EXPECT_NE(header.find("comment TextureFile face_texture.png\n"), std::string::npos);
   const size_t body = end + 11;
   ASSERT_EQ(ply.size(), body + 32u * mesh_.VertexCount() + 13u * mesh_.FaceCount());
@@ -212,8 +225,10 @@ TEST_F(MeshExport, ObjWithMaterialAndTexture) {
     if (line.rfind("f ", 0) == 0) {
       ++f;
       int a[9];
-      ASSERT_EQ(std::sscanf(line.c_str(), "f %d/%d/%d %d/%d/%d %d/%d/%d", &a[0], &a[1], &a[2], &a[3],
-                            &a[4], &a[5], &a[6], &a[7], &a[8]), 9) << line;
+      ASSERT_EQ(std::sscanf(line.c_str(), "f %d/%d/%d %d/%d/%d %d/%d/%d", &a[0], &a[1], &a[2],
+                            &a[3], &a[4], &a[5], &a[6], &a[7], &a[8]),
+                9)
+          << line;
       for (int k : a) {
         EXPECT_GE(k, 1);
         maxIndex = std::max(maxIndex, k);
@@ -235,15 +250,18 @@ TEST_F(MeshExport, VrmlIndexedFaceSetWithRelativeTextureUrl) {
   EXPECT_EQ(wrl.rfind("#VRML V2.0 utf8\n", 0), 0u);
   EXPECT_NE(wrl.find("url \"a_%22b%22_texture.png\""), std::string::npos);
   size_t faces = 0;
-  for (size_t at = wrl.find(", -1,"); at != std::string::npos; at = wrl.find(", -1,", at + 1)) ++faces;
+  for (size_t at = wrl.find(", -1,"); at != std::string::npos; at = wrl.find(", -1,", at + 1))
+    ++faces;
   EXPECT_EQ(faces, size_t(mesh_.FaceCount()));
   // Three point lists (coordinates, normals, texture coordinates), one line per vertex each.
   const std::regex triple(R"(\n\s+-?[0-9.e-]+ -?[0-9.e-]+ -?[0-9.e-]+,)");
   const std::regex pair(R"(\n\s+-?[0-9.e-]+ -?[0-9.e-]+,)");
-  EXPECT_EQ(std::distance(std::sregex_iterator(wrl.begin(), wrl.end(), triple), std::sregex_iterator()),
-            2 * mesh_.VertexCount());
-  EXPECT_EQ(std::distance(std::sregex_iterator(wrl.begin(), wrl.end(), pair), std::sregex_iterator()),
-            mesh_.VertexCount());
+  EXPECT_EQ(
+      std::distance(std::sregex_iterator(wrl.begin(), wrl.end(), triple), std::sregex_iterator()),
+      2 * mesh_.VertexCount());
+  EXPECT_EQ(
+      std::distance(std::sregex_iterator(wrl.begin(), wrl.end(), pair), std::sregex_iterator()),
+      mesh_.VertexCount());
 }
 
 // Binary STL: the triangle count, then per triangle a unit normal on the side the mesh's
@@ -272,6 +290,66 @@ TEST_F(MeshExport, StlHoldsEveryTriangleFacingOutwards) {
     }
     EXPECT_GT(facing, 0) << "triangle " << f;
   }
+}
+
+// A name the OBJ file gives on a line starting with the key ("mtllib", "map_Kd").
+std::string NamedAfter(const std::string& text, const std::string& key) {
+  const size_t at = text.find("\n" + key + " ");
+  if (at == std::string::npos) return {};
+  const size_t start = at + key.size() + 2;
+  return text.substr(start, text.find('\n', start) - start);
+}
+
+// Saves killed at random moments: the model file on disk always names companions written
+// with it (each save has its own mesh scale and texture), and the next complete save leaves
+// exactly its own set, no temporaries of the killed ones.
+TEST_F(MeshExport, AKilledExportLeavesAMatchingSetAndTheNextCleansUp) {
+  constexpr int kSaves = 24;
+  std::vector<MeshBuilder> meshes(kSaves, mesh_);
+  std::vector<cv::Mat> textures(kSaves);
+  for (int k = 0; k < kSaves; ++k) {
+    meshes[k].Scale(k + 1.0f, 1, 1);
+    textures[k] = texture_ + cv::Scalar::all(k);
+  }
+  double extent0 = 0;
+  for (size_t i = 0; i < mesh_.Positions().size(); i += 3)
+    extent0 = std::max(extent0, std::abs(double{mesh_.Positions()[i]}));
+  const std::string model = Path("m.obj");
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(test::Succeeded(ExportMesh(model, meshes[0], textures[0])));
+  const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::mt19937 random(9);
+  std::uniform_int_distribution<long> delay(0, took.count() * 3 / 2);
+  for (int k = 1; k < kSaves; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      (void)ExportMesh(model, meshes[k], textures[k]);
+      ::_exit(0);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ::kill(child, SIGKILL);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    // Which save wrote the model file: the extent of its x coordinates tells.
+    const std::string obj = Read(model);
+    std::istringstream lines(obj);
+    double extent = 0;
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("v ", 0) == 0) extent = std::max(extent, std::abs(std::stod(line.substr(2))));
+    const int save = static_cast<int>(std::lround(extent / extent0)) - 1;
+    ASSERT_TRUE(save >= 0 && save < kSaves) << extent;
+    const std::string texture = NamedAfter(Read(Path(NamedAfter(obj, "mtllib"))), "map_Kd");
+    ASSERT_FALSE(texture.empty()) << "save " << k;
+    const cv::Mat png = cv::imread(Path(texture), cv::IMREAD_COLOR);
+    ASSERT_FALSE(png.empty()) << texture;
+    EXPECT_EQ(cv::norm(png, textures[save], cv::NORM_INF), 0.0)
+        << "save " << k << " killed: " << texture << " is not the texture of save " << save;
+  }
+  ASSERT_TRUE(test::Succeeded(ExportMesh(model, mesh_, texture_)));
+  const std::string obj = Read(model);
+  const std::string material = NamedAfter(obj, "mtllib");
+  ExpectFiles({"m.obj", material, NamedAfter(Read(Path(material)), "map_Kd")});
 }
 
 TEST_F(MeshExport, FailuresWriteNothingAndKeepExistingFiles) {

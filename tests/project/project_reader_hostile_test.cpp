@@ -153,6 +153,55 @@ TEST(HostileProjectTest, RecordsTheFileCannotBeTrustedWithAreRefused) {
                  "Match 2 refers to point 77 of image 2");
 }
 
+// The records after the model: any order, each once, a version this reader knows, values the
+// commands would accept; a re-save keeps them all.
+TEST(HostileProjectTest, OptionalRecordsAreReadInAnyOrderOrRefusedByName) {
+  const std::vector<uint8_t> base = SampleProjectBytes();
+  const auto record = [&base](auto&& set) {
+    CProjectDoc doc;
+    EXPECT_TRUE(test::Succeeded(doc.LoadProjectBytes(base)));
+    set(doc);
+    const std::vector<uint8_t> bytes = SaveToBytes(doc);
+    return std::vector<uint8_t>(bytes.begin() + static_cast<long>(base.size()), bytes.end());
+  };
+  const auto focal = record([](CProjectDoc& d) { d.m_camera2.m_focal.entered_px = 1520.5; });
+  const auto scale = record([](CProjectDoc& d) { d.m_model.m_metricScale = {0, 1, 62}; });
+  const auto dense = record([](CProjectDoc& d) {
+    d.m_model.m_showDense = true;
+    d.m_model.m_denseMargin = 0.1;
+  });
+  const auto join = [&base](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> bytes = base;
+    for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+  };
+  const std::vector<uint8_t> reordered = join({dense, scale, focal});
+  CProjectDoc doc;
+  ASSERT_TRUE(test::Succeeded(doc.LoadProjectBytes(reordered)));
+  EXPECT_EQ(doc.m_camera2.m_focal.entered_px, 1520.5);
+  EXPECT_EQ(doc.m_model.m_metricScale.millimetres, 62);
+  EXPECT_TRUE(doc.m_model.m_showDense);
+  EXPECT_EQ(doc.m_model.m_denseMargin, 0.1);
+  EXPECT_EQ(SaveToBytes(doc), join({focal, scale, dense}));
+
+  ExpectRejected(join({focal, scale, focal}), "focal-length record twice");
+  ExpectRejected(join({scale, dense, dense}), "dense-surface record twice");
+  std::vector<uint8_t> future = focal;
+  future[4] = 2;  // the version after the tag
+  ExpectRejected(join({future, scale}), "version 2");
+  ExpectRejected(join({focal, std::vector<uint8_t>(scale.begin(), scale.end() - 3)}), "cut short");
+  ExpectRejected(join({scale, {'J', 'U', 'N', 'K'}}), "4 bytes after the 3D model");
+  for (double mm : {1e308, 1e12, 1e-9})
+    ExpectRejected(join({record([mm](CProjectDoc& d) {
+                     d.m_model.m_metricScale = {0, 1, mm};
+                   })}),
+                   "real-distance record holds a distance outside");
+  for (double px : {2e6, 1e-300, 0.5})
+    ExpectRejected(join({record([px](CProjectDoc& d) { d.m_camera1.m_focal.entered_px = px; })}),
+                   "focal length outside 1 to 1000000 pixels");
+  ClearErrors();
+}
+
 // Seeded mutations of a valid file: byte flips, insertions, deletions and overwrites
 // with extreme values. Loading may succeed or fail, but must never crash; a success
 // must leave a document whose matches all point at existing points.

@@ -46,14 +46,17 @@ bool WriteJpegWithExif(const std::string& path, const cv::Mat& image, const Exif
                       kOrder, {static_cast<ExifLong>(tags.focal_mm * 100), 100});
     exif_set_rational(
         AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_PLANE_X_RESOLUTION, EXIF_FORMAT_RATIONAL, 1),
-        kOrder, {static_cast<ExifLong>(tags.pixels_per_cm), 1});
+        kOrder, {static_cast<ExifLong>(tags.plane_resolution), tags.divisor});
     exif_set_short(
         AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_PLANE_RESOLUTION_UNIT, EXIF_FORMAT_SHORT, 1),
-        kOrder, 3);
+        kOrder, static_cast<ExifShort>(tags.unit));
   }
+  if (tags.orientation)
+    exif_set_short(AddEntry(data, EXIF_IFD_0, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1), kOrder,
+                   static_cast<ExifShort>(tags.orientation));
   if (tags.taken_width)
     exif_set_long(AddEntry(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, EXIF_FORMAT_LONG, 1),
-                  kOrder, static_cast<ExifLong>(tags.taken_width));
+                  kOrder, tags.taken_width);
   unsigned char* block = nullptr;
   unsigned int size = 0;
   exif_data_save_data(data, &block, &size);

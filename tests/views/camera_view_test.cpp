@@ -96,6 +96,17 @@ TEST_F(CameraViewTest, ManualMatchingSessionPairsClicksInBothImages) {
   EXPECT_EQ(doc.m_camera2.m_points.CountSelected(1), 0);
   EXPECT_EQ(view1.cursor().shape(), Qt::CrossCursor);
 
+  // Undo takes the match back and leaves image 2's point waiting for its partner again.
+  EXPECT_EQ(doc.m_history.UndoName(), "Add Match");
+  doc.m_history.Undo();
+  EXPECT_EQ(doc.m_stereoPair.m_matches.Count(), 1);
+  EXPECT_EQ(doc.m_camera1.m_points.Count(), 1);
+  EXPECT_EQ(doc.m_camera2.m_points.m_list.back()->m_selected, 1);
+  EXPECT_EQ(view1.cursor().shape(), Qt::CrossCursor);
+  doc.m_history.Redo();
+  ASSERT_EQ(doc.m_stereoPair.m_matches.Count(), 2);
+  EXPECT_EQ(doc.m_camera2.m_points.CountSelected(1), 0);
+
   // Point editing is unavailable while matching.
   EXPECT_FALSE(State(view1, cmd::kSelectAll).enabled);
   EXPECT_FALSE(State(view1, cmd::kInvertSelection).enabled);

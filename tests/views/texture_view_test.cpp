@@ -203,6 +203,9 @@ TEST_F(TextureViewTest, BrushStrokeClonesWithTheSourceFollowing) {
   const Rect brush = BrushRectAt(400, 100);
   EXPECT_EQ(texture.at<cv::Vec3b>(brush.top, brush.left), before.at<cv::Vec3b>(brush.top, brush.left));
   EXPECT_TRUE(doc.IsModified());
+  // The press, the drag and the release are one step of the history.
+  EXPECT_EQ(doc.m_history.UndoCount(), 1u);
+  EXPECT_EQ(doc.m_history.UndoName(), "Eraser Stroke");
 
   // A stroke whose brush would cross the border paints nothing.
   const cv::Mat afterStroke = texture.clone();
@@ -210,10 +213,15 @@ TEST_F(TextureViewTest, BrushStrokeClonesWithTheSourceFollowing) {
   SendMouse(&view, QEvent::MouseButtonPress, Pane(505, 300), Qt::LeftButton, Qt::LeftButton);
   SendMouse(&view, QEvent::MouseButtonRelease, Pane(505, 300), Qt::LeftButton, Qt::NoButton);
   EXPECT_EQ(cv::norm(texture, afterStroke, cv::NORM_INF), 0.0);
+  EXPECT_EQ(doc.m_history.UndoCount(), 1u) << "a stroke that paints nothing is no step";
 
   test::HintRecorder hints(doc);
   ASSERT_TRUE(view.OnCommand(cmd::kEraserTool));
   EXPECT_EQ(hints.hints, (std::vector<int>{kHintTextureChanged, kHintRebuildModel}));
+  doc.m_history.Undo();
+  EXPECT_EQ(cv::norm(texture, before, cv::NORM_INF), 0.0);
+  doc.m_history.Redo();
+  EXPECT_EQ(cv::norm(texture, afterStroke, cv::NORM_INF), 0.0);
 }
 
 TEST_F(TextureViewTest, RoiCommandsAndCaption) {
