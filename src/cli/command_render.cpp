@@ -63,6 +63,17 @@ CommandResult RunRender(const ParsedArguments& arguments) {
     for (int c = 0; c < 2; ++c)
       if (cameras & (1 << c)) entered[c] = *focal;
   }
+  double precision = 0;
+  if (const auto text = arguments.Value("--focal-precision")) {
+    if (!entered[0] && !entered[1])
+      return Failure(
+          "--focal-precision needs an entered focal length (--focal, --focal1 or --focal2)");
+    std::string error;
+    const auto percent = ParseReal("--focal-precision", *text, 100 * kSmallestFocalPrecision,
+                                   100 * kLargestFocalPrecision, error);
+    if (!percent) return Failure(error);
+    precision = *percent / 100;
+  }
   if (const auto seedText = arguments.Value("--seed")) {
     std::string error;
     const auto seed = ParseUnsigned("--seed", *seedText, error);
@@ -84,7 +95,7 @@ CommandResult RunRender(const ParsedArguments& arguments) {
   if (!doc.ImagesLoaded()) return Failure(path + ": a render needs both images");
   for (int c = 0; c < 2; ++c)
     if (entered[c])
-      if (const Status set = doc.SetEnteredFocal(c, *entered[c]); !set)
+      if (const Status set = doc.SetEnteredFocal(c, *entered[c], precision); !set)
         return Failure(set.Reason());
 
   if (arguments.Has("--same-camera")) doc.SetCameraSharing(CameraSharing::kSame);
@@ -139,6 +150,8 @@ Command RenderCommand() {
       {"--focal", "", "PX", "focal length of both photographs in pixels (kept in the project)"},
       {"--focal1", "", "PX", "focal length of photograph 1 in pixels"},
       {"--focal2", "", "PX", "focal length of photograph 2 in pixels"},
+      {"--focal-precision", "", "PCT",
+       "how precisely the entered focal lengths are known, in percent (default 2)"},
       {"--same-camera", "", "",
        "fit one focal length for both photographs (one camera, one zoom; kept in the project)"},
       {"--separate-cameras", "", "",

@@ -45,7 +45,9 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
     image.Set("points", camera.m_points.Count());
     const CameraFocal& focal = camera.m_focal;
     if (focal.exif_px > 0) image.Set("focal_exif_px", focal.exif_px);
+    if (focal.exif_sigma > 0) image.Set("focal_exif_precision", focal.exif_sigma);
     if (focal.entered_px > 0) image.Set("focal_entered_px", focal.entered_px);
+    if (focal.entered_sigma > 0) image.Set("focal_entered_precision", focal.entered_sigma);
     if (!focal.make.empty()) image.Set("camera_make", focal.make);
     if (!focal.model.empty()) image.Set("camera_model", focal.model);
     if (doc.IsRendered())

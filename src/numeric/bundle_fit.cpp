@@ -14,6 +14,10 @@
 namespace q3d {
 
 namespace {
+// Refits that bring the priors' weight in line with the measured noise, and how close the
+// two must come.
+constexpr int kNoiseRounds = 4;
+constexpr double kNoiseAgreement = 1e-3;
 // Reprojection of a match's point into camera 1: at the origin looking down its z axis,
 // x = -f X / Z. Each image's residual is a block of its own, so that the solver's
 // elimination of the points runs its fixed-size code for two rows per block.
@@ -118,6 +122,11 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   ceres::Solver::Options options;
   options.linear_solver_type = ceres::DENSE_SCHUR;
   options.max_num_iterations = max_iterations;
+  // To the bottom of the valley: where the matches say little the cost is flat, and a
+  // loose stop would leave the answer wherever the start happened to be.
+  options.function_tolerance = 1e-12;
+  options.gradient_tolerance = 1e-14;
+  options.parameter_tolerance = 1e-12;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   ceres::Solver::Summary summary;
@@ -166,12 +175,14 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   double noise = std::max(kLocalisationFloorPx, MedianOf(dist) / 2);
   std::optional<Fitted> fitted;
   size_t fitted_rows = 0;
+  double fitted_noise = noise;  // the noise the last fit weighed its priors with
   for (int pass = 0; pass < passes; ++pass) {
     if (rows.size() < static_cast<size_t>(numero_puntos)) break;
     std::optional<Fitted> next = FitRows(m1, m2, rows, from, model, noise, max_iterations);
     if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
     fitted = std::move(next);
     fitted_rows = rows.size();
+    fitted_noise = noise;
     from = fitted->calibration;
     noise = NoiseOf(fitted->reprojection, fitted_rows);
     dist = ExplainedDistances(m1, m2, from);
@@ -180,6 +191,22 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
     rows = std::move(explained);
   }
   if (!fitted) return std::nullopt;
+  // The priors weigh in at the noise of the matches, which the fit itself measures: once
+  // the matches are settled, refit until the two agree, so the answer does not keep the
+  // noise the start was estimated with.
+  for (int round = 0; passes > 1 && round < kNoiseRounds; ++round) {
+    const double measured = NoiseOf(fitted->reprojection, fitted_rows);
+    if (std::abs(measured / fitted_noise - 1) < kNoiseAgreement) break;
+    std::vector<Eigen::Index> fitted_set =
+        ExplainedRows(ExplainedDistances(m1, m2, from), kInlierMedianFactor);
+    if (fitted_set.size() < static_cast<size_t>(numero_puntos)) break;
+    std::optional<Fitted> next = FitRows(m1, m2, fitted_set, from, model, measured, max_iterations);
+    if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
+    fitted = std::move(next);
+    fitted_rows = fitted_set.size();
+    fitted_noise = measured;
+    from = fitted->calibration;
+  }
   BundleFit result;
   result.calibration = fitted->calibration;
   result.cost = fitted->cost;

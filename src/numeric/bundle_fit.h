@@ -39,10 +39,11 @@ constexpr int kBundleFitIterations = 100;
 
 // m1, m2: n x 2 centred points. Fits the matches `start` explains, then (up to `passes`
 // times in all) once more on the matches the last fit explains, each fit at most
-// max_iterations solver steps. Nothing when too few matches are explained or the fit
+// max_iterations solver steps. With more than one pass the priors' weight is then brought
+// in line with the noise the fit measures. Nothing when too few matches are explained or the fit
 // leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalModel& model, int passes = 2,
+                                   const FocalModel& model, int passes = 4,
                                    int max_iterations = kBundleFitIterations);
 
 }  // namespace q3d
