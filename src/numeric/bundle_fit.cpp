@@ -127,6 +127,9 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   options.function_tolerance = 1e-12;
   options.gradient_tolerance = 1e-14;
   options.parameter_tolerance = 1e-12;
+  // The valley is curved as well (focal length and pose trade against each other): steps
+  // that may raise the cost for a while follow it instead of crawling.
+  options.use_nonmonotonic_steps = true;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   ceres::Solver::Summary summary;

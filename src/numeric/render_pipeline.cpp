@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 #include <vector>
 
 #include "base/diagnostics.h"
@@ -84,9 +85,8 @@ struct Solution {
 // explains and another rejects, or puts behind a camera, costs the latter no more than the
 // cap), plus the priors' cost at one noise level for all. The same candidates give the same
 // choice whatever order they came in; an exact tie keeps the first.
-std::optional<size_t> LowestCost(const CentredPoints& points,
-                                 const std::vector<Calibration>& candidates,
-                                 const FocalModel& model) {
+std::vector<double> FullCosts(const CentredPoints& points,
+                              const std::vector<Calibration>& candidates, const FocalModel& model) {
   std::vector<Vector> distances;
   double smallest_median = std::numeric_limits<double>::infinity();
   for (const Calibration& c : candidates) {
@@ -96,8 +96,7 @@ std::optional<size_t> LowestCost(const CentredPoints& points,
   }
   const double cap = kCandidateCapMedians * smallest_median;
   const double noise = std::max(kLocalisationFloorPx, smallest_median / 2);
-  std::optional<size_t> best;
-  double best_score = std::numeric_limits<double>::infinity();
+  std::vector<double> scores;
   for (size_t k = 0; k < distances.size(); ++k) {
     // Half the square of the two images' summed distance: about the squared errors.
     double score = distances[k].array().min(cap).square().sum() / 2;
@@ -108,30 +107,57 @@ std::optional<size_t> LowestCost(const CentredPoints& points,
           noise * std::log(focals[c] / model.priors[c]->f_px) / model.priors[c]->relative_sigma;
       score += d * d;
     }
-    if (score < best_score) {
-      best_score = score;
-      best = k;
-    }
+    scores.push_back(std::isfinite(score) ? score : std::numeric_limits<double>::infinity());
   }
-  return best;
+  return scores;
 }
 
-// The starts of a render. Those that no seed changes: the fundamental matrices of all
-// matches and of the search's best trial, decomposed at the priors' focal lengths. Then
+// Indices of the candidates from the lowest full cost up; ties keep their order.
+std::vector<size_t> ByCost(const std::vector<double>& costs) {
+  std::vector<size_t> order(costs.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&costs](size_t a, size_t b) { return costs[a] < costs[b]; });
+  while (!order.empty() && !std::isfinite(costs[order.back()])) order.pop_back();
+  return order;
+}
+
+struct Starts {
+  std::vector<Calibration> list;
+  size_t seed_free = 0;  // the first ones, which no seed changes
+};
+
+// The starts of a render. Those that no seed changes: the fundamental matrix of all matches
+// decomposed at the priors' focal lengths and, where a focal length is unknown, at half and
+// twice the assumed one too (a valley the matches leave flat is entered from both sides).
+// Then the fundamental matrix of the search's best trial at the priors' focal lengths, and
 // each of the search's best trials: as it is when nothing is known and the cameras are two;
 // otherwise its fundamental matrix decomposed at the known focal lengths (a shared unknown
 // one at the mean of the trial's two).
-std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearchResult& search,
-                                  const RenderSettings& settings, const FocalModel& model) {
+Starts StartsOf(const CentredPoints& points, const FocalSearchResult& search,
+                const RenderSettings& settings, const FocalModel& model) {
   const std::array<double, 2> prior = PriorFocals(model);
-  std::vector<Matrix3> fixed{calc_fmat3(points.m1, points.m2).F};
+  const bool any_known = AnyKnown(settings);
+  const Matrix3 all_matches = calc_fmat3(points.m1, points.m2).F;
+  Starts result;
+  std::vector<Calibration>& starts = result.list;
+  const bool all_known = model.shared ? any_known : settings.known[0] && settings.known[1];
+  for (const double scale : {1.0, 0.5, 2.0}) {
+    if (scale != 1 && all_known) break;
+    std::array<double, 2> f = prior;
+    for (int c = 0; c < 2; ++c)
+      if (model.shared ? !any_known : !settings.known[c]) f[c] *= scale;
+    for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches}, f[0], f[1]))
+      starts.push_back(s);
+  }
+  result.seed_free = starts.size();
   if (!search.best_trials.empty()) {
     const ScoredTrial& best = search.best_trials.front();
-    fixed.push_back(FundamentalOf(Calibration{best.Rcam, best.t, best.A1, best.A2}));
+    for (const auto& s : EssentialStarts(
+             points.m1, points.m2,
+             {FundamentalOf(Calibration{best.Rcam, best.t, best.A1, best.A2})}, prior[0], prior[1]))
+      starts.push_back(s);
   }
-  std::vector<Calibration> starts =
-      EssentialStarts(points.m1, points.m2, fixed, prior[0], prior[1]);
-  const bool any_known = AnyKnown(settings);
   for (const ScoredTrial& trial : search.best_trials) {
     const Calibration c{trial.Rcam, trial.t, trial.A1, trial.A2};
     if (!any_known && !model.shared) {
@@ -149,7 +175,7 @@ std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearch
     for (const auto& s : EssentialStarts(points.m1, points.m2, {FundamentalOf(c)}, f[0], f[1]))
       starts.push_back(s);
   }
-  return starts;
+  return result;
 }
 
 // Every start is fitted on at most this many matches, spread over the list; only the
@@ -158,6 +184,8 @@ constexpr Eigen::Index kStartSelectionMatches = 100;
 // Which basin a start falls into shows after a few steps; only the chosen end is fitted
 // to convergence.
 constexpr int kScreeningIterations = 30;
+// The screened ends fitted to convergence on all matches, lowest cost first.
+constexpr size_t kFinalFits = 2;
 
 CentredPoints SampleOf(const CentredPoints& points) {
   const Eigen::Index n = points.m1.rows();
@@ -182,34 +210,56 @@ bool SameStart(const Calibration& a, const Calibration& b) {
   return rotation < kAngleRad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < kAngleRad;
 }
 
-// The fit from every distinct start, the end of lowest full cost kept and fitted on all
-// matches; without the fit, the start of lowest cost itself.
-std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Calibration>& starts,
+// The fit from every distinct start on a sample; the ends of lowest full cost (and the best
+// of those no seed changes) fitted on all matches, and of these the lowest full cost wins.
+// Without the fit, the start of lowest cost itself.
+std::optional<Solution> Solve(const CentredPoints& points, const Starts& starts,
                               const FocalModel& model, bool refine, Progress& progress) {
   std::vector<Calibration> ends;
+  std::vector<bool> seed_free;
   std::vector<const Calibration*> tried;
   const CentredPoints sample = SampleOf(points);
-  for (size_t k = 0; k < starts.size() && refine; ++k) {
-    progress.SetPos(static_cast<int>(100 * (k + 1) / starts.size()));
+  const std::vector<Calibration>& list = starts.list;
+  for (size_t k = 0; k < list.size() && refine; ++k) {
+    progress.SetPos(static_cast<int>(100 * (k + 1) / list.size()));
     if (std::any_of(tried.begin(), tried.end(),
-                    [&](const Calibration* c) { return SameStart(*c, starts[k]); }))
+                    [&](const Calibration* c) { return SameStart(*c, list[k]); }))
       continue;
-    tried.push_back(&starts[k]);
-    // Choosing among the starts needs one pass; the chosen one gets all of them below.
+    tried.push_back(&list[k]);
+    // Choosing among the starts needs one pass; the chosen ones get all of them below.
     if (std::optional<BundleFit> fit =
-            FitBundle(sample.m1, sample.m2, starts[k], model, 1, kScreeningIterations))
+            FitBundle(sample.m1, sample.m2, list[k], model, 1, kScreeningIterations)) {
       ends.push_back(fit->calibration);
+      seed_free.push_back(k < starts.seed_free);
+    }
   }
-  const bool fitted = !ends.empty();
-  if (!fitted) ends = starts;  // no fit, or no start could be fitted: the starts as they are
-  const std::optional<size_t> best = LowestCost(points, ends, model);
-  if (!best) return std::nullopt;
   Solution solution;
-  solution.calibration = ends[*best];
-  solution.fitted = fitted;
-  if (fitted) {
-    if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, ends[*best], model))
-      solution.calibration = fit->calibration;
+  solution.fitted = !ends.empty();
+  if (!solution.fitted) {  // no fit, or no start could be fitted: the starts as they are
+    const std::vector<size_t> order = ByCost(FullCosts(points, list, model));
+    if (order.empty()) return std::nullopt;
+    solution.calibration = list[order.front()];
+  } else {
+    const std::vector<size_t> order = ByCost(FullCosts(points, ends, model));
+    if (order.empty()) return std::nullopt;
+    std::vector<size_t> chosen;
+    bool seed_free_chosen = false;
+    for (size_t k : order) {
+      const bool wanted = chosen.size() < kFinalFits || (seed_free[k] && !seed_free_chosen);
+      if (!wanted || std::any_of(chosen.begin(), chosen.end(),
+                                 [&](size_t j) { return SameStart(ends[j], ends[k]); }))
+        continue;
+      chosen.push_back(k);
+      seed_free_chosen = seed_free_chosen || seed_free[k];
+    }
+    std::vector<Calibration> finals;
+    for (size_t k : chosen)
+      if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, ends[k], model))
+        finals.push_back(fit->calibration);
+    if (finals.empty()) finals.push_back(ends[order.front()]);
+    const std::vector<size_t> best = ByCost(FullCosts(points, finals, model));
+    if (best.empty()) return std::nullopt;
+    solution.calibration = finals[best.front()];
   }
   const Calibration& c = solution.calibration;
   solution.XW = recons_ptos(points.m1, points.m2, points.m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
@@ -217,7 +267,7 @@ std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Cal
 }
 
 // Whether a focal length the render had to find is measured or assumed: assumed when the
-// matches leave the weak prior most of its width. The other cameras keep their known source;
+// matches and the prior leave it wide open. The other cameras keep their known source;
 // shared cameras take the source of the one known value (the entered one first).
 std::array<FocalSource, 2> SourcesOf(const RenderSettings& settings, const FocalUncertainty& found,
                                      bool shared) {
@@ -231,7 +281,7 @@ std::array<FocalSource, 2> SourcesOf(const RenderSettings& settings, const Focal
     const double s = kAssumedFocalLogSigma, d = deviations[c];
     const double posterior = 1 / std::sqrt(1 / (s * s) + 1 / (d * d));
     sources[c] =
-        posterior > kAssumedPosteriorShare * s ? FocalSource::kAssumed : FocalSource::kMeasured;
+        posterior > kAssumedPosteriorWidth ? FocalSource::kAssumed : FocalSource::kMeasured;
   }
   if (shared && AnyKnown(settings)) {
     const bool entered =
@@ -357,8 +407,9 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
                                       fixed.known[1] ? assumed[1] : std::abs(c.A2(0, 0))};
         solution = Solve(
             points,
-            EssentialStarts(points.m1, points.m2,
-                            {FundamentalOf(c), calc_fmat3(points.m1, points.m2).F}, f[0], f[1]),
+            {EssentialStarts(points.m1, points.m2,
+                             {FundamentalOf(c), calc_fmat3(points.m1, points.m2).F}, f[0], f[1]),
+             0},
             fixed_model, false, fitting());
         if (!solution)
           return fail("No camera geometry fits the matches with the assumed focal lengths.");

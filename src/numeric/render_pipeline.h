@@ -55,9 +55,10 @@ constexpr double kEnteredFocalSigma = 0.02;
 // percent.
 constexpr double kAssumedFocalPerShortSide = 1.0;
 constexpr double kAssumedFocalLogSigma = 1.2;
-// An unknown focal length is said to be assumed, not measured, when the prior still
-// carries this share of its own width: the matches narrow it down by less than half.
-constexpr double kAssumedPosteriorShare = 0.5;
+// An unknown focal length is said to be assumed, not measured, when the fit knows it no
+// better than this (relative standard deviation, the matches and the prior together): pairs
+// that fix their focal lengths show 2-12 %, cameras aimed at one point 20 % and more.
+constexpr double kAssumedPosteriorWidth = 0.2;
 
 struct RenderSettings {
   bool refine = true;  // end with the maximum-likelihood fit (false: the search alone)
