@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <opencv2/calib3d.hpp>
-#include <opencv2/core/eigen.hpp>
 #include <vector>
 
 #include "numeric/render_pipeline.h"

@@ -78,7 +78,8 @@ struct Fitted {
 
 std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
                               const std::vector<Eigen::Index>& rows, const Calibration& start,
-                              const FocalModel& model, double noise_px, int max_iterations) {
+                              const FocalModel& model, double noise_px, int max_iterations,
+                              bool to_the_bottom) {
   const Eigen::Index n = m1.rows();
   const Triangulation points = recons_ptos(m1, m2, n, start.A1, start.A2, start.Rcam, start.t);
   const Matrix3 to_camera2 = Matrix3(start.Rcam).transpose();
@@ -122,11 +123,14 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
   ceres::Solver::Options options;
   options.linear_solver_type = ceres::DENSE_SCHUR;
   options.max_num_iterations = max_iterations;
-  // To the bottom of the valley: where the matches say little the cost is flat, and a
-  // loose stop would leave the answer wherever the start happened to be.
-  options.function_tolerance = 1e-12;
-  options.gradient_tolerance = 1e-14;
-  options.parameter_tolerance = 1e-12;
+  // A fit that ends the render goes to the bottom of the valley: where the matches say
+  // little the cost is flat, and a loose stop would leave the answer wherever the start
+  // happened to be. Screening only needs the basin.
+  if (to_the_bottom) {
+    options.function_tolerance = 1e-12;
+    options.gradient_tolerance = 1e-14;
+    options.parameter_tolerance = 1e-12;
+  }
   // The valley is curved as well (focal length and pose trade against each other): steps
   // that may raise the cost for a while follow it instead of crawling.
   options.use_nonmonotonic_steps = true;
@@ -170,7 +174,7 @@ double NoiseOf(double squared_errors, size_t matches) {
 }  // namespace
 
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalModel& model, int passes, int max_iterations) {
+                                   const FocalModel& model, const FitControl& control) {
   Calibration from = FacingMatches(m1, m2, start);
   Vector dist = ExplainedDistances(m1, m2, from);
   std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
@@ -179,9 +183,10 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   std::optional<Fitted> fitted;
   size_t fitted_rows = 0;
   double fitted_noise = noise;  // the noise the last fit weighed its priors with
-  for (int pass = 0; pass < passes; ++pass) {
+  for (int pass = 0; pass < control.passes; ++pass) {
     if (rows.size() < static_cast<size_t>(numero_puntos)) break;
-    std::optional<Fitted> next = FitRows(m1, m2, rows, from, model, noise, max_iterations);
+    std::optional<Fitted> next =
+        FitRows(m1, m2, rows, from, model, noise, control.max_iterations, control.to_the_bottom);
     if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
     fitted = std::move(next);
     fitted_rows = rows.size();
@@ -197,13 +202,14 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   // The priors weigh in at the noise of the matches, which the fit itself measures: once
   // the matches are settled, refit until the two agree, so the answer does not keep the
   // noise the start was estimated with.
-  for (int round = 0; passes > 1 && round < kNoiseRounds; ++round) {
+  for (int round = 0; control.settle_noise && round < kNoiseRounds; ++round) {
     const double measured = NoiseOf(fitted->reprojection, fitted_rows);
     if (std::abs(measured / fitted_noise - 1) < kNoiseAgreement) break;
     std::vector<Eigen::Index> fitted_set =
         ExplainedRows(ExplainedDistances(m1, m2, from), kInlierMedianFactor);
     if (fitted_set.size() < static_cast<size_t>(numero_puntos)) break;
-    std::optional<Fitted> next = FitRows(m1, m2, fitted_set, from, model, measured, max_iterations);
+    std::optional<Fitted> next = FitRows(m1, m2, fitted_set, from, model, measured,
+                                         control.max_iterations, control.to_the_bottom);
     if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
     fitted = std::move(next);
     fitted_rows = fitted_set.size();

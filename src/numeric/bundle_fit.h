@@ -37,13 +37,20 @@ struct BundleFit {
 
 constexpr int kBundleFitIterations = 100;
 
-// m1, m2: n x 2 centred points. Fits the matches `start` explains, then (up to `passes`
-// times in all) once more on the matches the last fit explains, each fit at most
-// max_iterations solver steps. With more than one pass the priors' weight is then brought
-// in line with the noise the fit measures. Nothing when too few matches are explained or the fit
-// leaves the cameras' sign convention.
+struct FitControl {
+  int passes = 4;  // fits in all, each on the matches the last one explains
+  int max_iterations = kBundleFitIterations;  // solver steps of each fit
+  // Down to the bottom of the valley (true), or only into it (false: screening starts).
+  bool to_the_bottom = true;
+  // Refit until the priors are weighed at the noise the fit measures.
+  bool settle_noise = true;
+};
+constexpr FitControl kScreeningFit{1, 12, false, false};
+
+// m1, m2: n x 2 centred points. Fits the matches `start` explains, then once more on the
+// matches the last fit explains, as the control says. Nothing when too few matches are
+// explained or the fit leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalModel& model, int passes = 4,
-                                   int max_iterations = kBundleFitIterations);
+                                   const FocalModel& model, const FitControl& control = {});
 
 }  // namespace q3d

@@ -181,9 +181,6 @@ Starts StartsOf(const CentredPoints& points, const FocalSearchResult& search,
 // Every start is fitted on at most this many matches, spread over the list; only the
 // best end is fitted on all of them. Which start leads where shows on a sample as well.
 constexpr Eigen::Index kStartSelectionMatches = 100;
-// Which basin a start falls into shows after a few steps; only the chosen end is fitted
-// to convergence.
-constexpr int kScreeningIterations = 30;
 // The screened ends fitted to convergence on all matches, lowest cost first.
 constexpr size_t kFinalFits = 2;
 
@@ -198,16 +195,16 @@ CentredPoints SampleOf(const CentredPoints& points) {
 
 // Starts this close lead to the same end: the search's best trials and the decompositions
 // of their essential matrices are often one calibration several times over.
-bool SameStart(const Calibration& a, const Calibration& b) {
-  constexpr double kFocalRatio = 0.01, kAngleRad = 0.005;
-  const auto close_focal = [](const Matrix& x, const Matrix& y) {
-    return std::abs(x(0, 0) / y(0, 0) - 1) < kFocalRatio;
+bool SameStart(const Calibration& a, const Calibration& b, double focal_ratio = 0.01,
+               double angle_rad = 0.005) {
+  const auto close_focal = [focal_ratio](const Matrix& x, const Matrix& y) {
+    return std::abs(x(0, 0) / y(0, 0) - 1) < focal_ratio;
   };
   if (!close_focal(a.A1, b.A1) || !close_focal(a.A2, b.A2)) return false;
   const Matrix3 turn = Matrix3(a.Rcam).transpose() * Matrix3(b.Rcam);
   const double rotation = Eigen::AngleAxisd(turn).angle();
   const Vector3 ta = Vector3(a.t).normalized(), tb = Vector3(b.t).normalized();
-  return rotation < kAngleRad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < kAngleRad;
+  return rotation < angle_rad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < angle_rad;
 }
 
 // The fit from every distinct start on a sample; the ends of lowest full cost (and the best
@@ -228,7 +225,7 @@ std::optional<Solution> Solve(const CentredPoints& points, const Starts& starts,
     tried.push_back(&list[k]);
     // Choosing among the starts needs one pass; the chosen ones get all of them below.
     if (std::optional<BundleFit> fit =
-            FitBundle(sample.m1, sample.m2, list[k], model, 1, kScreeningIterations)) {
+            FitBundle(sample.m1, sample.m2, list[k], model, kScreeningFit)) {
       ends.push_back(fit->calibration);
       seed_free.push_back(k < starts.seed_free);
     }
@@ -252,9 +249,21 @@ std::optional<Solution> Solve(const CentredPoints& points, const Starts& starts,
       chosen.push_back(k);
       seed_free_chosen = seed_free_chosen || seed_free[k];
     }
+    // Taken to the bottom on the sample first, ends in one valley meet: only distinct ones
+    // are fitted on all matches.
+    constexpr FitControl kSettling{4, kBundleFitIterations, true, false};
+    std::vector<Calibration> settled;
+    for (size_t k : chosen) {
+      const std::optional<BundleFit> fit =
+          FitBundle(sample.m1, sample.m2, ends[k], model, kSettling);
+      const Calibration& end = fit ? fit->calibration : ends[k];
+      if (std::none_of(settled.begin(), settled.end(),
+                       [&](const Calibration& c) { return SameStart(c, end); }))
+        settled.push_back(end);
+    }
     std::vector<Calibration> finals;
-    for (size_t k : chosen)
-      if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, ends[k], model))
+    for (const Calibration& start : settled)
+      if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, start, model))
         finals.push_back(fit->calibration);
     if (finals.empty()) finals.push_back(ends[order.front()]);
     const std::vector<size_t> best = ByCost(FullCosts(points, finals, model));
