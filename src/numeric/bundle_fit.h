@@ -35,7 +35,8 @@ struct BundleFit {
   int matches_fitted = 0;
 };
 
-constexpr int kBundleFitIterations = 100;
+// Enough for a valley the matches leave nearly flat; a fit that has converged stops early.
+constexpr int kBundleFitIterations = 300;
 
 struct FitControl {
   int passes = 4;  // fits in all, each on the matches the last one explains
