@@ -161,7 +161,7 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   const cv::Mat rightWarped = Equalised(WarpByDisparity(rightGrey, prior));
   const cv::Ptr<cv::StereoSGBM> sgbm = cv::StereoSGBM::create(
       -kResidualRange, 2 * kResidualRange, kBlockSize, 8 * kBlockSize * kBlockSize,
-      32 * kBlockSize * kBlockSize, -1, 31, 5, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
+      32 * kBlockSize * kBlockSize, -1, 31, 15, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
   cv::Mat fixedPoint;
   sgbm->compute(left, rightWarped, fixedPoint);
   // Speckles: patches under 1/1000 of the region that differ by more than a pixel.

@@ -20,8 +20,8 @@ struct RegularisationParams {
   // Disparity slope (pixels per pixel) beyond which the bending penalty fades, so that the
   // steep sides of the nose keep their shape.
   double steepSlope = 0.6;
-  double priorWeight = 1e-3;  // pull towards the dots' interpolation, for pixels with no data
-  float maxStep = 1.0f;       // pixels a disparity may move per round
+  double priorWeight = 1e-5;  // pull towards the dots' interpolation, for pixels with no data
+  float maxStep = 5.0f;       // pixels a disparity may move per round
 };
 
 // disparity: CV_32F in rectified image 1, a value at every pixel of `region` (CV_8U,
