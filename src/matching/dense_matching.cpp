@@ -100,7 +100,7 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   if (region.area() == 0) return Status::Fail("The matches of image 1 enclose no region to match.");
 
   int level = 0;
-  while (std::max(camera1.Width(), camera1.Height()) >> level > params.maxWorkingSide) ++level;
+  while (std::max(region.width, region.height) >> level > params.maxWorkingSide) ++level;
 
   // The dots' disparities bound the search and guide the result.
   auto dotDisparities = [&](const Rectification& rect) {

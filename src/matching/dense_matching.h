@@ -23,8 +23,9 @@ class Progress;
 struct DenseMatchParams {
   // Margin around the matches' hull in image 1, as a share of the hull's larger side.
   double hullMargin = 0.04;
-  // The pyramid level is the first whose larger image side is at most this many pixels.
-  int maxWorkingSide = 1600;
+  // The pyramid level is the first at which the region's larger side is at most this many
+  // pixels: the face is matched at the photographs' own resolution up to that size.
+  int maxWorkingSide = 1024;
   // Spacing in image-1 pixels of the surface's vertex grid; 0 chooses it from the image
   // size (a display takes a coarser grid than an export).
   int gridStep = 0;
