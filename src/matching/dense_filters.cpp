@@ -73,4 +73,25 @@ cv::Mat SurfaceExtent(const cv::Mat& matched, const cv::Mat& hull, const cv::Mat
   return ~outside & region;
 }
 
+void ClearSteepMargin(cv::Mat& disparity, const cv::Mat& hull, float maxSlope) {
+  const cv::Mat d = disparity.clone();
+  // The difference over the pixel's two neighbours along a line, or over one where the
+  // other has no disparity.
+  auto slope = [&](int x, int y, int dx, int dy) {
+    const auto at = [&](int px, int py) {
+      return px >= 0 && py >= 0 && px < d.cols && py < d.rows ? d.at<float>(py, px) : kNone;
+    };
+    const float before = at(x - dx, y - dy), centre = at(x, y), after = at(x + dx, y + dy);
+    if (!std::isnan(before) && !std::isnan(after)) return std::abs(after - before) / 2;
+    if (!std::isnan(after)) return std::abs(after - centre);
+    if (!std::isnan(before)) return std::abs(centre - before);
+    return 0.0f;
+  };
+  for (int y = 0; y < d.rows; ++y)
+    for (int x = 0; x < d.cols; ++x)
+      if (!hull.at<uint8_t>(y, x) && !std::isnan(d.at<float>(y, x)) &&
+          std::max(slope(x, y, 1, 0), slope(x, y, 0, 1)) > maxSlope)
+        disparity.at<float>(y, x) = kNone;
+}
+
 }  // namespace q3d

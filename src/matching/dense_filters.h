@@ -22,4 +22,9 @@ void KeepLeftRightConsistent(cv::Mat& left, const cv::Mat& right, float toleranc
 cv::Mat SurfaceExtent(const cv::Mat& matched, const cv::Mat& hull, const cv::Mat& region,
                       int radius);
 
+// Clears the disparities outside `hull` whose slope (pixels of disparity per pixel, along x
+// or y) exceeds maxSlope: where the head turns away from the cameras its depth is
+// ill-determined.
+void ClearSteepMargin(cv::Mat& disparity, const cv::Mat& hull, float maxSlope);
+
 }  // namespace q3d

@@ -18,6 +18,8 @@ namespace {
 constexpr int kBlockSize = 5;
 // Pixels of disparity searched on either side of the dots' interpolation.
 constexpr int kResidualRange = 16;
+// Disparity slope beyond which the margin is left out: there the head turns away.
+constexpr float kMaxMarginSlope = 0.5f;
 // Bending allowed to the interpolation of the dots' disparities, whose matches are noisy.
 constexpr double kPriorSmoothing = 1e-4;
 
@@ -180,11 +182,17 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   // What the photographs do not both show, or show too faintly to match, continues its
   // surroundings; the refinement then aligns the photographs everywhere else.
   const cv::Mat reliable = MatchedMask(disparity);
-  const cv::Mat extent =
-      SurfaceExtent(reliable, hullMask, regionMask, std::max(2, marginLevel / 3));
+  const int outlineRadius = std::max(2, marginLevel / 3);
+  cv::Mat extent = SurfaceExtent(reliable, hullMask, regionMask, outlineRadius);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
   FillFromSurroundings(disparity, extent, prior);
   RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey);
+  Report(progress, 95);
+  // The margin ends where the head turns away from the cameras, with a smooth outline.
+  ClearSteepMargin(disparity, hullMask, kMaxMarginSlope);
+  extent = SurfaceExtent(MatchedMask(disparity), hullMask, regionMask, outlineRadius);
+  disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
+  FillFromSurroundings(disparity, extent, prior);
   out.coverage = regionArea > 0 ? cv::countNonZero(MatchedMask(disparity) & regionMask) /
                                       static_cast<double>(regionArea)
                                 : 0.0;
