@@ -15,6 +15,7 @@
 #include "app/message_boxes.h"
 #include "base/error_stack.h"
 #include "stereo/camera_focal.h"
+#include "stereo/camera_sharing.h"
 
 namespace q3d {
 namespace {
@@ -103,6 +104,39 @@ FocalLengthDialog::FocalLengthDialog(const CProjectDoc& doc, const std::array<do
       if (!converting_) edited_[c] = true;
     });
   }
+  auto* choices = new QFormLayout;
+  precision_ = new QDoubleSpinBox;
+  precision_->setObjectName(QStringLiteral("focalPrecision"));
+  precision_->setRange(100 * kSmallestFocalPrecision, 100 * kLargestFocalPrecision);
+  precision_->setDecimals(2);
+  precision_->setSingleStep(0.5);
+  precision_->setPrefix(QStringLiteral("\u00B1 "));
+  precision_->setSuffix(QStringLiteral(" %"));
+  double precision = kEnteredFocalSigma;
+  for (int c = 0; c < 2; ++c)
+    if (doc.Camera(c).m_focal.entered_sigma > 0) precision = doc.Camera(c).m_focal.entered_sigma;
+  precision_->setValue(100 * precision);
+  precision_->setToolTip(
+      QStringLiteral("How precisely you know the focal lengths you enter: the render holds "
+                     "them to this and lets the matches decide the rest."));
+  choices->addRow(QStringLiteral("Entered values known to:"), precision_);
+  sharing_ = new QComboBox;
+  sharing_->setObjectName(QStringLiteral("cameraSharing"));
+  const bool oneByMetadata = OneCameraByMetadata(doc.Camera(0), doc.Camera(1));
+  sharing_->addItem(oneByMetadata ? QStringLiteral("As the photographs say (one camera)")
+                                  : QStringLiteral("As the photographs say (two cameras)"),
+                    static_cast<int>(CameraSharing::kAutomatic));
+  sharing_->addItem(QStringLiteral("One camera, one zoom: one focal length"),
+                    static_cast<int>(CameraSharing::kSame));
+  sharing_->addItem(QStringLiteral("Two cameras or zooms: a focal length each"),
+                    static_cast<int>(CameraSharing::kSeparate));
+  sharing_->setCurrentIndex(static_cast<int>(doc.m_stereoPair.m_cameraSharing));
+  sharing_->setToolTip(
+      QStringLiteral("Photographs of one camera at one zoom have one focal length: the render "
+                     "fits one, which makes it more precise."));
+  choices->addRow(QStringLiteral("&Cameras:"), sharing_);
+  layout->addLayout(choices);
+
   ShowUnit(false);
   converting_ = true;
   for (int c = 0; c < 2; ++c) value_[c]->setValue(shown[c]);
@@ -160,6 +194,12 @@ std::optional<double> FocalLengthDialog::Entered(int camera) const {
   return value > 0 ? ToPixels(camera, value) : 0.0;
 }
 
+double FocalLengthDialog::Precision() const { return precision_->value() / 100; }
+
+CameraSharing FocalLengthDialog::Sharing() const {
+  return static_cast<CameraSharing>(sharing_->currentData().toInt());
+}
+
 std::array<double, 2> KnownFocalLengths(const CProjectDoc& doc) {
   std::array<double, 2> shown{};
   for (int c = 0; c < 2; ++c) {
@@ -180,13 +220,21 @@ bool EditFocalLengths(QWidget* parent, CProjectDoc& doc, const std::array<double
   EditScope edit(doc, "Focal Lengths");
   bool changed = false;
   for (int c = 0; c < 2; ++c) {
-    const std::optional<double> entered = dialog.Entered(c);
-    if (!entered || *entered == doc.Camera(c).m_focal.entered_px) continue;
+    const CameraFocal& focal = doc.Camera(c).m_focal;
+    const double entered = dialog.Entered(c).value_or(focal.entered_px);
+    const double precision = entered > 0 ? dialog.Precision() : 0;
+    // The usual precision is stored as none stated, so projects keep their bytes.
+    const double stored = precision == kEnteredFocalSigma ? 0 : precision;
+    if (entered == focal.entered_px && stored == focal.entered_sigma) continue;
     const int errorsBefore = ErrorCount();
-    if (!doc.SetEnteredFocal(c, *entered)) {
+    if (!doc.SetEnteredFocal(c, entered, stored)) {
       ShowFailure(errorsBefore);
       return changed;
     }
+    changed = true;
+  }
+  if (dialog.Sharing() != doc.m_stereoPair.m_cameraSharing) {
+    doc.SetCameraSharing(dialog.Sharing());
     changed = true;
   }
   return changed;

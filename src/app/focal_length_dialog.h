@@ -27,6 +27,10 @@ class FocalLengthDialog : public QDialog {
   // Per photograph, the value to enter in pixels (0 forgets an entered one); empty when
   // the user left that photograph's value as it was shown.
   std::optional<double> Entered(int camera) const;
+  // How precisely the entered values are known, as a share of them.
+  double Precision() const;
+  // Whether the render fits the photographs as one camera.
+  CameraSharing Sharing() const;
 
  private:
   void ShowUnit(bool millimetres);
@@ -36,6 +40,8 @@ class FocalLengthDialog : public QDialog {
   const CProjectDoc& doc_;
   QComboBox* unit_ = nullptr;
   std::array<QDoubleSpinBox*, 2> value_{};
+  QDoubleSpinBox* precision_ = nullptr;
+  QComboBox* sharing_ = nullptr;
   std::array<bool, 2> edited_{};
   bool converting_ = false;
   bool millimetres_ = false;
@@ -46,7 +52,7 @@ class FocalLengthDialog : public QDialog {
 std::array<double, 2> KnownFocalLengths(const CProjectDoc& doc);
 
 // Opens the dialog on the given values and stores what the user changed; true when an
-// entered focal length changed.
+// entered focal length, its precision or the choice of cameras changed.
 bool EditFocalLengths(QWidget* parent, CProjectDoc& doc, const std::array<double, 2>& shown);
 
 // Appends "Focal Lengths..." to the menu, enabled when both photographs are loaded. When a

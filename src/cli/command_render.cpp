@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/project_files.h"
 #include "cli/project_report.h"
+#include "project/calibration_quality.h"
 #include "project/project_doc.h"
 
 namespace q3d::cli {
@@ -21,12 +22,18 @@ constexpr const char* kFocalsMessage =
     "Error: Focals estimation. Please, try other positions to take the photographs.";
 
 std::string AssumedFocalWarning(const CProjectDoc& doc, int c) {
-  char text[320];
+  const std::optional<CalibrationQuality> quality = AssessCalibration(doc.m_stereoPair);
+  const double deviation = quality ? (c == 0 ? quality->f1_deviation : quality->f2_deviation) : 0;
+  char reason[96] = "the matches leave it open";
+  if (std::isfinite(deviation) && deviation > 0)
+    std::snprintf(reason, sizeof reason, "the matches alone fix it only to +-%.0f %%",
+                  100 * deviation);
+  char text[400];
   std::snprintf(text, sizeof text,
-                "the matches do not determine the focal length of camera %d; the render assumes "
-                "%.0f px (a 26 mm-equivalent phone lens). Give the real one with --focal%d "
-                "(the photograph's properties or the camera's data sheet give it).",
-                c + 1, doc.RenderedFocal(c), c + 1);
+                "the focal length of camera %d is assumed, not measured (%s): the render leans "
+                "on a 26 mm-equivalent phone lens and gives %.0f px. Give the real one with "
+                "--focal%d (the photograph's properties or the camera's data sheet give it).",
+                c + 1, reason, doc.RenderedFocal(c), c + 1);
   return text;
 }
 
@@ -43,6 +50,8 @@ CommandResult RunRender(const ParsedArguments& arguments) {
   if (arguments.Has("--refine") && arguments.Has("--no-refine"))
     return Failure("--refine and --no-refine exclude each other");
   options.refine = !arguments.Has("--no-refine");
+  if (arguments.Has("--same-camera") && arguments.Has("--separate-cameras"))
+    return Failure("--same-camera and --separate-cameras exclude each other");
   std::optional<double> entered[2];
   for (const auto& [option, cameras] :
        {std::pair{"--focal", 3}, std::pair{"--focal1", 1}, std::pair{"--focal2", 2}}) {
@@ -53,6 +62,17 @@ CommandResult RunRender(const ParsedArguments& arguments) {
     if (!focal) return Failure(error);
     for (int c = 0; c < 2; ++c)
       if (cameras & (1 << c)) entered[c] = *focal;
+  }
+  double precision = 0;
+  if (const auto text = arguments.Value("--focal-precision")) {
+    if (!entered[0] && !entered[1])
+      return Failure(
+          "--focal-precision needs an entered focal length (--focal, --focal1 or --focal2)");
+    std::string error;
+    const auto percent = ParseReal("--focal-precision", *text, 100 * kSmallestFocalPrecision,
+                                   100 * kLargestFocalPrecision, error);
+    if (!percent) return Failure(error);
+    precision = *percent / 100;
   }
   if (const auto seedText = arguments.Value("--seed")) {
     std::string error;
@@ -75,7 +95,11 @@ CommandResult RunRender(const ParsedArguments& arguments) {
   if (!doc.ImagesLoaded()) return Failure(path + ": a render needs both images");
   for (int c = 0; c < 2; ++c)
     if (entered[c])
-      if (const Status set = doc.SetEnteredFocal(c, *entered[c]); !set) return Failure(set.Reason());
+      if (const Status set = doc.SetEnteredFocal(c, *entered[c], precision); !set)
+        return Failure(set.Reason());
+
+  if (arguments.Has("--same-camera")) doc.SetCameraSharing(CameraSharing::kSame);
+  if (arguments.Has("--separate-cameras")) doc.SetCameraSharing(CameraSharing::kSeparate);
 
   // The reconstruction's own time: search and fit, no file input or output.
   const auto start = std::chrono::steady_clock::now();
@@ -114,9 +138,10 @@ Command RenderCommand() {
       "Runs the Render command: epipolar geometry, the robust focal-length search, the "
       "maximum-likelihood fit of the pose of camera 2, the focal lengths and the 3D points of "
       "all matches (at least 10). Known focal lengths (entered, or from the photographs) are "
-      "used; one the matches leave undetermined is assumed, with a warning. The project is saved "
-      "over "
-      "itself (safely, through a temporary file) unless -o names another file.";
+      "used with their precision; photographs of one camera share one focal length; one the "
+      "matches leave undetermined leans on a phone lens and is said to be assumed, with a "
+      "warning. The project is saved over itself (safely, through a temporary file) unless -o "
+      "names another file.";
   spec.options = {
       kOutputProjectOption,
       {"--seed", "", "N", "seed of the focal search's random samples (repeatable renders)"},
@@ -125,6 +150,13 @@ Command RenderCommand() {
       {"--focal", "", "PX", "focal length of both photographs in pixels (kept in the project)"},
       {"--focal1", "", "PX", "focal length of photograph 1 in pixels"},
       {"--focal2", "", "PX", "focal length of photograph 2 in pixels"},
+      {"--focal-precision", "", "PCT",
+       "how precisely the entered focal lengths are known, in percent (default 2)"},
+      {"--same-camera", "", "",
+       "fit one focal length for both photographs (one camera, one zoom; kept in the project)"},
+      {"--separate-cameras", "", "",
+       "fit a focal length for each photograph (kept in the project; by default the "
+       "photographs' metadata decides)"},
       {"--force", "", "", "discard an earlier render and render again"},
   };
   return {spec, &RunRender};

@@ -45,7 +45,9 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
     image.Set("points", camera.m_points.Count());
     const CameraFocal& focal = camera.m_focal;
     if (focal.exif_px > 0) image.Set("focal_exif_px", focal.exif_px);
+    if (focal.exif_sigma > 0) image.Set("focal_exif_precision", focal.exif_sigma);
     if (focal.entered_px > 0) image.Set("focal_entered_px", focal.entered_px);
+    if (focal.entered_sigma > 0) image.Set("focal_entered_precision", focal.entered_sigma);
     if (!focal.make.empty()) image.Set("camera_make", focal.make);
     if (!focal.model.empty()) image.Set("camera_model", focal.model);
     if (doc.IsRendered())
@@ -61,8 +63,14 @@ ProjectReport ReportProjectContents(const CProjectDoc& doc) {
   report.json.Set("images", JsonValue(std::move(images)));
   report.json.Set("matches", doc.m_stereoPair.m_matches.Count());
   report.json.Set("rendered", doc.IsRendered());
+  const CStereoPair& pair = doc.m_stereoPair;
+  report.json.Set("camera_choice", CameraSharingName(pair.m_cameraSharing));
+  report.json.Set("one_camera", pair.SharesFocal());
   report.text.push_back("Matches: " + std::to_string(doc.m_stereoPair.m_matches.Count()));
   report.text.push_back(std::string("Rendered: ") + (doc.IsRendered() ? "yes" : "no"));
+  report.text.push_back(std::string("Cameras: ") +
+                        (pair.SharesFocal() ? "one (one focal length)" : "two") + ", " +
+                        CameraSharingName(pair.m_cameraSharing) + " choice");
   return report;
 }
 
@@ -95,11 +103,12 @@ void AppendRenderResults(CProjectDoc& doc, ProjectReport& report) {
     report.json.Set("f2_deviation", quality->f2_deviation);
     report.json.Set("principal_point_separation_px", quality->separation_px);
     report.json.Set("epipolar_scatter_px", quality->scatter_px);
-    report.text.push_back(Format("Focal length deviation: f1 %.1f %%, ", 100 * quality->f1_deviation) +
-                          Format("f2 %.1f %% ", 100 * quality->f2_deviation) +
-                          Format("(principal points %.1f px off each other's epipolar lines, ",
-                                 quality->separation_px) +
-                          Format("matches %.3f px)", quality->scatter_px));
+    report.text.push_back(
+        Format("Focal length deviation: f1 %.1f %%, ", 100 * quality->f1_deviation) +
+        Format("f2 %.1f %% ", 100 * quality->f2_deviation) +
+        Format("(principal points %.1f px off each other's epipolar lines, ",
+               quality->separation_px) +
+        Format("matches %.3f px)", quality->scatter_px));
   }
 
   // Without 3D points the errors below are reported as not available.

@@ -1,7 +1,8 @@
 #pragma once
 // The maximum-likelihood end of a render: the pose of camera 2, one 3D point per match and
-// both focal lengths fitted to the reprojection error of the matches a start calibration
-// explains, with a log-focal prior for each focal length known beforehand.
+// the focal lengths fitted to the reprojection error of the matches a start calibration
+// explains, with a log-focal prior on each focal length. Two photographs of one camera
+// share one focal length: a single parameter of the fit, not two tied together.
 #include <array>
 #include <optional>
 
@@ -17,6 +18,15 @@ struct FocalPrior {
 };
 using FocalPriors = std::array<std::optional<FocalPrior>, 2>;
 
+// What the fit knows of the focal lengths. With `shared` the cameras are one: f2 = ratio *
+// f1 (the ratio of the image diagonals, 1 for photographs of one size), and only priors[0]
+// applies, to that one focal length.
+struct FocalModel {
+  FocalPriors priors;
+  bool shared = false;
+  double ratio = 1;
+};
+
 struct BundleFit {
   Calibration calibration;  // |t(3)| = 1 when t(3) is not zero
   Matrix XW;                // 3 x n points of all matches, triangulated from the fit
@@ -27,12 +37,20 @@ struct BundleFit {
 
 constexpr int kBundleFitIterations = 100;
 
-// m1, m2: n x 2 centred points. Fits the matches `start` explains, then (up to `passes`
-// times in all) once more on the matches the last fit explains, each fit at most
-// max_iterations solver steps. Nothing when too few matches are explained or the fit
-// leaves the cameras' sign convention.
+struct FitControl {
+  int passes = 4;  // fits in all, each on the matches the last one explains
+  int max_iterations = kBundleFitIterations;  // solver steps of each fit
+  // Down to the bottom of the valley (true), or only into it (false: screening starts).
+  bool to_the_bottom = true;
+  // Refit until the priors are weighed at the noise the fit measures.
+  bool settle_noise = true;
+};
+constexpr FitControl kScreeningFit{1, 12, false, false};
+
+// m1, m2: n x 2 centred points. Fits the matches `start` explains, then once more on the
+// matches the last fit explains, as the control says. Nothing when too few matches are
+// explained or the fit leaves the cameras' sign convention.
 std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Calibration& start,
-                                   const FocalPriors& priors, int passes = 2,
-                                   int max_iterations = kBundleFitIterations);
+                                   const FocalModel& model, const FitControl& control = {});
 
 }  // namespace q3d

@@ -94,7 +94,8 @@ Vector MatchLeverages(const Matrix& m1, const Matrix& m2, const Calibration& c) 
   return rows.reshaped(4, m1.rows()).colwise().sum().transpose();
 }
 
-FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c) {
+FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c,
+                                        double shared_ratio) {
   FocalUncertainty result;
   const Vector dist = ExplainedDistances(m1, m2, c);
   const std::vector<Eigen::Index> rows = ExplainedRows(dist, kInlierMedianFactor);
@@ -102,20 +103,26 @@ FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, cons
   if (n <= 7) return result;
   double sum_of_squares = 0;
   for (const Eigen::Index i : rows) sum_of_squares += dist(i) * dist(i);
-  const Matrix J = MotionJacobian(RowsOf(m1, rows), RowsOf(m2, rows), c);
+  Matrix J = MotionJacobian(RowsOf(m1, rows), RowsOf(m2, rows), c);
   if (J.size() == 0 || !J.allFinite()) return result;
-  const double scatter =
-      std::max(std::sqrt(sum_of_squares / static_cast<double>(n - 7)), kLocalisationFloorPx);
+  if (shared_ratio > 0) {
+    // One focal parameter: a change of f1 moves f2 by shared_ratio times as much.
+    J.col(5) += shared_ratio * J.col(6);
+    J.conservativeResize(Eigen::NoChange, 6);
+  }
+  const Eigen::Index parameters = J.cols();
+  const double scatter = std::max(std::sqrt(sum_of_squares / static_cast<double>(n - parameters)),
+                                  kLocalisationFloorPx);
   // Covariance = scatter^2 (J'J)^-1, from the SVD so that a free direction shows as such.
   const Eigen::JacobiSVD<Matrix> svd(J, Eigen::ComputeThinV);
   const Vector& s = svd.singularValues();
-  if (s.size() < 7 || !(s(6) > s(0) * 1e-12)) return result;
+  if (s.size() < parameters || !(s(parameters - 1) > s(0) * 1e-12)) return result;
   const Matrix V = svd.matrixV();
-  auto deviation = [&](int j) {
+  auto deviation = [&](Eigen::Index j) {
     return scatter * (V.row(j).transpose().array() / s.array()).matrix().norm();
   };
   result.f1 = deviation(5) / std::abs(c.A1(0, 0));
-  result.f2 = deviation(6) / std::abs(c.A2(0, 0));
+  result.f2 = shared_ratio > 0 ? result.f1 : deviation(6) / std::abs(c.A2(0, 0));
   return result;
 }
 

@@ -54,7 +54,10 @@ struct FocalUncertainty {
   double f1 = std::numeric_limits<double>::infinity();
   double f2 = std::numeric_limits<double>::infinity();
 };
+// With shared_ratio > 0 the cameras share one focal length (f2 = shared_ratio * f1): both
+// deviations are that of the one parameter.
 constexpr double kLocalisationFloorPx = 0.1;
-FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c);
+FocalUncertainty FocalLengthUncertainty(const Matrix& m1, const Matrix& m2, const Calibration& c,
+                                        double shared_ratio = 0);
 
 }  // namespace q3d

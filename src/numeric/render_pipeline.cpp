@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 #include <vector>
 
 #include "base/diagnostics.h"
@@ -25,15 +26,52 @@ std::string FormatDeviation(const FocalUncertainty& deviation) {
   return text;
 }
 
-double SigmaOf(FocalSource source) {
-  return source == FocalSource::kExif ? kExifFocalSigma : kEnteredFocalSigma;
+double SigmaOf(const KnownFocal& known) {
+  if (known.relative_sigma > 0) return known.relative_sigma;
+  return known.source == FocalSource::kExif ? kExifFocalSigma : kEnteredFocalSigma;
 }
 
-FocalPriors PriorsOf(const std::array<std::optional<KnownFocal>, 2>& known) {
-  FocalPriors priors;
-  for (int c = 0; c < 2; ++c)
-    if (known[c]) priors[c] = FocalPrior{known[c]->f_px, SigmaOf(known[c]->source)};
-  return priors;
+// What the fit knows: each known focal length with its precision, the weak phone-lens prior
+// for an unknown one. Shared cameras have one prior, on camera 1's focal length: the known
+// one (the more precise value leading when both are), else the assumed one.
+FocalModel ModelOf(const RenderSettings& settings, const std::array<double, 2>& assumed,
+                   double ratio) {
+  FocalModel model;
+  model.shared = settings.shared_focal;
+  model.ratio = ratio;
+  for (int c = 0; c < 2; ++c) {
+    const auto& known = settings.known[c];
+    model.priors[c] = known ? FocalPrior{known->f_px, SigmaOf(*known)}
+                            : FocalPrior{assumed[c], kAssumedFocalLogSigma};
+  }
+  if (!model.shared) return model;
+  std::optional<FocalPrior> one;
+  for (int c = 0; c < 2; ++c) {
+    if (!settings.known[c]) continue;
+    FocalPrior p = *model.priors[c];
+    if (c == 1) p.f_px /= ratio;
+    if (!one) {
+      one = p;
+      continue;
+    }
+    // Both known: the mean of the logs weighted by precision, no more precise than the
+    // better one (two readings of one lens are not independent).
+    const double w0 = 1 / (one->relative_sigma * one->relative_sigma);
+    const double w1 = 1 / (p.relative_sigma * p.relative_sigma);
+    one->f_px = std::exp((w0 * std::log(one->f_px) + w1 * std::log(p.f_px)) / (w0 + w1));
+    one->relative_sigma = std::min(one->relative_sigma, p.relative_sigma);
+  }
+  model.priors[0] = one ? one : model.priors[0];
+  model.priors[1].reset();
+  return model;
+}
+
+bool AnyKnown(const RenderSettings& settings) { return settings.known[0] || settings.known[1]; }
+
+// The focal lengths at the centre of the model's priors.
+std::array<double, 2> PriorFocals(const FocalModel& model) {
+  const double f1 = model.priors[0]->f_px;
+  return {f1, model.shared ? model.ratio * f1 : model.priors[1]->f_px};
 }
 
 struct Solution {
@@ -42,66 +80,109 @@ struct Solution {
   bool fitted = false;
 };
 
-// Index of the calibration that explains the matches best: squared reprojection distances
-// over all matches, each capped at a few times the smallest median, so that a match one
-// calibration explains and another rejects (or puts behind a camera) costs the latter no
-// more than the cap. The fitted cost is not comparable: each fit chose its own matches.
-std::optional<size_t> BestExplaining(const CentredPoints& points,
-                                     const std::vector<Calibration>& calibrations) {
+// Index of the candidate with the lowest full cost: squared reprojection distances over all
+// matches, each capped at a few times the smallest median (so that a match one candidate
+// explains and another rejects, or puts behind a camera, costs the latter no more than the
+// cap), plus the priors' cost at one noise level for all. The same candidates give the same
+// choice whatever order they came in; an exact tie keeps the first.
+std::vector<double> FullCosts(const CentredPoints& points,
+                              const std::vector<Calibration>& candidates, const FocalModel& model) {
   std::vector<Vector> distances;
   double smallest_median = std::numeric_limits<double>::infinity();
-  for (const Calibration& c : calibrations) {
+  for (const Calibration& c : candidates) {
     distances.push_back(ExplainedDistances(points.m1, points.m2, c));
     const double median = MedianOf(distances.back());
     if (median < smallest_median) smallest_median = median;
   }
   const double cap = kCandidateCapMedians * smallest_median;
-  std::optional<size_t> best;
-  double best_score = std::numeric_limits<double>::infinity();
+  const double noise = std::max(kLocalisationFloorPx, smallest_median / 2);
+  std::vector<double> scores;
   for (size_t k = 0; k < distances.size(); ++k) {
-    const double score = distances[k].array().min(cap).square().sum();
-    if (score < best_score) {
-      best_score = score;
-      best = k;
+    // Half the square of the two images' summed distance: about the squared errors.
+    double score = distances[k].array().min(cap).square().sum() / 2;
+    const double focals[2] = {std::abs(candidates[k].A1(0, 0)), std::abs(candidates[k].A2(0, 0))};
+    for (int c = 0; c < 2; ++c) {
+      if (!model.priors[c]) continue;
+      const double d =
+          noise * std::log(focals[c] / model.priors[c]->f_px) / model.priors[c]->relative_sigma;
+      score += d * d;
     }
+    scores.push_back(std::isfinite(score) ? score : std::numeric_limits<double>::infinity());
   }
-  return best;
+  return scores;
 }
 
-// The starts of a render: the search's best trials when no focal length is known;
-// otherwise the essential-matrix decompositions of every candidate fundamental matrix
-// (that of all matches and those of the best trials) under the known focal lengths, a
-// focal length still unknown taken from each trial.
-std::vector<Calibration> StartsOf(const CentredPoints& points, const FocalSearchResult& search,
-                                  const FocalPriors& priors, double assumed_f) {
-  std::vector<Calibration> starts;
-  if (!priors[0] && !priors[1]) {
-    for (const ScoredTrial& trial : search.best_trials)
-      starts.push_back(FacingMatches(points.m1, points.m2,
-                                     Calibration{trial.Rcam, trial.t, trial.A1, trial.A2}));
-    return starts;
-  }
-  const auto focal = [&](int c, double own) { return priors[c] ? priors[c]->f_px : own; };
+// Indices of the candidates from the lowest full cost up; ties keep their order.
+std::vector<size_t> ByCost(const std::vector<double>& costs) {
+  std::vector<size_t> order(costs.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&costs](size_t a, size_t b) { return costs[a] < costs[b]; });
+  while (!order.empty() && !std::isfinite(costs[order.back()])) order.pop_back();
+  return order;
+}
+
+struct Starts {
+  std::vector<Calibration> list;
+  size_t seed_free = 0;  // the first ones, which no seed changes
+};
+
+// The starts of a render. Those that no seed changes: the fundamental matrix of all matches
+// decomposed at the priors' focal lengths and, where a focal length is unknown, at half and
+// twice the assumed one too (a valley the matches leave flat is entered from both sides).
+// Then the fundamental matrix of the search's best trial at the priors' focal lengths, and
+// each of the search's best trials: as it is when nothing is known and the cameras are two;
+// otherwise its fundamental matrix decomposed at the known focal lengths (a shared unknown
+// one at the mean of the trial's two).
+Starts StartsOf(const CentredPoints& points, const FocalSearchResult& search,
+                const RenderSettings& settings, const FocalModel& model) {
+  const std::array<double, 2> prior = PriorFocals(model);
+  const bool any_known = AnyKnown(settings);
   const Matrix3 all_matches = calc_fmat3(points.m1, points.m2).F;
-  for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches}, focal(0, assumed_f),
-                                       focal(1, assumed_f)))
-    starts.push_back(s);
-  for (const ScoredTrial& trial : search.best_trials) {
-    const Calibration c{trial.Rcam, trial.t, trial.A1, trial.A2};
-    for (const auto& s :
-         EssentialStarts(points.m1, points.m2, {FundamentalOf(c)},
-                         focal(0, std::abs(trial.A1(0, 0))), focal(1, std::abs(trial.A2(0, 0)))))
+  Starts result;
+  std::vector<Calibration>& starts = result.list;
+  const bool all_known = model.shared ? any_known : settings.known[0] && settings.known[1];
+  for (const double scale : {1.0, 0.5, 2.0}) {
+    if (scale != 1 && all_known) break;
+    std::array<double, 2> f = prior;
+    for (int c = 0; c < 2; ++c)
+      if (model.shared ? !any_known : !settings.known[c]) f[c] *= scale;
+    for (const auto& s : EssentialStarts(points.m1, points.m2, {all_matches}, f[0], f[1]))
       starts.push_back(s);
   }
-  return starts;
+  result.seed_free = starts.size();
+  if (!search.best_trials.empty()) {
+    const ScoredTrial& best = search.best_trials.front();
+    for (const auto& s : EssentialStarts(
+             points.m1, points.m2,
+             {FundamentalOf(Calibration{best.Rcam, best.t, best.A1, best.A2})}, prior[0], prior[1]))
+      starts.push_back(s);
+  }
+  for (const ScoredTrial& trial : search.best_trials) {
+    const Calibration c{trial.Rcam, trial.t, trial.A1, trial.A2};
+    if (!any_known && !model.shared) {
+      starts.push_back(FacingMatches(points.m1, points.m2, c));
+      continue;
+    }
+    std::array<double, 2> f{std::abs(trial.A1(0, 0)), std::abs(trial.A2(0, 0))};
+    if (model.shared) {
+      const double one = any_known ? prior[0] : std::sqrt(f[0] * f[1] / model.ratio);
+      f = {one, model.ratio * one};
+    } else {
+      for (int k = 0; k < 2; ++k)
+        if (settings.known[k]) f[k] = prior[k];
+    }
+    for (const auto& s : EssentialStarts(points.m1, points.m2, {FundamentalOf(c)}, f[0], f[1]))
+      starts.push_back(s);
+  }
+  return result;
 }
 
 // Every start is fitted on at most this many matches, spread over the list; only the
 // best end is fitted on all of them. Which start leads where shows on a sample as well.
 constexpr Eigen::Index kStartSelectionMatches = 100;
-// Which basin a start falls into shows after a few steps; only the chosen end is fitted
-// to convergence.
-constexpr int kScreeningIterations = 30;
+// The screened ends fitted to convergence on all matches, lowest cost first.
+constexpr size_t kFinalFits = 2;
 
 CentredPoints SampleOf(const CentredPoints& points) {
   const Eigen::Index n = points.m1.rows();
@@ -114,62 +195,110 @@ CentredPoints SampleOf(const CentredPoints& points) {
 
 // Starts this close lead to the same end: the search's best trials and the decompositions
 // of their essential matrices are often one calibration several times over.
-bool SameStart(const Calibration& a, const Calibration& b) {
-  constexpr double kFocalRatio = 0.01, kAngleRad = 0.005;
-  const auto close_focal = [](const Matrix& x, const Matrix& y) {
-    return std::abs(x(0, 0) / y(0, 0) - 1) < kFocalRatio;
+bool SameStart(const Calibration& a, const Calibration& b, double focal_ratio = 0.01,
+               double angle_rad = 0.005) {
+  const auto close_focal = [focal_ratio](const Matrix& x, const Matrix& y) {
+    return std::abs(x(0, 0) / y(0, 0) - 1) < focal_ratio;
   };
   if (!close_focal(a.A1, b.A1) || !close_focal(a.A2, b.A2)) return false;
   const Matrix3 turn = Matrix3(a.Rcam).transpose() * Matrix3(b.Rcam);
   const double rotation = Eigen::AngleAxisd(turn).angle();
   const Vector3 ta = Vector3(a.t).normalized(), tb = Vector3(b.t).normalized();
-  return rotation < kAngleRad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < kAngleRad;
+  return rotation < angle_rad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < angle_rad;
 }
 
-// The fit from every distinct start, the one explaining the matches best kept and fitted
-// on all matches; without the fit, the best start itself.
-std::optional<Solution> Solve(const CentredPoints& points, const std::vector<Calibration>& starts,
-                              const FocalPriors& priors, bool refine, Progress& progress) {
+// The fit from every distinct start on a sample; the ends of lowest full cost (and the best
+// of those no seed changes) fitted on all matches, and of these the lowest full cost wins.
+// Without the fit, the start of lowest cost itself.
+std::optional<Solution> Solve(const CentredPoints& points, const Starts& starts,
+                              const FocalModel& model, bool refine, Progress& progress) {
   std::vector<Calibration> ends;
+  std::vector<bool> seed_free;
   std::vector<const Calibration*> tried;
   const CentredPoints sample = SampleOf(points);
-  for (size_t k = 0; k < starts.size() && refine; ++k) {
-    progress.SetPos(static_cast<int>(100 * (k + 1) / starts.size()));
+  const std::vector<Calibration>& list = starts.list;
+  for (size_t k = 0; k < list.size() && refine; ++k) {
+    progress.SetPos(static_cast<int>(100 * (k + 1) / list.size()));
     if (std::any_of(tried.begin(), tried.end(),
-                    [&](const Calibration* c) { return SameStart(*c, starts[k]); }))
+                    [&](const Calibration* c) { return SameStart(*c, list[k]); }))
       continue;
-    tried.push_back(&starts[k]);
-    // Choosing among the starts needs one pass; the chosen one gets all of them below.
+    tried.push_back(&list[k]);
+    // Choosing among the starts needs one pass; the chosen ones get all of them below.
     if (std::optional<BundleFit> fit =
-            FitBundle(sample.m1, sample.m2, starts[k], priors, 1, kScreeningIterations))
+            FitBundle(sample.m1, sample.m2, list[k], model, kScreeningFit)) {
       ends.push_back(fit->calibration);
+      seed_free.push_back(k < starts.seed_free);
+    }
   }
-  const bool fitted = !ends.empty();
-  if (!fitted) ends = starts;  // no fit, or no start could be fitted: the starts as they are
-  const std::optional<size_t> best = BestExplaining(points, ends);
-  if (!best) return std::nullopt;
   Solution solution;
-  solution.calibration = ends[*best];
-  solution.fitted = fitted;
-  if (fitted) {
-    if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, ends[*best], priors))
-      solution.calibration = fit->calibration;
+  solution.fitted = !ends.empty();
+  if (!solution.fitted) {  // no fit, or no start could be fitted: the starts as they are
+    const std::vector<size_t> order = ByCost(FullCosts(points, list, model));
+    if (order.empty()) return std::nullopt;
+    solution.calibration = list[order.front()];
+  } else {
+    const std::vector<size_t> order = ByCost(FullCosts(points, ends, model));
+    if (order.empty()) return std::nullopt;
+    std::vector<size_t> chosen;
+    bool seed_free_chosen = false;
+    for (size_t k : order) {
+      const bool wanted = chosen.size() < kFinalFits || (seed_free[k] && !seed_free_chosen);
+      if (!wanted || std::any_of(chosen.begin(), chosen.end(),
+                                 [&](size_t j) { return SameStart(ends[j], ends[k]); }))
+        continue;
+      chosen.push_back(k);
+      seed_free_chosen = seed_free_chosen || seed_free[k];
+    }
+    // Taken to the bottom on the sample first, ends in one valley meet: only distinct ones
+    // are fitted on all matches.
+    constexpr FitControl kSettling{4, kBundleFitIterations, true, false};
+    std::vector<Calibration> settled;
+    for (size_t k : chosen) {
+      const std::optional<BundleFit> fit =
+          FitBundle(sample.m1, sample.m2, ends[k], model, kSettling);
+      const Calibration& end = fit ? fit->calibration : ends[k];
+      if (std::none_of(settled.begin(), settled.end(),
+                       [&](const Calibration& c) { return SameStart(c, end); }))
+        settled.push_back(end);
+    }
+    std::vector<Calibration> finals;
+    for (const Calibration& start : settled)
+      if (std::optional<BundleFit> fit = FitBundle(points.m1, points.m2, start, model))
+        finals.push_back(fit->calibration);
+    if (finals.empty()) finals.push_back(ends[order.front()]);
+    const std::vector<size_t> best = ByCost(FullCosts(points, finals, model));
+    if (best.empty()) return std::nullopt;
+    solution.calibration = finals[best.front()];
   }
   const Calibration& c = solution.calibration;
   solution.XW = recons_ptos(points.m1, points.m2, points.m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
   return solution;
 }
 
-// The starts once a focal length is assumed: the solution so far with the assumed focal
-// lengths, and the fundamental matrix of all matches, each in its decompositions.
-std::vector<Calibration> AssumedStarts(const CentredPoints& points, const Calibration& solved,
-                                       const FocalPriors& priors) {
-  const auto focal = [&](int c, const Matrix& A) {
-    return priors[c] ? priors[c]->f_px : std::abs(A(0, 0));
-  };
-  const double f1 = focal(0, solved.A1), f2 = focal(1, solved.A2);
-  return EssentialStarts(points.m1, points.m2,
-                         {FundamentalOf(solved), calc_fmat3(points.m1, points.m2).F}, f1, f2);
+// Whether a focal length the render had to find is measured or assumed: assumed when the
+// matches and the prior leave it wide open. The other cameras keep their known source;
+// shared cameras take the source of the one known value (the entered one first).
+std::array<FocalSource, 2> SourcesOf(const RenderSettings& settings, const FocalUncertainty& found,
+                                     bool shared) {
+  std::array<FocalSource, 2> sources{};
+  const double deviations[2] = {found.f1, found.f2};
+  for (int c = 0; c < 2; ++c) {
+    if (settings.known[c]) {
+      sources[c] = settings.known[c]->source;
+      continue;
+    }
+    const double s = kAssumedFocalLogSigma, d = deviations[c];
+    const double posterior = 1 / std::sqrt(1 / (s * s) + 1 / (d * d));
+    sources[c] =
+        posterior > kAssumedPosteriorWidth ? FocalSource::kAssumed : FocalSource::kMeasured;
+  }
+  if (shared && AnyKnown(settings)) {
+    const bool entered =
+        (settings.known[0] && settings.known[0]->source == FocalSource::kEntered) ||
+        (settings.known[1] && settings.known[1]->source == FocalSource::kEntered);
+    sources.fill(entered ? FocalSource::kEntered : FocalSource::kExif);
+  }
+  return sources;
 }
 }  // namespace
 
@@ -223,21 +352,23 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
     FundamentalEstimate epipolar = EpipolarGeometryOfMatches(matches);
     const CentredPoints points = CentreMatches(matches, image1, image2);
     const FocalSearchResult search = LMedSFocales(points.m1, points.m2, random, external_progress);
-    FocalPriors priors = PriorsOf(settings.known);
-    const bool any_known = priors[0] || priors[1];
-    if (search.best_trial < 0 && !any_known)
+    if (search.best_trial < 0 && !AnyKnown(settings))
       return fail("No sample of the matches gave a camera calibration.");
     outcome.F = std::move(epipolar.F);
     outcome.e1 = std::move(epipolar.e1);
     outcome.e2 = std::move(epipolar.e2);
     outcome.best_median = search.best_median;
     outcome.best_trial = search.best_trial;
-    for (int c = 0; c < 2; ++c)
-      if (settings.known[c]) outcome.focal_source[c] = settings.known[c]->source;
     const ImageSize sizes[2] = {image1, image2};
-    const auto assumed = [&](int c) {
-      return kAssumedFocalPerShortSide * std::min(sizes[c].width, sizes[c].height);
-    };
+    std::array<double, 2> assumed{};
+    for (int c = 0; c < 2; ++c)
+      assumed[c] = kAssumedFocalPerShortSide * std::min(sizes[c].width, sizes[c].height);
+    const double ratio =
+        std::hypot(image2.width, image2.height) / std::hypot(image1.width, image1.height);
+    // The search alone keeps its two focal lengths: one shared length is the fit's.
+    RenderSettings used = settings;
+    used.shared_focal = settings.shared_focal && settings.refine;
+    const FocalModel model = ModelOf(used, assumed, ratio);
 
     std::optional<Solution> solution;
     // The fit reports its own pass to 100 %, after the search's.
@@ -249,7 +380,7 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
       }
       return **progress;
     };
-    if (!any_known && !settings.refine) {
+    if (!AnyKnown(used) && !used.refine) {
       Calibration winner{search.Rcam, search.t, search.A1, search.A2};
       Matrix XW = search.XW;
       // The search's score cannot tell a motion from its mirror image (t negated, every
@@ -258,36 +389,43 @@ Result<RenderOutcome> RenderMatches(const Matrix& matches, ImageSize image1, Ima
       if (facing.t != winner.t) XW = -XW;
       solution = Solution{facing, XW, false};
     } else {
-      solution = Solve(points, StartsOf(points, search, priors, assumed(0)), priors,
-                       settings.refine, fitting());
+      solution =
+          Solve(points, StartsOf(points, search, used, model), model, used.refine, fitting());
     }
     if (!solution) return fail("No sample of the matches gave a camera calibration.");
 
-    // A focal length the matches leave undetermined is never shown as measured: the
-    // render is redone with the assumed one, and says so. Assuming one can leave the
-    // other undetermined in turn (a nearly affine view), so the check is repeated.
-    FocalUncertainty deviation =
-        FocalLengthUncertainty(points.m1, points.m2, solution->calibration);
+    const auto uncertainty = [&](const Calibration& c) {
+      return FocalLengthUncertainty(points.m1, points.m2, c, model.shared ? ratio : 0);
+    };
+    const FocalUncertainty deviation = uncertainty(solution->calibration);
     Diag(FormatDeviation(deviation));
     outcome.f1_deviation = deviation.f1;
     outcome.f2_deviation = deviation.f2;
-    for (int round = 0; round < 2; ++round) {
-      const double deviations[2] = {deviation.f1, deviation.f2};
-      bool assumed_any = false;
-      for (int c = 0; c < 2; ++c) {
-        if (priors[c] || deviations[c] <= kDeterminedFocalDeviation) continue;
-        priors[c] = FocalPrior{assumed(c), kEnteredFocalSigma};
-        outcome.focal_source[c] = FocalSource::kAssumed;
-        assumed_any = true;
+    outcome.focal_source = SourcesOf(used, deviation, model.shared);
+    // The search alone has no prior to lean on: a focal length it cannot measure is set to
+    // the assumed one, the pose found anew for it.
+    if (!used.refine && !AnyKnown(used)) {
+      RenderSettings fixed = used;
+      for (int c = 0; c < 2; ++c)
+        if (outcome.focal_source[c] == FocalSource::kAssumed)
+          fixed.known[c] = KnownFocal{assumed[c], FocalSource::kEntered, 0};
+      if (AnyKnown(fixed)) {
+        const FocalModel fixed_model = ModelOf(fixed, assumed, ratio);
+        const Calibration& c = solution->calibration;
+        const std::array<double, 2> f{fixed.known[0] ? assumed[0] : std::abs(c.A1(0, 0)),
+                                      fixed.known[1] ? assumed[1] : std::abs(c.A2(0, 0))};
+        solution = Solve(
+            points,
+            {EssentialStarts(points.m1, points.m2,
+                             {FundamentalOf(c), calc_fmat3(points.m1, points.m2).F}, f[0], f[1]),
+             0},
+            fixed_model, false, fitting());
+        if (!solution)
+          return fail("No camera geometry fits the matches with the assumed focal lengths.");
       }
-      if (!assumed_any) break;
-      solution = Solve(points, AssumedStarts(points, solution->calibration, priors), priors,
-                       settings.refine, fitting());
-      if (!solution)
-        return fail("No camera geometry fits the matches with the assumed focal lengths.");
-      deviation = FocalLengthUncertainty(points.m1, points.m2, solution->calibration);
     }
     outcome.refined = solution->fitted;
+    outcome.shared_focal = model.shared;
     Calibration& calibration = solution->calibration;
     outcome.A1 = std::move(calibration.A1);
     outcome.Rcam = std::move(calibration.Rcam);

@@ -41,22 +41,31 @@ const char* FocalSourceName(FocalSource source);  // "measured", "exif", "entere
 struct KnownFocal {
   double f_px = 0;
   FocalSource source = FocalSource::kEntered;
+  double relative_sigma = 0;  // how precisely it is known; 0: the source's usual precision
 };
 
-// Relative standard deviations of the prior on a known focal length: what a photograph's
-// metadata gives, and what a user who looked the value up gives.
+// Relative standard deviations of the prior on a known focal length when its source says
+// no better: what a photograph's metadata gives, and what a user who looked it up gives.
 constexpr double kExifFocalSigma = 0.05;
 constexpr double kEnteredFocalSigma = 0.02;
-// Above this relative deviation the matches leave a focal length undetermined: pairs
-// that fix their focal lengths show 2-10 %, cameras aimed at one point 21 % and more.
-constexpr double kDeterminedFocalDeviation = 0.10;
-// The focal length assumed when nothing better is known, times the short image side: the
-// 26 mm-equivalent lens of most phones.
+// The focal length assumed when nothing is known, times the short image side: the
+// 26 mm-equivalent lens of most phones. The fit holds an unknown focal length to it by a
+// weak prior (a standard deviation of this much in log f) that decides only what the
+// matches leave open: a focal length the matches fix to 10 % moves by a few tenths of a
+// percent.
 constexpr double kAssumedFocalPerShortSide = 1.0;
+constexpr double kAssumedFocalLogSigma = 1.2;
+// An unknown focal length is said to be assumed, not measured, when the fit knows it no
+// better than this (relative standard deviation, the matches and the prior together): pairs
+// that fix their focal lengths show 2-12 %, cameras aimed at one point 20 % and more.
+constexpr double kAssumedPosteriorWidth = 0.2;
 
 struct RenderSettings {
   bool refine = true;  // end with the maximum-likelihood fit (false: the search alone)
   std::array<std::optional<KnownFocal>, 2> known;
+  // Both photographs come from one camera with one lens setting: one focal length, f2 = f1
+  // times the ratio of the image diagonals.
+  bool shared_focal = false;
 };
 
 struct RenderOutcome {
@@ -66,6 +75,7 @@ struct RenderOutcome {
   double best_median = 0;
   int best_trial = -1;
   bool refined = false;
+  bool shared_focal = false;
   // Relative standard deviations of the focal lengths the matches alone give them.
   double f1_deviation = 0;
   double f2_deviation = 0;

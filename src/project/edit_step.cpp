@@ -30,7 +30,7 @@ bool SameMatrix(const Matrix& a, const Matrix& b) {
 
 bool SameFocal(const CameraFocal& a, const CameraFocal& b) {
   return a.exif_px == b.exif_px && a.entered_px == b.entered_px && a.make == b.make &&
-         a.model == b.model;
+         a.model == b.model && a.exif_sigma == b.exif_sigma && a.entered_sigma == b.entered_sigma;
 }
 
 bool SameRender(const RenderState& a, const RenderState& b) {
@@ -41,7 +41,7 @@ bool SameRender(const RenderState& a, const RenderState& b) {
          a.scale.match1 == b.scale.match1 && a.scale.match2 == b.scale.match2 &&
          a.scale.millimetres == b.scale.millimetres && a.sourceRoi == b.sourceRoi &&
          a.polygonCount == b.polygonCount && a.showDense == b.showDense &&
-         a.denseMargin == b.denseMargin;
+         a.denseMargin == b.denseMargin && a.cameraSharing == b.cameraSharing;
 }
 
 RenderState CaptureRender(const CProjectDoc& doc) {
@@ -51,6 +51,7 @@ RenderState CaptureRender(const CProjectDoc& doc) {
   const auto matrices = PairMatrices(pair);
   for (size_t i = 0; i < RenderState::kMatrixCount; ++i) state.matrices[i] = *matrices[i];
   state.focalSource = pair.m_focalSource;
+  state.cameraSharing = pair.m_cameraSharing;
   state.focal = {doc.m_camera1.m_focal, doc.m_camera2.m_focal};
   state.scale = doc.m_model.m_metricScale;
   state.sourceRoi = doc.m_model.m_sourceRoi;
@@ -66,6 +67,7 @@ void SwapRender(CProjectDoc& doc, RenderState& state) {
   const auto matrices = PairMatrices(pair);
   for (size_t i = 0; i < RenderState::kMatrixCount; ++i) matrices[i]->swap(state.matrices[i]);
   std::swap(pair.m_focalSource, state.focalSource);
+  std::swap(pair.m_cameraSharing, state.cameraSharing);
   std::swap(doc.m_camera1.m_focal, state.focal[0]);
   std::swap(doc.m_camera2.m_focal, state.focal[1]);
   std::swap(doc.m_model.m_metricScale, state.scale);

@@ -18,6 +18,7 @@
 #include "model/metric_scale.h"
 #include "numeric/matrix.h"
 #include "stereo/camera_focal.h"
+#include "stereo/camera_sharing.h"
 #include "stereo/image.h"
 
 namespace q3d {
@@ -44,6 +45,7 @@ struct RenderState {
   std::array<Matrix, kMatrixCount> matrices;
   std::array<FocalSource, 2> focalSource{};
   std::array<CameraFocal, 2> focal;
+  CameraSharing cameraSharing = CameraSharing::kAutomatic;
   MetricScale scale;
   IplROI sourceRoi;
   int32_t polygonCount = 0;

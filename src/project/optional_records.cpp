@@ -5,6 +5,7 @@
 #include "base/archive.h"
 #include "project/metric_scale_record.h"
 #include "project/project_doc.h"
+#include "stereo/camera_model_record.h"
 #include "stereo/focal_record.h"
 
 namespace q3d {
@@ -53,12 +54,14 @@ void SerializeOptionalRecords(Archive& ar, CProjectDoc& doc) {
     WriteFocalRecord(ar, doc.m_camera1, doc.m_camera2, doc.m_stereoPair);
     WriteMetricScale(ar, doc.m_model.m_metricScale);
     WriteDenseRecord(ar, doc.m_model);
+    WriteCameraModelRecord(ar, doc.m_camera1, doc.m_camera2, doc.m_stereoPair);
     return;
   }
   ClearFocalRecord(doc.m_camera1, doc.m_camera2, doc.m_stereoPair);
   doc.m_model.m_metricScale = {};
   doc.m_model.m_showDense = false;
-  bool focal = false, scale = false, dense = false;
+  ClearCameraModelRecord(doc.m_camera1, doc.m_camera2, doc.m_stereoPair);
+  bool focal = false, scale = false, dense = false, cameras = false;
   const auto once = [](bool& seen, const char* name) {
     if (seen) throw ArchiveError(std::string("The file holds the ") + name + " record twice.");
     seen = true;
@@ -71,6 +74,8 @@ void SerializeOptionalRecords(Archive& ar, CProjectDoc& doc) {
       once(scale, "real-distance");
     else if (ReadDenseRecord(ar, doc.m_model))
       once(dense, "dense-surface");
+    else if (ReadCameraModelRecord(ar, doc.m_camera1, doc.m_camera2, doc.m_stereoPair))
+      once(cameras, "camera");
     if (ar.Position() == before)
       throw ArchiveError("The file holds " + std::to_string(ar.Remaining()) +
                          " bytes after the 3D model that are no record this version of "

@@ -103,21 +103,37 @@ void CProjectDoc::RemoveRenderData() {
   SetModifiedFlag();
 }
 
-Status CProjectDoc::SetEnteredFocal(int cameraIndex, double pixels) {
+Status CProjectDoc::SetEnteredFocal(int cameraIndex, double pixels, double precision) {
+  char text[160];
   if (pixels != 0 && !(pixels >= kSmallestFocalPx && pixels <= kLargestFocalPx)) {
-    char text[160];
     std::snprintf(text, sizeof text,
                   "A focal length of %g pixels is no lens: give one from %g to %g pixels.", pixels,
                   kSmallestFocalPx, kLargestFocalPx);
     return Reported(Status::Fail(text));
   }
-  double& entered = Camera(cameraIndex).m_focal.entered_px;
-  if (entered != pixels) {
+  if (precision != 0 &&
+      !(precision >= kSmallestFocalPrecision && precision <= kLargestFocalPrecision)) {
+    std::snprintf(text, sizeof text,
+                  "A focal length known to %g %% is no precision: give one from %g %% to %g %%.",
+                  100 * precision, 100 * kSmallestFocalPrecision, 100 * kLargestFocalPrecision);
+    return Reported(Status::Fail(text));
+  }
+  CameraFocal& focal = Camera(cameraIndex).m_focal;
+  if (pixels == 0) precision = 0;
+  if (focal.entered_px != pixels || focal.entered_sigma != precision) {
     EditScope edit(*this, "Focal Length");
-    entered = pixels;
+    focal.entered_px = pixels;
+    focal.entered_sigma = precision;
     SetModifiedFlag();
   }
   return Status::Ok();
+}
+
+void CProjectDoc::SetCameraSharing(CameraSharing sharing) {
+  if (m_stereoPair.m_cameraSharing == sharing) return;
+  EditScope edit(*this, "Cameras");
+  m_stereoPair.m_cameraSharing = sharing;
+  SetModifiedFlag();
 }
 
 double CProjectDoc::RenderedFocal(int cameraIndex) const {

@@ -86,8 +86,12 @@ class CProjectDoc {
   Status Render(const RenderOptions& options = {}, Progress* progress = nullptr);
   void RemoveRenderData();
   // The focal length the user knows for a photograph (camera index 0 or 1), in pixels; 0
-  // forgets it. It takes part in the next render. A value no lens has is refused.
-  Status SetEnteredFocal(int cameraIndex, double pixels);
+  // forgets it. It takes part in the next render with its precision (a share of it; 0: the
+  // usual precision of an entered value). A value no lens has is refused.
+  Status SetEnteredFocal(int cameraIndex, double pixels, double precision = 0);
+  // Whether the render fits the photographs as one camera; marks the project modified when
+  // the choice changes.
+  void SetCameraSharing(CameraSharing sharing);
   // The focal length the last render used for a photograph, in pixels; 0 when not rendered.
   double RenderedFocal(int cameraIndex) const;
 

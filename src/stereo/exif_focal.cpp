@@ -126,6 +126,7 @@ CameraFocal ReadExifFocal(std::span<const uint8_t> bytes, const std::string& sho
     const double px = FocalPxFrom35mm(equivalent_mm, width, height);
     if (plausible(px, Format("FocalLengthIn35mmFilm %g mm", equivalent_mm))) {
       focal.exif_px = px;
+      focal.exif_sigma = Rounded35mmSigma(equivalent_mm);
       return focal;
     }
   }
@@ -152,7 +153,10 @@ CameraFocal ReadExifFocal(std::span<const uint8_t> bytes, const std::string& sho
     px *= width / taken_width;
     tags += Format(" and PixelXDimension %g", taken_width);
   }
-  if (plausible(px, tags)) focal.exif_px = px;
+  if (plausible(px, tags)) {
+    focal.exif_px = px;
+    focal.exif_sigma = kFocalPlaneSigma;
+  }
   return focal;
 }
 

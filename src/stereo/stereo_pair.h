@@ -9,6 +9,7 @@
 #include "numeric/matrix.h"
 #include "numeric/render_pipeline.h"
 #include "stereo/camera.h"
+#include "stereo/camera_sharing.h"
 #include "stereo/match.h"
 
 namespace q3d {
@@ -63,6 +64,10 @@ class CStereoPair {
   Matrix m_XW;
   // Where the rendered focal lengths came from; kept with the project (see focal_record.h).
   std::array<FocalSource, 2> m_focalSource{FocalSource::kMeasured, FocalSource::kMeasured};
+  // Whether the photographs are fitted as one camera: the user's choice, kept with the
+  // project; automatic by the photographs' metadata.
+  CameraSharing m_cameraSharing = CameraSharing::kAutomatic;
+  bool SharesFocal() const;
 };
 
 // Writes rows x cols doubles row by row; entries outside M (a matrix of another shape)

@@ -47,6 +47,10 @@ Status CStereoPair::EstimateEpipolarGeometry() {
   }
 }
 
+bool CStereoPair::SharesFocal() const {
+  return m_camera1 && m_camera2 && SharesFocalLength(m_cameraSharing, *m_camera1, *m_camera2);
+}
+
 Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress) {
   if (!m_camera1 || !m_camera2) return FocalsError("The pair has no cameras.");
   if (Status usable = CheckMatchesUsable(m_matches); !usable) {
@@ -57,6 +61,7 @@ Status CStereoPair::Reconstruct(const RenderOptions& options, Progress* progress
   RenderSettings settings;
   settings.refine = options.refine;
   settings.known = {m_camera1->m_focal.Known(), m_camera2->m_focal.Known()};
+  settings.shared_focal = SharesFocal();
   Result<RenderOutcome> rendered = RenderMatches(MatchMatrix(m_matches), SizeOf(*m_camera1),
                                                  SizeOf(*m_camera2), settings, random, progress);
   if (!rendered) {

@@ -137,6 +137,9 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
     EXPECT_FALSE(dialog->Entered(0)) << "a change of unit is no entry";
     focal1->setValue(Focal35mmFromPx(options.f1_px, options.width1, options.height1));
     focal2->setValue(Focal35mmFromPx(options.f2_px, options.width2, options.height2));
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("focalPrecision"))->setValue(1.0);
+    auto* sharing = dialog->findChild<QComboBox*>(QStringLiteral("cameraSharing"));
+    sharing->setCurrentIndex(sharing->findData(static_cast<int>(CameraSharing::kSeparate)));
     EXPECT_TRUE(dialog->grab().save(QStringLiteral(Q3D_SCREENSHOT_DIR "/focal_lengths.png")));
     dialog->accept();
     return true;
@@ -151,6 +154,8 @@ TEST(RenderCommand, AimedPhotographsRenderWithAnAssumedFocalLength) {
   EXPECT_EQ(doc.m_stereoPair.m_focalSource[1], FocalSource::kEntered);
   EXPECT_NEAR(doc.RenderedFocal(0), options.f1_px, 0.02 * options.f1_px);
   EXPECT_NEAR(doc.RenderedFocal(1), options.f2_px, 0.02 * options.f2_px);
+  EXPECT_EQ(doc.Camera(1).m_focal.entered_sigma, 0.01);
+  EXPECT_EQ(doc.m_stereoPair.m_cameraSharing, CameraSharing::kSeparate);
   doc.SetModifiedFlag(false);
 }
 

@@ -30,7 +30,7 @@ TEST_F(CliFocal, AimedPhotographsRenderAssumedWithAWarningOrWithTheGivenFocalLen
   const CliRun assumed =
       Run({"render", project, "-o", File("assumed.qvp"), "--seed", "2", "--json"});
   ASSERT_EQ(assumed.status, 0) << assumed.err;
-  EXPECT_NE(assumed.err.find("warning: the matches do not determine the focal length of camera 1"),
+  EXPECT_NE(assumed.err.find("warning: the focal length of camera 1 is assumed, not measured"),
             std::string::npos)
       << assumed.err;
   const auto rendered = Json::Parse(assumed.out);
@@ -51,9 +51,10 @@ TEST_F(CliFocal, AimedPhotographsRenderAssumedWithAWarningOrWithTheGivenFocalLen
 
 // Natural captures: one phone, both photographs aimed at the face's centre, saved as JPEGs
 // that carry the lens's 35 mm equivalent (rounded to a millimetre, as cameras write it).
-// The tool reads it and renders the face in shape.
+// The tool reads it, fits the two as one camera and renders the face in shape; told they
+// are two cameras, it fits two focal lengths and the project keeps that choice.
 TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
-  std::vector<double> shape;
+  std::vector<double> shape, focal_error, baseline_deg;
   for (const uint64_t seed : {1, 2, 3, 4}) {
     FaceSceneOptions options;
     options.aimAtOnePoint = true;
@@ -85,6 +86,9 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
     const Json info = RunJson({"info", project});
     EXPECT_EQ(info["images"][0]["focal_source"].String(), "exif");
     EXPECT_EQ(info["images"][1]["focal_source"].String(), "exif");
+    EXPECT_TRUE(info["one_camera"].Bool());
+    EXPECT_EQ(info["f1"].Number(), info["f2"].Number());
+    focal_error.push_back(100 * std::abs(info["f1"].Number() / face.f1 - 1));
 
     // Shape: the dots' RMS distance from the truth after the best similarity alignment.
     CProjectDoc doc;
@@ -95,16 +99,35 @@ TEST_F(CliFocal, AimedJpegsWithTheirFocalLengthRenderTheFaceInShape) {
       model.col(i) = doc.m_stereoPair.m_XW.row(i).transpose();
       truth.col(i) = face.dots3d[static_cast<size_t>(i)];
     }
+    const Vector3 baseline = doc.m_stereoPair.m_t;
+    baseline_deg.push_back(
+        std::acos(std::clamp(baseline.normalized().dot(face.t.normalized()), -1.0, 1.0)) * 180 /
+        M_PI);
     const Eigen::Matrix4d align = Eigen::umeyama(model, truth, true);
     const Eigen::Matrix3Xd aligned = (align * model.colwise().homogeneous()).topRows(3);
     const double rms = std::sqrt((aligned - truth).colwise().squaredNorm().mean());
     shape.push_back(100 * rms / (0.15 * face.unitsPerMetre));
   }
-  std::sort(shape.begin(), shape.end());
-  std::printf("[ figures  ] aimed JPEGs with EXIF: shape RMS %.3f %% median, %.3f %% worst\n",
-              (shape[1] + shape[2]) / 2, shape.back());
-  EXPECT_LE((shape[1] + shape[2]) / 2, 0.65);
-  EXPECT_LE(shape.back(), 1.1);
+  const auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return (v[1] + v[2]) / 2;
+  };
+  std::printf(
+      "[ figures  ] aimed JPEGs with EXIF: shape RMS %.3f %% median, %.3f %% worst; focal "
+      "error %.2f %% median; baseline direction %.2f deg median\n",
+      median(shape), *std::max_element(shape.begin(), shape.end()), median(focal_error),
+      median(baseline_deg));
+  EXPECT_LE(median(shape), 0.65);
+  EXPECT_LE(*std::max_element(shape.begin(), shape.end()), 1.1);
+  EXPECT_LE(median(focal_error), 1.5);
+  EXPECT_LE(median(baseline_deg), 1.0);
+
+  const std::string project = File("aimed1.qvp");
+  ASSERT_EQ(Run({"render", project, "--force", "--separate-cameras"}).status, 0);
+  const Json separate = RunJson({"info", project});
+  EXPECT_FALSE(separate["one_camera"].Bool());
+  EXPECT_EQ(separate["camera_choice"].String(), "separate");
+  EXPECT_NE(separate["f1"].Number(), separate["f2"].Number());
 }
 
 }  // namespace

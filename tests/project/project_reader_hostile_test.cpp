@@ -170,22 +170,36 @@ TEST(HostileProjectTest, OptionalRecordsAreReadInAnyOrderOrRefusedByName) {
     d.m_model.m_showDense = true;
     d.m_model.m_denseMargin = 0.1;
   });
+  const auto cameras = record([](CProjectDoc& d) {
+    d.m_stereoPair.m_cameraSharing = CameraSharing::kSeparate;
+    d.m_camera1.m_focal.exif_sigma = 0.022;
+    d.m_camera2.m_focal.entered_sigma = 0.005;
+  });
   const auto join = [&base](std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> bytes = base;
     for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
     return bytes;
   };
-  const std::vector<uint8_t> reordered = join({dense, scale, focal});
+  const std::vector<uint8_t> reordered = join({cameras, dense, scale, focal});
   CProjectDoc doc;
   ASSERT_TRUE(test::Succeeded(doc.LoadProjectBytes(reordered)));
   EXPECT_EQ(doc.m_camera2.m_focal.entered_px, 1520.5);
   EXPECT_EQ(doc.m_model.m_metricScale.millimetres, 62);
   EXPECT_TRUE(doc.m_model.m_showDense);
   EXPECT_EQ(doc.m_model.m_denseMargin, 0.1);
-  EXPECT_EQ(SaveToBytes(doc), join({focal, scale, dense}));
+  EXPECT_EQ(doc.m_stereoPair.m_cameraSharing, CameraSharing::kSeparate);
+  EXPECT_EQ(doc.m_camera1.m_focal.exif_sigma, 0.022);
+  EXPECT_EQ(doc.m_camera2.m_focal.entered_sigma, 0.005);
+  EXPECT_EQ(SaveToBytes(doc), join({focal, scale, dense, cameras}));
 
   ExpectRejected(join({focal, scale, focal}), "focal-length record twice");
   ExpectRejected(join({scale, dense, dense}), "dense-surface record twice");
+  ExpectRejected(join({cameras, focal, cameras}), "camera record twice");
+  std::vector<uint8_t> unknown_choice = cameras;
+  unknown_choice[12] = 3;  // after tag, version and size
+  ExpectRejected(join({unknown_choice}), "unknown choice of cameras");
+  ExpectRejected(join({record([](CProjectDoc& d) { d.m_camera1.m_focal.entered_sigma = 7; })}),
+                 "precision no command sets");
   std::vector<uint8_t> future = focal;
   future[4] = 2;  // the version after the tag
   ExpectRejected(join({future, scale}), "version 2");

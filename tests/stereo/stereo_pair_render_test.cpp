@@ -54,11 +54,13 @@ TEST(StereoPairRender, ReconstructStoresTheWinnerAndTriangulatesAgain) {
   EXPECT_EQ(progress.destroyed, 2);
   EXPECT_NEAR(-pair.m_A1(0, 0), scene.f1, 1e-3 * scene.f1);
   EXPECT_NEAR(-pair.m_A2(0, 0), scene.f2, 1e-3 * scene.f2);
-  EXPECT_TRUE(pair.m_Rcam.isApprox(scene.R, 1e-6));
-  EXPECT_TRUE(pair.m_t.isApprox(scene.t, 1e-6));
+  // Noise-free, up to the weak prior's pull on the focal lengths.
+  EXPECT_TRUE(pair.m_Rcam.isApprox(scene.R, 1e-3));
+  EXPECT_TRUE(Vector3(pair.m_t).normalized().isApprox(Vector3(scene.t).normalized(), 1e-3));
   ASSERT_EQ(pair.m_XW.rows(), scene.Count());
   ASSERT_EQ(pair.m_XW.cols(), 3);
-  EXPECT_LT((pair.m_XW.transpose() - scene.points).cwiseAbs().maxCoeff(), 1e-5);
+  EXPECT_LT((pair.m_XW.transpose() - scene.points).cwiseAbs().maxCoeff(),
+            5e-3 * scene.points.cwiseAbs().maxCoeff());
   EXPECT_EQ(pair.m_F.rows(), 3);
   EXPECT_EQ(pair.m_e1.rows(), 2);
   EXPECT_TRUE(pair.m_R1.isIdentity());
