@@ -1,5 +1,5 @@
 // Dense export of a rendered synthetic face (matching, surface, texture and OBJ file) at
-// 1024 x 768 and 6000 x 4000, with the peak resident memory of the export itself.
+// 768 x 1024 and 3000 x 4000, with the peak resident memory of the export itself.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -63,8 +63,8 @@ void BM_DenseExport(benchmark::State& state) {
   state.counters["obj_MiB"] = std::filesystem::file_size(path) / 1048576.0;
 }
 BENCHMARK(BM_DenseExport)
-    ->Args({1024, 768})
-    ->Args({6000, 4000})
+    ->Args({768, 1024})
+    ->Args({3000, 4000})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 

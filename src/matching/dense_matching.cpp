@@ -9,12 +9,19 @@
 #include "base/progress.h"
 #include "matching/dense_filters.h"
 #include "matching/dense_refinement.h"
+#include "matching/disparity_prior.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
 namespace {
 
 constexpr int kBlockSize = 5;
+// Pixels of disparity searched on either side of the dots' interpolation.
+constexpr int kResidualRange = 16;
+// Disparity slope beyond which the margin is left out: there the head turns away.
+constexpr float kMaxMarginSlope = 0.5f;
+// Bending allowed to the interpolation of the dots' disparities, whose matches are noisy.
+constexpr double kPriorSmoothing = 1e-4;
 
 void Report(Progress* progress, int pos) {
   if (progress) progress->SetPos(pos);
@@ -37,13 +44,14 @@ cv::Mat Equalised(const cv::Mat& grey) {
 
 // Disparities of the right image against the left (x_left = x_right + d), by matching the
 // mirrored pair.
-cv::Mat RightDisparity(cv::StereoSGBM& sgbm, const cv::Mat& left, const cv::Mat& right) {
+cv::Mat RightDisparity(cv::StereoSGBM& sgbm, const cv::Mat& left, const cv::Mat& right,
+                       int minDisparity) {
   cv::Mat leftFlipped, rightFlipped, fixedPoint;
   cv::flip(left, leftFlipped, 1);
   cv::flip(right, rightFlipped, 1);
   sgbm.compute(rightFlipped, leftFlipped, fixedPoint);
   cv::flip(fixedPoint, fixedPoint, 1);
-  return ToFloatDisparity(fixedPoint);
+  return ToFloatDisparity(fixedPoint, minDisparity);
 }
 
 }  // namespace
@@ -94,7 +102,7 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   if (region.area() == 0) return Status::Fail("The matches of image 1 enclose no region to match.");
 
   int level = 0;
-  while (std::max(camera1.Width(), camera1.Height()) >> level > params.maxWorkingSide) ++level;
+  while (std::max(region.width, region.height) >> level > params.maxWorkingSide) ++level;
 
   // The dots' disparities bound the search and guide the result.
   auto dotDisparities = [&](const Rectification& rect) {
@@ -141,6 +149,7 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   cv::Mat regionMask(out.rect.size, CV_8U, cv::Scalar(0));
   for (const cv::Point2f& p : hull) outline.push_back(out.rect.ToRectified1(p));
   cv::fillConvexPoly(regionMask, outline, cv::Scalar(255));
+  const cv::Mat hullMask = regionMask.clone();
   const int marginLevel = std::max(1, margin >> level);
   cv::dilate(regionMask, regionMask,
              cv::getStructuringElement(cv::MORPH_ELLIPSE,
@@ -148,27 +157,42 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   Report(progress, 15);
   if (ShouldCancel(progress)) return Cancelled();
 
+  // Semi-global matching searches only a small range around the dots' interpolation:
+  // image 2 is first warped by it, so the search finds what the dots leave unexplained.
+  const cv::Mat prior = InterpolateGuides(guides, out.rect.size, kPriorSmoothing);
+  const cv::Mat rightWarped = Equalised(WarpByDisparity(rightGrey, prior));
   const cv::Ptr<cv::StereoSGBM> sgbm = cv::StereoSGBM::create(
-      0, range, kBlockSize, 8 * kBlockSize * kBlockSize, 32 * kBlockSize * kBlockSize, -1, 31, 5, 0,
-      0, cv::StereoSGBM::MODE_SGBM_3WAY);
+      -kResidualRange, 2 * kResidualRange, kBlockSize, 8 * kBlockSize * kBlockSize,
+      32 * kBlockSize * kBlockSize, -1, 31, 15, 0, 0, cv::StereoSGBM::MODE_SGBM_3WAY);
   cv::Mat fixedPoint;
-  sgbm->compute(left, right, fixedPoint);
+  sgbm->compute(left, rightWarped, fixedPoint);
   // Speckles: patches under 1/1000 of the region that differ by more than a pixel.
   const int regionArea = cv::countNonZero(regionMask);
-  cv::filterSpeckles(fixedPoint, -16, std::max(50, regionArea / 1000), 16);
-  cv::Mat disparity = ToFloatDisparity(fixedPoint);
-  Report(progress, 55);
+  cv::filterSpeckles(fixedPoint, static_cast<double>(-kResidualRange - 1) * 16,
+                     std::max(50, regionArea / 1000), 16);
+  cv::Mat disparity = ToFloatDisparity(fixedPoint, -kResidualRange);
+  Report(progress, 45);
   if (ShouldCancel(progress)) return Cancelled();
-  KeepLeftRightConsistent(disparity, RightDisparity(*sgbm, left, right), 2.0f);
-  Report(progress, 90);
-  if (ShouldCancel(progress)) return Cancelled();
-  RejectAgainstGuides(disparity, guides, 6, 2.0f);
+  KeepLeftRightConsistent(disparity, RightDisparity(*sgbm, left, rightWarped, -kResidualRange),
+                          1.0f);
+  disparity += prior;
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), regionMask == 0);
-  FillSmallHoles(disparity, regionMask,
-                 std::max(16, static_cast<int>(params.maxHoleShare * regionArea)));
-  RefineDisparity(disparity, leftGrey, rightGrey, 5, 3.0, 1.5f);
-  // What remains is matching noise of a few pixels' extent; the face is smooth at that scale.
-  SmoothDisparity(disparity, 3.0);
+  Report(progress, 70);
+  if (ShouldCancel(progress)) return Cancelled();
+  // What the photographs do not both show, or show too faintly to match, continues its
+  // surroundings; the refinement then aligns the photographs everywhere else.
+  const cv::Mat reliable = MatchedMask(disparity);
+  const int outlineRadius = std::max(2, marginLevel / 3);
+  cv::Mat extent = SurfaceExtent(reliable, hullMask, regionMask, outlineRadius);
+  disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
+  FillFromSurroundings(disparity, extent, prior);
+  RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey);
+  Report(progress, 95);
+  // The margin ends where the head turns away from the cameras, with a smooth outline.
+  ClearSteepMargin(disparity, hullMask, kMaxMarginSlope);
+  extent = SurfaceExtent(MatchedMask(disparity), hullMask, regionMask, outlineRadius);
+  disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
+  FillFromSurroundings(disparity, extent, prior);
   out.coverage = regionArea > 0 ? cv::countNonZero(MatchedMask(disparity) & regionMask) /
                                       static_cast<double>(regionArea)
                                 : 0.0;

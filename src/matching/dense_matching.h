@@ -1,10 +1,12 @@
 #pragma once
 // Dense matching of a rendered pair: every pixel of image 1 inside the matches' hull (with
 // a margin) matched along its epipolar line. The images are rectified with the render's
-// calibration and pose, matched by semi-global matching in both directions with sub-pixel
-// disparities, checked left against right, cleared of speckles and of matches that
-// disagree with the dots around them, and small holes are filled smoothly. Large images
-// are matched on a pyramid level, so the work and memory stay bounded.
+// calibration and pose; image 2 is warped by the disparities the dots predict, and
+// semi-global matching in both directions finds what remains within a small range, checked
+// left against right. A regularised refinement then aligns the photographs while keeping
+// the surface smooth, and carries the surroundings over what cannot be matched; the margin
+// keeps what was matched there, with a smooth outline. Large images are matched on a
+// pyramid level, so the work and memory stay bounded.
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
@@ -21,10 +23,9 @@ class Progress;
 struct DenseMatchParams {
   // Margin around the matches' hull in image 1, as a share of the hull's larger side.
   double hullMargin = 0.04;
-  // The pyramid level is the first whose larger image side is at most this many pixels.
-  int maxWorkingSide = 1600;
-  // Holes up to this share of the region are filled.
-  double maxHoleShare = 0.03;
+  // The pyramid level is the first at which the region's larger side is at most this many
+  // pixels: the face is matched at the photographs' own resolution up to that size.
+  int maxWorkingSide = 1024;
   // Spacing in image-1 pixels of the surface's vertex grid; 0 chooses it from the image
   // size (a display takes a coarser grid than an export).
   int gridStep = 0;

@@ -3,15 +3,123 @@
 #include <algorithm>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "matching/dense_filters.h"
 
 namespace q3d {
 namespace {
 
-// Zero local mean and unit local spread: the two photographs may differ in brightness and
-// contrast.
-cv::Mat Normalised(const cv::Mat& grey, double sigma) {
+// Conjugate gradients stop here: the rounds that follow correct what one leaves.
+constexpr int kSolverIterations = 300;
+constexpr double kSolverTolerance = 1e-3;  // relative residual
+// Windowed mean squared difference of the normalised images at which a pixel's intensity
+// term has lost half its weight (unit-spread images: 2 is no correlation at all).
+constexpr double kRobustResidual = 0.6;
+
+// The linearised problem of one round on the pixel grid: a diagonal (the intensity term
+// and the prior's pull) and the bending penalty's weights per second-difference stencil:
+// along x and along y centred on a pixel, and the twist of the 2 x 2 block whose top-left
+// it is (zero where a stencil leaves the region). All CV_64F.
+struct RoundSystem {
+  cv::Mat diagonal, xx, yy, xy;
+
+  // out = system * in
+  void Apply(const cv::Mat& in, cv::Mat& out) const {
+    out = diagonal.mul(in);
+    for (int y = 0; y < in.rows; ++y) {
+      const double* row = in.ptr<double>(y);
+      const double* below = in.ptr<double>(std::min(y + 1, in.rows - 1));
+      const double* above = in.ptr<double>(std::max(y - 1, 0));
+      double* o = out.ptr<double>(y);
+      double* oBelow = out.ptr<double>(std::min(y + 1, in.rows - 1));
+      double* oAbove = out.ptr<double>(std::max(y - 1, 0));
+      const double *wx = xx.ptr<double>(y), *wy = yy.ptr<double>(y), *wt = xy.ptr<double>(y);
+      for (int x = 0; x < in.cols; ++x) {
+        if (wx[x] != 0) {
+          const double v = wx[x] * (row[x - 1] - 2 * row[x] + row[x + 1]);
+          o[x - 1] += v;
+          o[x] -= 2 * v;
+          o[x + 1] += v;
+        }
+        if (wy[x] != 0) {
+          const double v = wy[x] * (above[x] - 2 * row[x] + below[x]);
+          oAbove[x] += v;
+          o[x] -= 2 * v;
+          oBelow[x] += v;
+        }
+        if (wt[x] != 0) {
+          // The twist counts twice in the bending energy (xx^2 + 2 xy^2 + yy^2).
+          const double v = 2 * wt[x] * (row[x] - row[x + 1] - below[x] + below[x + 1]);
+          o[x] += v;
+          o[x + 1] -= v;
+          oBelow[x] -= v;
+          oBelow[x + 1] += v;
+        }
+      }
+    }
+  }
+
+  cv::Mat Preconditioner() const {
+    cv::Mat d = diagonal.clone();
+    for (int y = 0; y < d.rows; ++y)
+      for (int x = 0; x < d.cols; ++x) {
+        double& v = d.at<double>(y, x);
+        const auto w = [&](const cv::Mat& m, int dx, int dy) {
+          const int px = x + dx, py = y + dy;
+          return px >= 0 && py >= 0 && px < m.cols && py < m.rows ? m.at<double>(py, px) : 0.0;
+        };
+        v += 4 * w(xx, 0, 0) + w(xx, -1, 0) + w(xx, 1, 0);
+        v += 4 * w(yy, 0, 0) + w(yy, 0, -1) + w(yy, 0, 1);
+        v += 2 * (w(xy, 0, 0) + w(xy, -1, 0) + w(xy, 0, -1) + w(xy, -1, -1));
+        v = v > 0 ? 1 / v : 0;
+      }
+    return d;
+  }
+};
+
+// Preconditioned conjugate gradients from zero; pixels outside the system stay zero.
+cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs) {
+  const cv::Mat inverse = system.Preconditioner();
+  cv::Mat x = cv::Mat::zeros(rhs.size(), CV_64F), r = rhs.clone(), z = inverse.mul(r),
+          p = z.clone();
+  cv::Mat q;
+  double rz = r.dot(z);
+  const double stop = kSolverTolerance * kSolverTolerance * rhs.dot(rhs);
+  for (int it = 0; it < kSolverIterations && r.dot(r) > stop; ++it) {
+    system.Apply(p, q);
+    const double pq = p.dot(q);
+    if (!(pq > 0)) break;
+    const double alpha = rz / pq;
+    x += alpha * p;
+    r -= alpha * q;
+    z = inverse.mul(r);
+    const double next = r.dot(z);
+    p = z + (next / rz) * p;
+    rz = next;
+  }
+  return x;
+}
+
+// 1 where the pixel and its neighbours at the offsets all lie in the region.
+cv::Mat StencilInside(const cv::Mat& inside, std::initializer_list<cv::Point> offsets) {
+  cv::Mat out(inside.size(), CV_64F, cv::Scalar(0));
+  for (int y = 0; y < inside.rows; ++y)
+    for (int x = 0; x < inside.cols; ++x) {
+      bool all = true;
+      for (const cv::Point o : offsets) {
+        const int px = x + o.x, py = y + o.y;
+        all = all && px >= 0 && py >= 0 && px < inside.cols && py < inside.rows &&
+              inside.at<uint8_t>(py, px);
+      }
+      out.at<double>(y, x) = all ? 1.0 : 0.0;
+    }
+  return out;
+}
+
+}  // namespace
+
+cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma) {
   cv::Mat f, mean, sq, spread;
   grey.convertTo(f, CV_32F);
   cv::GaussianBlur(f, mean, cv::Size(), sigma);
@@ -20,43 +128,106 @@ cv::Mat Normalised(const cv::Mat& grey, double sigma) {
   return (f - mean) / (spread + 2.0f);
 }
 
-}  // namespace
+void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
+                         const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
+                         const RegularisationParams& params) {
+  const cv::Mat inside = (region != 0) & MatchedMask(disparity);
+  const cv::Mat insideX = StencilInside(inside, {{-1, 0}, {0, 0}, {1, 0}});
+  const cv::Mat insideY = StencilInside(inside, {{0, -1}, {0, 0}, {0, 1}});
+  const cv::Mat insideXY = StencilInside(inside, {{0, 0}, {1, 0}, {0, 1}, {1, 1}});
+  cv::Mat insideWeight;
+  inside.convertTo(insideWeight, CV_64F, 1.0 / 255);
 
-void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right, int iterations,
-                     double windowSigma, float maxChange) {
-  const cv::Mat valid = MatchedMask(disparity);
-  const cv::Mat l = Normalised(left, 4.0), r = Normalised(right, 4.0);
+  const cv::Mat l = NormalisedContrast(left), r = NormalisedContrast(right);
   cv::Mat rx;
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
-  const cv::Mat start = disparity.clone();
-  cv::Mat mapX(disparity.size(), CV_32F), mapY(disparity.size(), CV_32F);
-  for (int it = 0; it < iterations; ++it) {
-    for (int y = 0; y < disparity.rows; ++y)
-      for (int x = 0; x < disparity.cols; ++x) {
-        const float d = disparity.at<float>(y, x);
-        mapX.at<float>(y, x) = std::isnan(d) ? static_cast<float>(x) : x - d;
+  cv::Mat field = disparity.clone();
+  field.setTo(0, ~inside);
+  cv::Mat prior64, mapX(field.size(), CV_32F), mapY(field.size(), CV_32F);
+  prior.convertTo(prior64, CV_64F);
+  for (int round = 0; round < params.rounds; ++round) {
+    // The intensity term, linearised around the present disparities: per pixel a quadratic
+    // a (step)^2 + 2 b (step) over the window, and the window's residual for its weight.
+    for (int y = 0; y < field.rows; ++y)
+      for (int x = 0; x < field.cols; ++x) {
+        mapX.at<float>(y, x) = static_cast<float>(x) - field.at<float>(y, x);
         mapY.at<float>(y, x) = static_cast<float>(y);
       }
     cv::Mat warped, gradient;
     cv::remap(r, warped, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     cv::remap(rx, gradient, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-    cv::Mat error = l - warped;
-    error.setTo(0, ~valid);
-    gradient.setTo(0, ~valid);
-    cv::Mat numerator = gradient.mul(error), denominator = gradient.mul(gradient);
-    cv::GaussianBlur(numerator, numerator, cv::Size(), windowSigma);
-    cv::GaussianBlur(denominator, denominator, cv::Size(), windowSigma);
+    const cv::Mat error = l - warped;
+    cv::Mat a = gradient.mul(gradient), b = gradient.mul(error), residual = error.mul(error);
+    for (cv::Mat* m : {&a, &b, &residual}) {
+      cv::GaussianBlur(*m, *m, cv::Size(), params.windowSigma);
+      m->convertTo(*m, CV_64F);
+    }
+    cv::Mat dataWeight;
+    cv::pow(residual / kRobustResidual, 2, dataWeight);
+    dataWeight = 1 / (1 + dataWeight);
+    dataWeight.setTo(0, ~(reliable != 0) | ~inside);
+
+    // Bending is allowed where the present disparities are steep.
+    cv::Mat d64, dx, dy, bend;
+    field.convertTo(d64, CV_64F);
+    cv::Sobel(d64, dx, CV_64F, 1, 0, 3, 1.0 / 8);
+    cv::Sobel(d64, dy, CV_64F, 0, 1, 3, 1.0 / 8);
+    cv::magnitude(dx, dy, bend);
+    cv::pow(bend / params.steepSlope, 2, bend);
+    bend = params.smoothness / (1 + bend);
+
+    RoundSystem system;
+    system.diagonal = dataWeight.mul(a) + params.priorWeight * insideWeight;
+    system.xx = bend.mul(insideX);
+    system.yy = bend.mul(insideY);
+    system.xy = bend.mul(insideXY);
+    cv::Mat rhs;
+    system.Apply(d64, rhs);  // the bending's and the prior's gradients, and a d of the data's
+    rhs -= dataWeight.mul(a).mul(d64) + params.priorWeight * insideWeight.mul(prior64);
+    rhs = -rhs - dataWeight.mul(b);
+    rhs.setTo(0, ~inside);
+    const cv::Mat step = Solve(system, rhs);
+    for (int y = 0; y < field.rows; ++y)
+      for (int x = 0; x < field.cols; ++x)
+        if (inside.at<uint8_t>(y, x))
+          field.at<float>(y, x) += static_cast<float>(
+              std::clamp(step.at<double>(y, x), -static_cast<double>(params.maxStep),
+                         static_cast<double>(params.maxStep)));
+  }
+  field.copyTo(disparity, inside);
+}
+
+void FillFromSurroundings(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& prior) {
+  const cv::Mat matched = MatchedMask(disparity);
+  cv::Mat missing = (region != 0) & ~matched;
+  cv::Mat difference = disparity - prior, weights;
+  difference.setTo(0, ~matched);
+  matched.convertTo(weights, CV_32F, 1.0 / 255);
+  // Each scale halves the images before a Gaussian of 2 pixels: the reach doubles while the
+  // work shrinks.
+  const cv::Mat weighted = difference.mul(weights);
+  for (int factor = 1;
+       cv::countNonZero(missing) > 0 && factor < 2 * std::max(disparity.cols, disparity.rows);
+       factor *= 2) {
+    const cv::Size small(std::max(1, disparity.cols / factor),
+                         std::max(1, disparity.rows / factor));
+    cv::Mat spread, weight;
+    cv::resize(weighted, spread, small, 0, 0, cv::INTER_AREA);
+    cv::resize(weights, weight, small, 0, 0, cv::INTER_AREA);
+    cv::GaussianBlur(spread, spread, cv::Size(), 2.0);
+    cv::GaussianBlur(weight, weight, cv::Size(), 2.0);
+    cv::resize(spread, spread, disparity.size(), 0, 0, cv::INTER_LINEAR);
+    cv::resize(weight, weight, disparity.size(), 0, 0, cv::INTER_LINEAR);
     for (int y = 0; y < disparity.rows; ++y)
       for (int x = 0; x < disparity.cols; ++x) {
-        float& d = disparity.at<float>(y, x);
-        const float den = denominator.at<float>(y, x);
-        if (std::isnan(d) || den < 1e-4f) continue;
-        // L(x) ~ R(x - d - step) = R(x - d) - Rx step, so the step is -sum(Rx e) / sum(Rx^2).
-        const float step = std::clamp(-numerator.at<float>(y, x) / den, -0.5f, 0.5f);
-        const float s = start.at<float>(y, x);
-        d = std::clamp(d + step, s - maxChange, s + maxChange);
+        if (!missing.at<uint8_t>(y, x) || weight.at<float>(y, x) < 1e-3f) continue;
+        disparity.at<float>(y, x) =
+            prior.at<float>(y, x) + spread.at<float>(y, x) / weight.at<float>(y, x);
+        missing.at<uint8_t>(y, x) = 0;
       }
   }
+  // A region with no match at all takes the dots' interpolation.
+  prior.copyTo(disparity, missing);
 }
 
 }  // namespace q3d

@@ -1,16 +1,39 @@
 #pragma once
-// Sub-pixel refinement of a dense disparity map by intensity alignment: image 2 is warped
-// onto image 1 through the current disparities and each disparity is moved by the
-// Gauss-Newton step that best aligns the two over a small Gaussian window. Because the
-// warp follows the whole disparity field, slanted surfaces are compared in their own
-// shape rather than in square windows, which removes the bias of block matching.
+// Regularised refinement of a dense disparity map: the disparities that best align the two
+// photographs (a robust, windowed intensity term) while bending as little as the face allows
+// (a penalty on the disparity's second derivatives), found jointly for all pixels by a few
+// Gauss-Newton rounds, each a sparse linear system solved by conjugate gradients. The
+// matching noise that a pixel-by-pixel alignment follows is removed instead, and pixels
+// without a trustworthy match take the smooth continuation of their surroundings.
 #include <opencv2/core.hpp>
 
 namespace q3d {
 
-// disparity: CV_32F in rectified image 1, NaN where unmatched (x2 = x1 - d). left, right:
-// the rectified 8-bit grey images. A disparity moves by at most maxChange pixels in all.
-void RefineDisparity(cv::Mat& disparity, const cv::Mat& left, const cv::Mat& right, int iterations,
-                     double windowSigma, float maxChange);
+// Zero local mean and unit local spread over a Gaussian of `sigma` pixels (CV_32F): the two
+// photographs may differ in brightness and contrast.
+cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma = 4.0);
+
+struct RegularisationParams {
+  int rounds = 4;
+  double windowSigma = 2.0;  // pixels: the intensity term's Gaussian window
+  double smoothness = 1.0;   // weight of the bending penalty against the intensity term
+  // Disparity slope (pixels per pixel) beyond which the bending penalty fades, so that the
+  // steep sides of the nose keep their shape.
+  double steepSlope = 0.6;
+  double priorWeight = 1e-5;  // pull towards the dots' interpolation, for pixels with no data
+  float maxStep = 5.0f;       // pixels a disparity may move per round
+};
+
+// disparity: CV_32F in rectified image 1, a value at every pixel of `region` (CV_8U,
+// non-zero inside); `reliable` (CV_8U) marks the pixels whose match may be trusted, the
+// others follow their surroundings. prior: the dots' disparity field. left, right: the
+// rectified grey images (x2 = x1 - d).
+void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
+                         const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
+                         const RegularisationParams& params = {});
+
+// Gives every pixel of `region` that has no disparity one continued from its matched
+// surroundings: the difference from `prior` spread outwards at growing scales.
+void FillFromSurroundings(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& prior);
 
 }  // namespace q3d

@@ -1,0 +1,50 @@
+#pragma once
+// The photographed head scans beside the repository (../shared/headscan): a case's truth
+// (cameras, the dots' 3D positions, camera 1's true depth) and the score of a dense
+// surface against it, measured as the data's README prescribes.
+#include <Eigen/Core>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <string>
+#include <vector>
+
+#include "model/dense_surface.h"
+#include "project/project_doc.h"
+
+namespace q3d::test {
+
+std::filesystem::path HeadscanDir(const std::string& name);
+
+struct HeadscanTruth {
+  double f1 = 0;
+  double faceWidth = 0;
+  std::vector<Eigen::Vector3d> dots3d;  // world = camera 1
+  std::vector<cv::Point2f> dotsImage1;  // exact centres, 0-based
+  std::vector<int> csvRowDot;           // the dot of each row of matches.csv
+  cv::Mat depth1;                       // CV_32F, NaN off the head
+};
+
+// Reads truth.json and depth1.tiff; false when either is missing or malformed.
+bool LoadHeadscanTruth(const std::filesystem::path& dir, HeadscanTruth& truth);
+
+// The project as a user makes it: the JPEG photographs (with their EXIF), the matches of
+// matches.csv, rendered.
+Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc);
+
+// Depth errors and normals as shares of the face width and degrees.
+struct DenseScore {
+  double insideRms = 0, insideP95 = 0, insideMedian = 0;  // % of face width
+  double marginRms = 0;                                   // % of face width
+  double normalMedian = 0, normalP90 = 0;                 // degrees
+  double coverage = 0;  // share of the head's pixels inside the hull that the mesh covers
+  size_t vertices = 0;
+};
+
+// The surface carried into the truth's frame by the similarity that best maps the rendered
+// matches' points (pair.m_XW, in matches.csv's order) onto their true dots.
+DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedDots,
+                             const DenseSurface& surface);
+
+std::string Describe(const DenseScore& score);
+
+}  // namespace q3d::test
