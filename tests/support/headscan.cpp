@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 
+#include "support/json_numbers.h"
 #include "support/status_assertions.h"
 
 namespace q3d::test {
@@ -21,35 +22,6 @@ std::string ReadText(const std::filesystem::path& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// Every number of the value stored under `key` (nested arrays flattened in order).
-std::vector<double> NumbersOf(const std::string& json, const std::string& key) {
-  const size_t at = json.find('"' + key + '"');
-  if (at == std::string::npos) return {};
-  size_t pos = json.find(':', at) + 1;
-  while (pos < json.size() && std::isspace(static_cast<unsigned char>(json[pos]))) ++pos;
-  size_t end = pos;
-  if (json[pos] == '[') {
-    for (int depth = 0; end < json.size(); ++end) {
-      depth += json[end] == '[' ? 1 : json[end] == ']' ? -1 : 0;
-      if (depth == 0) break;
-    }
-  } else {
-    end = json.find_first_of(",}", pos);
-  }
-  std::vector<double> numbers;
-  for (size_t i = pos; i < end;) {
-    const char c = json[i];
-    if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.') {
-      char* stop = nullptr;
-      numbers.push_back(std::strtod(json.c_str() + i, &stop));
-      i = static_cast<size_t>(stop - json.c_str());
-    } else {
-      ++i;
-    }
-  }
-  return numbers;
 }
 
 // Camera 1's true depth at a sub-pixel position; NaN off the head.
@@ -101,9 +73,11 @@ std::filesystem::path HeadscanDir(const std::string& name) {
 
 bool LoadHeadscanTruth(const std::filesystem::path& dir, HeadscanTruth& truth) {
   const std::string json = ReadText(dir / "truth.json");
-  const std::vector<double> f1 = NumbersOf(json, "f1"), width = NumbersOf(json, "face_width");
-  const std::vector<double> dots = NumbersOf(json, "dots_3d"), image = NumbersOf(json, "dots_img1");
-  const std::vector<double> rows = NumbersOf(json, "csv_row_dot1");
+  const std::vector<double> f1 = JsonNumbersOf(json, "f1"),
+                            width = JsonNumbersOf(json, "face_width");
+  const std::vector<double> dots = JsonNumbersOf(json, "dots_3d"),
+                            image = JsonNumbersOf(json, "dots_img1");
+  const std::vector<double> rows = JsonNumbersOf(json, "csv_row_dot1");
   if (f1.size() != 1 || width.size() != 1 || dots.empty() || dots.size() % 3 != 0 ||
       image.size() != dots.size() / 3 * 2)
     return false;

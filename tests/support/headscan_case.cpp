@@ -6,37 +6,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
 
+#include "support/json_numbers.h"
+
 namespace q3d::test {
 namespace {
 
 constexpr double kTolerance = 1.5;  // pixels
-
-// Every number of the value stored under "key" (a number or nested arrays of them), in order.
-std::vector<double> NumbersOf(const std::string& json, const std::string& key) {
-  std::vector<double> numbers;
-  size_t at = json.find("\"" + key + "\"");
-  if (at == std::string::npos) return numbers;
-  at = json.find(':', at);
-  if (at == std::string::npos) return numbers;
-  int depth = 0;
-  for (++at; at < json.size(); ++at) {
-    const char c = json[at];
-    if (c == '[') {
-      ++depth;
-    } else if (c == ']') {
-      if (--depth <= 0) break;
-    } else if (c == ',' || c == '}') {
-      if (depth == 0) break;
-    } else if (c == '-' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
-      const char* start = json.c_str() + at;
-      char* end = nullptr;
-      numbers.push_back(std::strtod(start, &end));
-      at += static_cast<size_t>(end - start) - 1;
-      if (depth == 0) break;
-    }
-  }
-  return numbers;
-}
 
 std::vector<Eigen::Vector2d> PointsOf(const std::vector<double>& numbers) {
   std::vector<Eigen::Vector2d> points;
@@ -80,16 +55,16 @@ std::optional<HeadscanCase> LoadHeadscanCase(const std::string& dir) {
   const std::string json = text.str();
   HeadscanCase c;
   c.dir = dir;
-  c.dots1 = PointsOf(NumbersOf(json, "dots_img1"));
-  c.dots2 = PointsOf(NumbersOf(json, "dots_img2"));
-  const std::vector<double> xyz = NumbersOf(json, "dots_3d");
+  c.dots1 = PointsOf(JsonNumbersOf(json, "dots_img1"));
+  c.dots2 = PointsOf(JsonNumbersOf(json, "dots_img2"));
+  const std::vector<double> xyz = JsonNumbersOf(json, "dots_3d");
   for (size_t i = 0; i + 2 < xyz.size(); i += 3)
     c.dots3d.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
-  const std::vector<double> f1 = NumbersOf(json, "f1"), f2 = NumbersOf(json, "f2");
-  const std::vector<double> r = NumbersOf(json, "R"), t = NumbersOf(json, "t");
-  const std::vector<double> s1 = NumbersOf(json, "image1_size"),
-                            s2 = NumbersOf(json, "image2_size");
-  const std::vector<double> width = NumbersOf(json, "face_width");
+  const std::vector<double> f1 = JsonNumbersOf(json, "f1"), f2 = JsonNumbersOf(json, "f2");
+  const std::vector<double> r = JsonNumbersOf(json, "R"), t = JsonNumbersOf(json, "t");
+  const std::vector<double> s1 = JsonNumbersOf(json, "image1_size"),
+                            s2 = JsonNumbersOf(json, "image2_size");
+  const std::vector<double> width = JsonNumbersOf(json, "face_width");
   if (c.dots1.empty() || c.dots1.size() != c.dots2.size() || f1.size() != 1 || f2.size() != 1 ||
       r.size() != 9 || t.size() != 3 || s1.size() != 2 || s2.size() != 2 || width.size() != 1)
     return std::nullopt;
