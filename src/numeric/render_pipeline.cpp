@@ -195,16 +195,16 @@ CentredPoints SampleOf(const CentredPoints& points) {
 
 // Starts this close lead to the same end: the search's best trials and the decompositions
 // of their essential matrices are often one calibration several times over.
-bool SameStart(const Calibration& a, const Calibration& b, double focal_ratio = 0.01,
-               double angle_rad = 0.005) {
-  const auto close_focal = [focal_ratio](const Matrix& x, const Matrix& y) {
-    return std::abs(x(0, 0) / y(0, 0) - 1) < focal_ratio;
+bool SameStart(const Calibration& a, const Calibration& b) {
+  constexpr double kFocalRatio = 0.01, kAngleRad = 0.005;
+  const auto close_focal = [](const Matrix& x, const Matrix& y) {
+    return std::abs(x(0, 0) / y(0, 0) - 1) < kFocalRatio;
   };
   if (!close_focal(a.A1, b.A1) || !close_focal(a.A2, b.A2)) return false;
   const Matrix3 turn = Matrix3(a.Rcam).transpose() * Matrix3(b.Rcam);
   const double rotation = Eigen::AngleAxisd(turn).angle();
   const Vector3 ta = Vector3(a.t).normalized(), tb = Vector3(b.t).normalized();
-  return rotation < angle_rad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < angle_rad;
+  return rotation < kAngleRad && std::acos(std::clamp(ta.dot(tb), -1.0, 1.0)) < kAngleRad;
 }
 
 // The fit from every distinct start on a sample; the ends of lowest full cost (and the best
