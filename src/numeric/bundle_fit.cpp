@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "numeric/fit_parameters.h"
 #include "numeric/focal_search.h"
 #include "numeric/motion_refinement.h"
 #include "numeric/triangulation.h"
@@ -59,41 +60,15 @@ struct SecondImageResidual {
   double log_ratio = 0;
 };
 
-// weight * (log f - log f_prior): the prior's share of the cost in squared pixels.
-struct FocalPriorResidual {
-  template <typename T>
-  bool operator()(const T* log_focal, T* residual) const {
-    residual[0] = T(weight) * (log_focal[0] - T(log_prior));
-    return true;
-  }
-  double log_prior = 0;
-  double weight = 0;
-};
-
-struct Fitted {
-  Calibration calibration;
-  double cost = 0;
-  double reprojection = 0;  // the squared reprojection errors alone
-};
-
-std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
-                              const std::vector<Eigen::Index>& rows, const Calibration& start,
-                              const FocalModel& model, double noise_px, int max_iterations,
-                              bool to_the_bottom) {
+// The maximum-likelihood fit: the cameras and one point per match.
+std::optional<Fitted> FitPointRows(const Matrix& m1, const Matrix& m2,
+                                   const std::vector<Eigen::Index>& rows, const Calibration& start,
+                                   const FocalModel& model, double noise_px, int max_iterations) {
+  std::optional<FitParameters> p = ParametersOf(start, model);
+  if (!p) return std::nullopt;
   const Eigen::Index n = m1.rows();
-  const Triangulation points = recons_ptos(m1, m2, n, start.A1, start.A2, start.Rcam, start.t);
-  const Matrix3 to_camera2 = Matrix3(start.Rcam).transpose();
-  const Eigen::AngleAxisd angle_axis(to_camera2);
-  Vector3 rotation = angle_axis.angle() * angle_axis.axis();
-  Vector3 centre = start.t;
-  const double scale = centre.norm();
-  if (!(scale > 0) || !rotation.allFinite()) return std::nullopt;
-  // One parameter block per focal length: log f1, and log f2 unless the cameras share f1.
-  Eigen::Vector2d log_focal(std::log(std::abs(start.A1(0, 0))), std::log(std::abs(start.A2(0, 0))));
-  if (model.shared) log_focal(0) = (log_focal(0) + log_focal(1) - std::log(model.ratio)) / 2;
-  if (!log_focal.allFinite()) return std::nullopt;
-  double* focal2 = model.shared ? &log_focal(0) : &log_focal(1);
-  const double log_ratio = model.shared ? std::log(model.ratio) : 0.0;
+  const Calibration unit = CalibrationOf(*p, start);  // the start with |c| = 1
+  const Triangulation points = recons_ptos(m1, m2, n, unit.A1, unit.A2, unit.Rcam, p->centre);
   std::vector<Vector3> X(rows.size());
 
   ceres::Problem::Options problem_options;
@@ -105,71 +80,35 @@ std::optional<Fitted> FitRows(const Matrix& m1, const Matrix& m2,
     if (!X[k].allFinite() || !(X[k](2) > 0)) continue;
     problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FirstImageResidual, 2, 3, 1>(
                                  new FirstImageResidual(m1.row(rows[k]).transpose())),
-                             nullptr, X[k].data(), &log_focal(0));
-    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<SecondImageResidual, 2, 3, 3, 3, 1>(
-                                 new SecondImageResidual(m2.row(rows[k]).transpose(), log_ratio)),
-                             nullptr, X[k].data(), rotation.data(), centre.data(), focal2);
+                             nullptr, X[k].data(), p->FirstFocal());
+    problem.AddResidualBlock(
+        new ceres::AutoDiffCostFunction<SecondImageResidual, 2, 3, 3, 3, 1>(
+            new SecondImageResidual(m2.row(rows[k]).transpose(), p->shared ? p->log_ratio : 0.0)),
+        nullptr, X[k].data(), p->rotation.data(), p->centre.data(), p->SecondFocal());
   }
+  if (problem.NumResidualBlocks() == 0) return std::nullopt;
   // The scale of the scene is free: the baseline keeps its length.
-  problem.SetManifold(centre.data(), new ceres::SphereManifold<3>());
-  const int focal_parameters = model.shared ? 1 : 2;
-  for (int c = 0; c < focal_parameters; ++c) {
-    if (!model.priors[c]) continue;
-    auto* prior = new FocalPriorResidual{std::log(model.priors[c]->f_px),
-                                         noise_px / model.priors[c]->relative_sigma};
-    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FocalPriorResidual, 1, 1>(prior),
-                             nullptr, &log_focal(c));
-  }
-  ceres::Solver::Options options;
+  problem.SetManifold(p->centre.data(), new ceres::SphereManifold<3>());
+  AddFocalPriors(problem, *p, model, noise_px);
+  ceres::Solver::Options options = SolverOptions(max_iterations, true);
   options.linear_solver_type = ceres::DENSE_SCHUR;
-  options.max_num_iterations = max_iterations;
-  // A fit that ends the render goes to the bottom of the valley: where the matches say
-  // little the cost is flat, and a loose stop would leave the answer wherever the start
-  // happened to be. Screening only needs the basin.
-  if (to_the_bottom) {
-    options.function_tolerance = 1e-12;
-    options.gradient_tolerance = 1e-14;
-    options.parameter_tolerance = 1e-12;
-  }
-  // The valley is curved as well (focal length and pose trade against each other): steps
-  // that may raise the cost for a while follow it instead of crawling.
-  options.use_nonmonotonic_steps = true;
-  options.num_threads = 1;
-  options.logging_type = ceres::SILENT;
   ceres::Solver::Summary summary;
   ceres::Solve(options, &problem, &summary);
-  if (!summary.IsSolutionUsable() || !log_focal.allFinite() || !centre.allFinite())
-    return std::nullopt;
-
-  Fitted fitted;
-  fitted.cost = 2 * summary.final_cost;
-  fitted.reprojection = fitted.cost;
-  for (int c = 0; c < focal_parameters; ++c) {
-    if (!model.priors[c]) continue;
-    const double d = noise_px / model.priors[c]->relative_sigma *
-                     (log_focal(c) - std::log(model.priors[c]->f_px));
-    fitted.reprojection -= d * d;
-  }
-  if (model.shared) log_focal(1) = log_focal(0) + log_ratio;
-  // Back to the reconstruction's conventions: camera-to-world rotation, |t(3)| = 1.
-  const double angle = rotation.norm();
-  const Matrix3 R = angle > 0 ? Eigen::AngleAxisd(angle, rotation / angle).toRotationMatrix()
-                              : Matrix3::Identity();
-  const double t3 = std::abs(centre(2));
-  Calibration& c = fitted.calibration;
-  c.Rcam = R.transpose();
-  c.t = t3 > 0 ? Vector3(centre / t3) : centre;
-  c.A1 = start.A1;
-  c.A2 = start.A2;
-  c.A1(0, 0) = c.A1(1, 1) = -std::exp(log_focal(0));
-  c.A2(0, 0) = c.A2(1, 1) = -std::exp(log_focal(1));
-  return fitted;
+  return FittedOf(summary, *p, model, noise_px, start);
 }
 
 double NoiseOf(double squared_errors, size_t matches) {
   // Each match leaves one degree of freedom after its point; the cameras take seven.
   const double dof = std::max(1.0, static_cast<double>(matches) - 7);
   return std::max(kLocalisationFloorPx, std::sqrt(squared_errors / dof));
+}
+
+// A fit keeps the cameras' sign convention and the side of the scene the matches are on.
+std::optional<Fitted> Facing(const Matrix& m1, const Matrix& m2, std::optional<Fitted> fitted) {
+  if (!fitted || !(fitted->calibration.A1(0, 0) < 0 && fitted->calibration.A2(0, 0) < 0))
+    return std::nullopt;
+  fitted->calibration = FacingMatches(m1, m2, fitted->calibration);
+  return fitted;
 }
 }  // namespace
 
@@ -180,19 +119,23 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
   // Half the summed distance of the two images approximates one coordinate's scatter.
   double noise = std::max(kLocalisationFloorPx, MedianOf(dist) / 2);
+  const auto fit_cameras = [&](const std::vector<Eigen::Index>& fit_rows, double weight_noise) {
+    return Facing(m1, m2,
+                  FitEpipolarRows(m1, m2, fit_rows, from, model, weight_noise,
+                                  control.max_iterations, control.to_the_bottom));
+  };
   std::optional<Fitted> fitted;
-  size_t fitted_rows = 0;
+  std::vector<Eigen::Index> fitted_rows;
   double fitted_noise = noise;  // the noise the last fit weighed its priors with
   for (int pass = 0; pass < control.passes; ++pass) {
     if (rows.size() < static_cast<size_t>(numero_puntos)) break;
-    std::optional<Fitted> next =
-        FitRows(m1, m2, rows, from, model, noise, control.max_iterations, control.to_the_bottom);
-    if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
+    std::optional<Fitted> next = fit_cameras(rows, noise);
+    if (!next) break;
     fitted = std::move(next);
-    fitted_rows = rows.size();
+    fitted_rows = rows;
     fitted_noise = noise;
     from = fitted->calibration;
-    noise = NoiseOf(fitted->reprojection, fitted_rows);
+    noise = NoiseOf(fitted->reprojection, fitted_rows.size());
     dist = ExplainedDistances(m1, m2, from);
     std::vector<Eigen::Index> explained = ExplainedRows(dist, kInlierMedianFactor);
     if (explained == rows) break;
@@ -203,24 +146,30 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   // the matches are settled, refit until the two agree, so the answer does not keep the
   // noise the start was estimated with.
   for (int round = 0; control.settle_noise && round < kNoiseRounds; ++round) {
-    const double measured = NoiseOf(fitted->reprojection, fitted_rows);
+    const double measured = NoiseOf(fitted->reprojection, fitted_rows.size());
     if (std::abs(measured / fitted_noise - 1) < kNoiseAgreement) break;
     std::vector<Eigen::Index> fitted_set =
         ExplainedRows(ExplainedDistances(m1, m2, from), kInlierMedianFactor);
     if (fitted_set.size() < static_cast<size_t>(numero_puntos)) break;
-    std::optional<Fitted> next = FitRows(m1, m2, fitted_set, from, model, measured,
-                                         control.max_iterations, control.to_the_bottom);
-    if (!next || !(next->calibration.A1(0, 0) < 0 && next->calibration.A2(0, 0) < 0)) break;
+    std::optional<Fitted> next = fit_cameras(fitted_set, measured);
+    if (!next) break;
     fitted = std::move(next);
-    fitted_rows = fitted_set.size();
+    fitted_rows = std::move(fitted_set);
     fitted_noise = measured;
     from = fitted->calibration;
+  }
+  // From the bottom of the epipolar fit the exact one has only the second-order rest to go.
+  if (control.exact) {
+    if (std::optional<Fitted> exact = Facing(
+            m1, m2,
+            FitPointRows(m1, m2, fitted_rows, from, model, fitted_noise, control.max_iterations)))
+      fitted = std::move(exact);
   }
   BundleFit result;
   result.calibration = fitted->calibration;
   result.cost = fitted->cost;
-  result.noise_px = NoiseOf(fitted->reprojection, fitted_rows);
-  result.matches_fitted = static_cast<int>(fitted_rows);
+  result.noise_px = NoiseOf(fitted->reprojection, fitted_rows.size());
+  result.matches_fitted = static_cast<int>(fitted_rows.size());
   const Calibration& c = result.calibration;
   result.XW = recons_ptos(m1, m2, m1.rows(), c.A1, c.A2, c.Rcam, c.t).Xw;
   return result;

@@ -45,8 +45,11 @@ struct FitControl {
   bool to_the_bottom = true;
   // Refit until the priors are weighed at the noise the fit measures.
   bool settle_noise = true;
+  // The fits move the cameras against each match's first-order epipolar distance; the
+  // exact one ends with a fit of the points as well: the maximum-likelihood answer.
+  bool exact = true;
 };
-constexpr FitControl kScreeningFit{1, 12, false, false};
+constexpr FitControl kScreeningFit{1, 12, false, false, false};
 
 // m1, m2: n x 2 centred points. Fits the matches `start` explains, then once more on the
 // matches the last fit explains, as the control says. Nothing when too few matches are

@@ -251,7 +251,7 @@ std::optional<Solution> Solve(const CentredPoints& points, const Starts& starts,
     }
     // Taken to the bottom on the sample first, ends in one valley meet: only distinct ones
     // are fitted on all matches.
-    constexpr FitControl kSettling{4, kBundleFitIterations, true, false};
+    constexpr FitControl kSettling{4, kBundleFitIterations, true, false, false};
     std::vector<Calibration> settled;
     for (size_t k : chosen) {
       const std::optional<BundleFit> fit =
