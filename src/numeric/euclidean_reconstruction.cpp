@@ -34,10 +34,10 @@ void RequirePoints(const Matrix& m, Eigen::Index nptos) {
 
 EuclideanReconstruction ReconstruccionEuclidea(const Matrix& m1, const Matrix& m2,
                                                Eigen::Index nptos, const Matrix& F, double f1,
-                                               double f2, double k1, double k2) {
+                                               double f2, double k1, double k2, bool with_points) {
   const Matrix Ao1 = Calibration(f1, k1);
   const Matrix Ao2 = Calibration(f2, k2);
-  MotionEstimate motion = EstimaART(m1, m2, nptos, Ao1, Ao2, F);
+  MotionEstimate motion = EstimaART(m1, m2, nptos, Ao1, Ao2, F, with_points);
   EuclideanReconstruction result;
   result.ret = motion.ret;
   result.Rcam2 = std::move(motion.Rcam2);
@@ -45,7 +45,7 @@ EuclideanReconstruction ReconstruccionEuclidea(const Matrix& m1, const Matrix& m
   result.A1 = std::move(motion.A1);
   result.A2 = std::move(motion.A2);
   result.d = motion.dist;
-  if (result.ret < 0) return result;
+  if (result.ret < 0 || !with_points) return result;
   Triangulation points = recons_ptos(m1, m2, nptos, result.A1, result.A2, result.Rcam2, result.t2);
   result.Xw = std::move(points.Xw);
   result.e_rayos = std::move(points.e_rayos);
@@ -53,11 +53,11 @@ EuclideanReconstruction ReconstruccionEuclidea(const Matrix& m1, const Matrix& m
 }
 
 MotionEstimate EstimaART(const Matrix& m1, const Matrix& m2, Eigen::Index nptos, const Matrix& Ao1,
-                         const Matrix& Ao2, const Matrix& F) {
+                         const Matrix& Ao2, const Matrix& F, bool with_distance) {
   MotionEstimate result;
   result.A1 = Ao1;
   result.A2 = Ao2;
-  FactorisedF factors = factor_F(F, m1, m2, nptos, result.A1, result.A2);
+  FactorisedF factors = factor_F(F, m1, m2, nptos, result.A1, result.A2, with_distance);
   result.Rcam2 = std::move(factors.R);
   result.t = std::move(factors.t);
   result.T = std::move(factors.T);
@@ -68,7 +68,7 @@ MotionEstimate EstimaART(const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
 }
 
 FactorisedF factor_F(const Matrix& F, const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                     const Matrix& Ao1, const Matrix& Ao2) {
+                     const Matrix& Ao1, const Matrix& Ao2, bool with_distance) {
   if (F.rows() != 3 || F.cols() != 3 || Ao1.rows() != 3 || Ao1.cols() != 3 || Ao2.rows() != 3 ||
       Ao2.cols() != 3) {
     throw NumericError("Matrix dimensions must agree.");
@@ -88,8 +88,8 @@ FactorisedF factor_F(const Matrix& F, const Matrix& m1, const Matrix& m2, Eigen:
   Translation translation =
       calc_t(E, Vector2(m1(r, 0), m1(r, 1)), Vector2(m2(r, 0), m2(r, 1)), A1, A2);
   const Rotation rotation = calc_R(E, translation.T);
-  const SignCheck checked = verifica_signo_Et(E, translation.t, translation.T, rotation.R, A1, A2,
-                                              m1, m2, nptos, uo, vo);
+  const SignCheck checked =
+      verifica_signo_Et(E, translation.t, translation.T, rotation.R, A1, A2, m1, m2, nptos, uo, vo);
   // A translation with t(3) = 0 cannot be scaled; its non-finite values make the caller's
   // score lose.
   const Vector3 t = checked.to / std::abs(checked.to(2));
@@ -100,8 +100,10 @@ FactorisedF factor_F(const Matrix& F, const Matrix& m1, const Matrix& m2, Eigen:
   result.teta = rotation.teta;
   result.v = rotation.v;
   result.E = checked.Eo;
-  const Matrix3 Fo = A1.inverse().transpose() * T * rotation.R * A2.inverse();
-  result.d_epi = dist_avg2(Fo, m1.topRows(nptos), m2.topRows(nptos));
+  if (with_distance) {
+    const Matrix3 Fo = A1.inverse().transpose() * T * rotation.R * A2.inverse();
+    result.d_epi = dist_avg2(Fo, m1.topRows(nptos), m2.topRows(nptos));
+  }
   return result;
 }
 

@@ -17,10 +17,12 @@ struct EuclideanReconstruction {
 };
 
 // m1, m2: nptos x 2 centred points; F in the same coordinates (m1' F m2 = 0); k1, k2 the
-// aspect ratios.
+// aspect ratios. Without `with_points` only the motion: no points, ray gaps or mean
+// epipolar distance (a search that scores many trials triangulates its own way).
 EuclideanReconstruction ReconstruccionEuclidea(const Matrix& m1, const Matrix& m2,
                                                Eigen::Index nptos, const Matrix& F, double f1,
-                                               double f2, double k1, double k2);
+                                               double f2, double k1, double k2,
+                                               bool with_points = true);
 
 struct MotionEstimate {
   int ret = 1;
@@ -28,7 +30,7 @@ struct MotionEstimate {
   double dist = 0;
 };
 MotionEstimate EstimaART(const Matrix& m1, const Matrix& m2, Eigen::Index nptos, const Matrix& Ao1,
-                         const Matrix& Ao2, const Matrix& F);
+                         const Matrix& Ao2, const Matrix& F, bool with_distance = true);
 
 struct FactorisedF {
   Matrix t, T, R;  // empty when ret < 0
@@ -38,8 +40,9 @@ struct FactorisedF {
   int ret = 1;
   double d_epi = 0;
 };
+// d_epi is left 0 without `with_distance`: the focal search scores its trials otherwise.
 FactorisedF factor_F(const Matrix& F, const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                     const Matrix& Ao1, const Matrix& Ao2);
+                     const Matrix& Ao1, const Matrix& Ao2, bool with_distance = true);
 
 // A1' F A2 scaled to unit 2-norm.
 Matrix3 calc_E(const Matrix3& A1, const Matrix3& A2, const Matrix3& F);

@@ -56,17 +56,14 @@ Matrix proyec_pto_R(const Matrix& X, Eigen::Index nptos, const Matrix& A, const 
   const double xo = A(0, 2), yo = A(1, 2);
   const double cx = std::abs(A(0, 0)), cy = std::abs(A(1, 1));
   Matrix m(nptos, 2);
-  for (Eigen::Index i = 0; i < nptos; ++i) {
-    const Vector3 xc = Rt * (X.col(i) - centre);
-    m(i, 0) = -cx * xc(0) / xc(2) + xo;
-    m(i, 1) = -cy * xc(1) / xc(2) + yo;
-  }
+  for (Eigen::Index i = 0; i < nptos; ++i)
+    m.row(i) = ProjectPoint(X.col(i), Rt, centre, xo, yo, cx, cy).transpose();
   return m;
 }
 
 Triangulation triangulacion(const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                            const Matrix& A1, const Matrix& A2, const Matrix& R1,
-                            const Matrix& t1, const Matrix& R2, const Matrix& t2) {
+                            const Matrix& A1, const Matrix& A2, const Matrix& R1, const Matrix& t1,
+                            const Matrix& R2, const Matrix& t2) {
   for (const Matrix* m : {&A1, &A2, &R1, &R2}) RequireShape(*m, 3, 3);
   RequireShape(t1, 3, 1);
   RequireShape(t2, 3, 1);
@@ -87,8 +84,8 @@ Triangulation triangulacion(const Matrix& m1, const Matrix& m2, Eigen::Index npt
   return result;
 }
 
-Triangulation recons_ptos(const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                          const Matrix& A1, const Matrix& A2, const Matrix& R2, const Matrix& t2) {
+Triangulation recons_ptos(const Matrix& m1, const Matrix& m2, Eigen::Index nptos, const Matrix& A1,
+                          const Matrix& A2, const Matrix& R2, const Matrix& t2) {
   return triangulacion(m1, m2, nptos, A1, A2, Matrix::Identity(3, 3), Matrix::Zero(3, 1), R2, t2);
 }
 

@@ -24,6 +24,14 @@ struct RayIntersection {
 RayIntersection intersecta_rayos(const Vector3& dl1, const Vector3& dl2, const Vector3& t1,
                                  const Vector3& t2);
 
+// Centred image of the point X seen by a camera whose world-to-camera rotation is Rt,
+// centre C, principal point (xo, yo) and focal lengths (cx, cy) in pixels.
+inline Vector2 ProjectPoint(const Vector3& X, const Matrix3& Rt, const Vector3& C, double xo,
+                            double yo, double cx, double cy) {
+  const Vector3 xc = Rt * (X - C);
+  return {-cx * xc(0) / xc(2) + xo, -cy * xc(1) / xc(2) + yo};
+}
+
 // Centred image coordinates (nptos x 2) of the points X (3 x nptos) seen by a camera with
 // calibration A, centre Xco and rotation R.
 Matrix proyec_pto_R(const Matrix& X, Eigen::Index nptos, const Matrix& A, const Matrix& Xco,
@@ -36,11 +44,11 @@ struct Triangulation {
 
 // m1, m2: nptos x 2 centred points of images 1 and 2.
 Triangulation triangulacion(const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                            const Matrix& A1, const Matrix& A2, const Matrix& R1,
-                            const Matrix& t1, const Matrix& R2, const Matrix& t2);
+                            const Matrix& A1, const Matrix& A2, const Matrix& R1, const Matrix& t1,
+                            const Matrix& R2, const Matrix& t2);
 
 // triangulacion with camera 1 at the origin and unrotated.
-Triangulation recons_ptos(const Matrix& m1, const Matrix& m2, Eigen::Index nptos,
-                          const Matrix& A1, const Matrix& A2, const Matrix& R2, const Matrix& t2);
+Triangulation recons_ptos(const Matrix& m1, const Matrix& m2, Eigen::Index nptos, const Matrix& A1,
+                          const Matrix& A2, const Matrix& R2, const Matrix& t2);
 
 }  // namespace q3d
