@@ -74,10 +74,12 @@ std::optional<Fitted> FitPointRows(const Matrix& m1, const Matrix& m2,
   ceres::Problem::Options problem_options;
   problem_options.manifold_ownership = ceres::TAKE_OWNERSHIP;
   ceres::Problem problem(problem_options);
+  const Matrix3 R = unit.Rcam;
   for (size_t k = 0; k < rows.size(); ++k) {
     X[k] = points.Xw.col(rows[k]);
-    // A pair of rays the triangulation rejected has no point to start from.
-    if (!X[k].allFinite() || !(X[k](2) > 0)) continue;
+    // A pair of rays the triangulation rejected, or a point behind a camera, has no
+    // reprojection to start from.
+    if (!X[k].allFinite() || !(X[k](2) > 0) || !(R.col(2).dot(X[k] - p->centre) > 0)) continue;
     problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FirstImageResidual, 2, 3, 1>(
                                  new FirstImageResidual(m1.row(rows[k]).transpose())),
                              nullptr, X[k].data(), p->FirstFocal());
@@ -119,6 +121,8 @@ std::optional<BundleFit> FitBundle(const Matrix& m1, const Matrix& m2, const Cal
   std::vector<Eigen::Index> rows = ExplainedRows(dist, kFirstRoundMedianFactor);
   // Half the summed distance of the two images approximates one coordinate's scatter.
   double noise = std::max(kLocalisationFloorPx, MedianOf(dist) / 2);
+  // A start that puts most matches behind a camera explains too little to weigh a prior by.
+  if (!std::isfinite(noise)) return std::nullopt;
   const auto fit_cameras = [&](const std::vector<Eigen::Index>& fit_rows, double weight_noise) {
     return Facing(m1, m2,
                   FitEpipolarRows(m1, m2, fit_rows, from, model, weight_noise,
