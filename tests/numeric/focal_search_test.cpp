@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "numeric/motion_cost.h"
 #include "numeric/rotation.h"
 #include "support/numeric_test_support.h"
 #include "support/synthetic_scene.h"
@@ -86,8 +87,8 @@ TEST(FocalSearchSampling, MisbehavingSourceEndsWithAnError) {
   test::ScriptedRandom constant({0.5});
   EXPECT_THROW(DrawSample(constant, 50), NumericError);
   // Values outside [0, 1) are skipped.
-  test::ScriptedRandom wild({1.0, std::numeric_limits<double>::quiet_NaN(), -0.1, 0.01, 0.12,
-                             0.23, 0.34, 0.45, 0.56, 0.67, 0.78, 0.89});
+  test::ScriptedRandom wild({1.0, std::numeric_limits<double>::quiet_NaN(), -0.1, 0.01, 0.12, 0.23,
+                             0.34, 0.45, 0.56, 0.67, 0.78, 0.89});
   const auto sample = DrawSample(wild, 10);
   EXPECT_EQ(std::set<Eigen::Index>(sample.begin(), sample.end()).size(), 9u);
   EXPECT_THROW(DrawSample(wild, 9), NumericError);
@@ -162,6 +163,37 @@ TEST(FocalSearch, NoiseFreeSceneIsRecovered) {
     EXPECT_LT(test::SimilarityAlignedError(estimate, truth), 1e-5) << wrong_share;
     EXPECT_LT(result.best_median, 1e-4);
   }
+}
+
+// Traced, the trials run one after the other; otherwise they are shared among threads. The
+// two must be the same search, and each trial's score the median distance of its
+// triangulated matches.
+TEST(FocalSearch, SharedAmongThreadsOrOneAfterAnotherTheSearchIsTheSame) {
+  test::SceneOptions options;
+  options.num_points = 300;
+  options.pixel_noise_sigma = 0.5;
+  options.outlier_share = 0.2;
+  options.seed = 5;
+  const auto scene = test::MakeSyntheticScene(options);
+  RandomSource parallel_source(11), traced_source(11);
+  const FocalSearchResult parallel = LMedSFocales(scene.m1, scene.m2, parallel_source);
+  FocalSearchResult traced;
+  {
+    test::DiagnosticCapture capture;
+    traced = LMedSFocales(scene.m1, scene.m2, traced_source);
+  }
+  ASSERT_GE(parallel.best_trial, 0);
+  EXPECT_EQ(parallel.best_trial, traced.best_trial);
+  EXPECT_EQ(parallel.best_median, traced.best_median);
+  EXPECT_EQ(parallel.XW, traced.XW);
+  ASSERT_EQ(parallel.best_trials.size(), traced.best_trials.size());
+  for (size_t k = 0; k < parallel.best_trials.size(); ++k) {
+    EXPECT_EQ(parallel.best_trials[k].trial, traced.best_trials[k].trial);
+    EXPECT_EQ(parallel.best_trials[k].median, traced.best_trials[k].median);
+  }
+  const Vector distances = ReprojectionDistances(scene.m1, scene.m2, parallel.XW, parallel.A1,
+                                                 parallel.A2, parallel.Rcam, parallel.t);
+  EXPECT_EQ(MedianOf(distances), parallel.best_median);
 }
 
 }  // namespace
