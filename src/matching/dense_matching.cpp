@@ -9,6 +9,7 @@
 #include "base/progress.h"
 #include "matching/dense_filters.h"
 #include "matching/dense_refinement.h"
+#include "matching/dense_sweep.h"
 #include "matching/disparity_prior.h"
 #include "stereo/stereo_pair.h"
 
@@ -186,6 +187,11 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   cv::Mat extent = SurfaceExtent(reliable, hullMask, regionMask, outlineRadius);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
   FillFromSurroundings(disparity, extent, prior);
+  // Semi-global matching's fronto-parallel windows go astray on steep skin beside the nose,
+  // by more pixels than the refinement reaches: a sweep with windows that follow the
+  // surface's slant brings those pixels back. The margin keeps what it matched, as the head
+  // turning away there correlates poorly.
+  SweepAroundSurface(disparity, extent, leftGrey, rightGrey).copyTo(disparity, hullMask & extent);
   RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey);
   Report(progress, 95);
   // The margin ends where the head turns away from the cameras, with a smooth outline.

@@ -3,7 +3,8 @@
 // a margin) matched along its epipolar line. The images are rectified with the render's
 // calibration and pose; image 2 is warped by the disparities the dots predict, and
 // semi-global matching in both directions finds what remains within a small range, checked
-// left against right. A regularised refinement then aligns the photographs while keeping
+// left against right; a sweep with slanted windows around the surface's shape corrects what
+// strays on steep skin. A regularised refinement then aligns the photographs while keeping
 // the surface smooth, and carries the surroundings over what cannot be matched; the margin
 // keeps what was matched there, with a smooth outline. Large images are matched on a
 // pyramid level, so the work and memory stay bounded.
