@@ -89,14 +89,7 @@ std::optional<Fitted> FitPointRows(const Matrix& m1, const Matrix& m2,
         nullptr, X[k].data(), p->rotation.data(), p->centre.data(), p->SecondFocal());
   }
   if (problem.NumResidualBlocks() == 0) return std::nullopt;
-  // The scale of the scene is free: the baseline keeps its length.
-  problem.SetManifold(p->centre.data(), new ceres::SphereManifold<3>());
-  AddFocalPriors(problem, *p, model, noise_px);
-  ceres::Solver::Options options = SolverOptions(max_iterations, true);
-  options.linear_solver_type = ceres::DENSE_SCHUR;
-  ceres::Solver::Summary summary;
-  ceres::Solve(options, &problem, &summary);
-  return FittedOf(summary, *p, model, noise_px, start);
+  return SolveFit(problem, *p, model, noise_px, start, max_iterations, true, ceres::DENSE_SCHUR);
 }
 
 double NoiseOf(double squared_errors, size_t matches) {

@@ -102,13 +102,8 @@ std::optional<Fitted> FitEpipolarRows(const Matrix& m1, const Matrix& m2,
                                                                                       count),
         nullptr, p->rotation.data(), p->centre.data(), p->FirstFocal(), p->SecondFocal());
   }
-  problem.SetManifold(p->centre.data(), new ceres::SphereManifold<3>());
-  AddFocalPriors(problem, *p, model, noise_px);
-  ceres::Solver::Options options = SolverOptions(max_iterations, to_the_bottom);
-  options.linear_solver_type = ceres::DENSE_QR;
-  ceres::Solver::Summary summary;
-  ceres::Solve(options, &problem, &summary);
-  return FittedOf(summary, *p, model, noise_px, start);
+  return SolveFit(problem, *p, model, noise_px, start, max_iterations, to_the_bottom,
+                  ceres::DENSE_QR);
 }
 
 }  // namespace q3d

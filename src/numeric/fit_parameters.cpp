@@ -52,17 +52,6 @@ Calibration CalibrationOf(const FitParameters& p, const Calibration& start) {
   return c;
 }
 
-void AddFocalPriors(ceres::Problem& problem, FitParameters& p, const FocalModel& model,
-                    double noise_px) {
-  for (int c = 0; c < FocalParameters(model); ++c) {
-    if (!model.priors[c]) continue;
-    auto* prior = new FocalPriorResidual{std::log(model.priors[c]->f_px),
-                                         noise_px / model.priors[c]->relative_sigma};
-    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FocalPriorResidual, 1, 1>(prior),
-                             nullptr, &p.log_focal(c));
-  }
-}
-
 double PriorCost(const FitParameters& p, const FocalModel& model, double noise_px) {
   double cost = 0;
   for (int c = 0; c < FocalParameters(model); ++c) {
@@ -72,6 +61,21 @@ double PriorCost(const FitParameters& p, const FocalModel& model, double noise_p
     cost += d * d;
   }
   return cost;
+}
+
+namespace {
+
+// Each prior's residual, weight * (log f - log f_prior) with weight noise / sigma: its
+// share of the cost in squared pixels.
+void AddFocalPriors(ceres::Problem& problem, FitParameters& p, const FocalModel& model,
+                    double noise_px) {
+  for (int c = 0; c < FocalParameters(model); ++c) {
+    if (!model.priors[c]) continue;
+    auto* prior = new FocalPriorResidual{std::log(model.priors[c]->f_px),
+                                         noise_px / model.priors[c]->relative_sigma};
+    problem.AddResidualBlock(new ceres::AutoDiffCostFunction<FocalPriorResidual, 1, 1>(prior),
+                             nullptr, &p.log_focal(c));
+  }
 }
 
 ceres::Solver::Options SolverOptions(int max_iterations, bool to_the_bottom) {
@@ -103,6 +107,20 @@ std::optional<Fitted> FittedOf(const ceres::Solver::Summary& summary, FitParamet
   fitted.reprojection = fitted.cost - PriorCost(p, model, noise_px);
   fitted.calibration = CalibrationOf(p, start);
   return fitted;
+}
+
+}  // namespace
+
+std::optional<Fitted> SolveFit(ceres::Problem& problem, FitParameters& p, const FocalModel& model,
+                               double noise_px, const Calibration& start, int max_iterations,
+                               bool to_the_bottom, ceres::LinearSolverType linear_solver) {
+  problem.SetManifold(p.centre.data(), new ceres::SphereManifold<3>());
+  AddFocalPriors(problem, p, model, noise_px);
+  ceres::Solver::Options options = SolverOptions(max_iterations, to_the_bottom);
+  options.linear_solver_type = linear_solver;
+  ceres::Solver::Summary summary;
+  ceres::Solve(options, &problem, &summary);
+  return FittedOf(summary, p, model, noise_px, start);
 }
 
 }  // namespace q3d

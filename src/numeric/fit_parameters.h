@@ -37,17 +37,14 @@ struct Fitted {
   double reprojection = 0;  // the squared reprojection errors alone
 };
 
-// Each prior's residual, weight * (log f - log f_prior) with weight noise / sigma: its
-// share of the cost in squared pixels.
-void AddFocalPriors(ceres::Problem& problem, FitParameters& p, const FocalModel& model,
-                    double noise_px);
 double PriorCost(const FitParameters& p, const FocalModel& model, double noise_px);
 
-ceres::Solver::Options SolverOptions(int max_iterations, bool to_the_bottom);
-
-// The fitted calibration and its costs, or nothing when the solver gave no usable answer.
-std::optional<Fitted> FittedOf(const ceres::Solver::Summary& summary, FitParameters& p,
-                               const FocalModel& model, double noise_px, const Calibration& start);
+// Ends every fit's problem alike: the baseline keeps its length (the scene's scale is free),
+// the focal priors join, the solver runs; the fitted calibration and its costs, or nothing
+// when the solver gave no usable answer.
+std::optional<Fitted> SolveFit(ceres::Problem& problem, FitParameters& p, const FocalModel& model,
+                               double noise_px, const Calibration& start, int max_iterations,
+                               bool to_the_bottom, ceres::LinearSolverType linear_solver);
 
 // The fit that moves only the cameras: each match's first-order distance from the epipolar
 // geometry (Sampson's), which stands in for its reprojection error after the best
