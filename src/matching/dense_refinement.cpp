@@ -138,7 +138,8 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Mat insideWeight;
   inside.convertTo(insideWeight, CV_64F, 1.0 / 255);
 
-  const cv::Mat l = NormalisedContrast(left), r = NormalisedContrast(right);
+  const cv::Mat l = NormalisedContrast(left, params.contrastSigma),
+                r = NormalisedContrast(right, params.contrastSigma);
   cv::Mat rx;
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
   cv::Mat field = disparity.clone();

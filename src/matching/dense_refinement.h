@@ -15,6 +15,9 @@ cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma = 4.0);
 
 struct RegularisationParams {
   int rounds = 4;
+  // Pixels: the Gaussian over which each photograph's brightness and contrast are taken out;
+  // a narrow one keeps the skin's fine texture and drops the shading.
+  double contrastSigma = 2.0;
   double windowSigma = 2.0;  // pixels: the intensity term's Gaussian window
   double smoothness = 1.0;   // weight of the bending penalty against the intensity term
   // Disparity slope (pixels per pixel) beyond which the bending penalty fades, so that the
