@@ -142,6 +142,18 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
                 r = NormalisedContrast(right, params.contrastSigma);
   cv::Mat rx;
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
+  // Where image 1 shows an edge the surface may bend.
+  cv::Mat creases;
+  {
+    cv::Mat grey, gx, gy;
+    left.convertTo(grey, CV_64F);
+    cv::GaussianBlur(grey, grey, cv::Size(), 1.0);
+    cv::Sobel(grey, gx, CV_64F, 1, 0, 3, 1.0 / 8);
+    cv::Sobel(grey, gy, CV_64F, 0, 1, 3, 1.0 / 8);
+    cv::magnitude(gx, gy, creases);
+    cv::pow(creases / params.creaseEdge, 2, creases);
+    creases = 1 / (1 + creases);
+  }
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
   cv::Mat prior64, mapX(field.size(), CV_32F), mapY(field.size(), CV_32F);
@@ -168,14 +180,14 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     dataWeight = 1 / (1 + dataWeight);
     dataWeight.setTo(0, ~(reliable != 0) | ~inside);
 
-    // Bending is allowed where the present disparities are steep.
+    // Bending is allowed where the present disparities are steep, and at the creases.
     cv::Mat d64, dx, dy, bend;
     field.convertTo(d64, CV_64F);
     cv::Sobel(d64, dx, CV_64F, 1, 0, 3, 1.0 / 8);
     cv::Sobel(d64, dy, CV_64F, 0, 1, 3, 1.0 / 8);
     cv::magnitude(dx, dy, bend);
     cv::pow(bend / params.steepSlope, 2, bend);
-    bend = params.smoothness / (1 + bend);
+    bend = params.smoothness * creases / (1 + bend);
 
     RoundSystem system;
     system.diagonal = dataWeight.mul(a) + params.priorWeight * insideWeight;

@@ -19,7 +19,11 @@ struct RegularisationParams {
   // a narrow one keeps the skin's fine texture and drops the shading.
   double contrastSigma = 2.0;
   double windowSigma = 2.0;  // pixels: the intensity term's Gaussian window
-  double smoothness = 1.0;   // weight of the bending penalty against the intensity term
+  double smoothness = 3.0;   // weight of the bending penalty against the intensity term
+  // Grey levels per pixel of image 1's slope at which the bending penalty has halved: the
+  // face's creases (the mouth, the sides of the nose, the eyelids) show as shading edges, and
+  // the surface may fold there.
+  double creaseEdge = 3.0;
   // Disparity slope (pixels per pixel) beyond which the bending penalty fades, so that the
   // steep sides of the nose keep their shape.
   double steepSlope = 0.6;
