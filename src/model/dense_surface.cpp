@@ -13,8 +13,9 @@ namespace q3d {
 namespace {
 
 // A triangle whose longest edge is this many times its corners' pixel footprint spans a
-// depth jump (an occlusion edge), not the surface.
-constexpr double kMaxEdgeFootprints = 8.0;
+// depth jump (an occlusion edge), not the surface: skin seen almost edge-on, as the side of
+// the nose from a camera beside the face, stays well within it.
+constexpr double kMaxEdgeFootprints = 16.0;
 
 constexpr const char* kNoSurface = "Dense matching found no surface inside the matches.";
 
