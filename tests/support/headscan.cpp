@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <numeric>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "support/json_numbers.h"
@@ -111,6 +114,32 @@ Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc) {
   return doc.Render(render);
 }
 
+// The components of the graph of edges that one triangle alone uses.
+size_t OutlineCount(const DenseSurface& surface) {
+  std::map<std::pair<uint32_t, uint32_t>, int> uses;
+  for (const auto& f : surface.faces)
+    for (int k = 0; k < 3; ++k) {
+      const uint32_t a = f[static_cast<size_t>(k)], b = f[static_cast<size_t>((k + 1) % 3)];
+      ++uses[{std::min(a, b), std::max(a, b)}];
+    }
+  std::vector<uint32_t> parent(static_cast<size_t>(surface.vertices.rows()));
+  std::iota(parent.begin(), parent.end(), 0u);
+  const auto root = [&parent](uint32_t v) {
+    while (parent[v] != v) v = parent[v] = parent[parent[v]];
+    return v;
+  };
+  std::set<uint32_t> onOutline;
+  for (const auto& [edge, count] : uses) {
+    if (count != 1) continue;
+    onOutline.insert(edge.first);
+    onOutline.insert(edge.second);
+    parent[root(edge.first)] = root(edge.second);
+  }
+  std::set<uint32_t> loops;
+  for (const uint32_t v : onOutline) loops.insert(root(v));
+  return loops.size();
+}
+
 DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedDots,
                              const DenseSurface& surface) {
   DenseScore score;
@@ -158,6 +187,7 @@ DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedD
     }
   }
   score.vertices = static_cast<size_t>(m);
+  score.outlines = OutlineCount(surface);
   score.insideRms = Rms(inside);
   score.marginRms = Rms(margin);
   for (double& e : inside) e = std::abs(e);
@@ -195,9 +225,9 @@ std::string Describe(const DenseScore& s) {
   char text[400];
   std::snprintf(text, sizeof text,
                 "inside hull RMS %.3f %% p95 %.3f %% median %.3f %%; margin RMS %.3f %%; normals "
-                "median %.1f deg p90 %.1f deg; coverage %.1f %%; %zu vertices",
+                "median %.1f deg p90 %.1f deg; coverage %.1f %%; %zu vertices; %zu outlines",
                 s.insideRms, s.insideP95, s.insideMedian, s.marginRms, s.normalMedian, s.normalP90,
-                100 * s.coverage, s.vertices);
+                100 * s.coverage, s.vertices, s.outlines);
   return text;
 }
 

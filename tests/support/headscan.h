@@ -38,6 +38,9 @@ struct DenseScore {
   double normalMedian = 0, normalP90 = 0;                 // degrees
   double coverage = 0;  // share of the head's pixels inside the hull that the mesh covers
   size_t vertices = 0;
+  // Closed loops of edges that only one triangle uses: 1 for a surface with one outline and
+  // no hole.
+  size_t outlines = 0;
 };
 
 // The surface carried into the truth's frame by the similarity that best maps the rendered
