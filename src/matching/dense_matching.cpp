@@ -23,6 +23,8 @@ constexpr int kResidualRange = 16;
 constexpr float kMaxMarginSlope = 0.5f;
 // Bending allowed to the interpolation of the dots' disparities, whose matches are noisy.
 constexpr double kPriorSmoothing = 1e-4;
+// Pixels of the margin's outline that the surface gives up.
+constexpr int kLooseOutline = 2;
 
 void Report(Progress* progress, int pos) {
   if (progress) progress->SetPos(pos);
@@ -199,6 +201,13 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   extent = SurfaceExtent(MatchedMask(disparity), hullMask, regionMask, outlineRadius);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
   FillFromSurroundings(disparity, extent, prior);
+  // The outermost pixels of the margin have half their neighbours missing, so neither the
+  // matching nor the smoothing holds them: the outline gives them up.
+  cv::Mat held;
+  cv::erode(extent, held,
+            cv::getStructuringElement(cv::MORPH_ELLIPSE,
+                                      cv::Size(2 * kLooseOutline + 1, 2 * kLooseOutline + 1)));
+  disparity.setTo(std::numeric_limits<float>::quiet_NaN(), (held | (hullMask & extent)) == 0);
   out.coverage = regionArea > 0 ? cv::countNonZero(MatchedMask(disparity) & regionMask) /
                                       static_cast<double>(regionArea)
                                 : 0.0;

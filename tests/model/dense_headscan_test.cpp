@@ -38,7 +38,7 @@ void ExpectSkinLike(const test::DenseScore& score) {
   EXPECT_LE(score.normalP90, 15.0);
   EXPECT_GE(score.coverage, 0.98);
   EXPECT_EQ(score.outlines, 1u) << "holes or islands";
-  EXPECT_LE(score.marginRms, 1.0);
+  EXPECT_LE(score.marginRms, 0.5);
 }
 
 TEST(DenseHeadscan, Head01FollowsTheScannedFace) {
