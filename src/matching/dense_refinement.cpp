@@ -117,6 +117,19 @@ cv::Mat StencilInside(const cv::Mat& inside, std::initializer_list<cv::Point> of
   return out;
 }
 
+// Per pixel, the share of the bending penalty kept: it halves where image 1's slope reaches
+// `edge` grey levels per pixel, as the surface may fold at a shading edge.
+cv::Mat CreaseWeights(const cv::Mat& left, double edge) {
+  cv::Mat grey, gx, gy, slope;
+  left.convertTo(grey, CV_64F);
+  cv::GaussianBlur(grey, grey, cv::Size(), 1.0);
+  cv::Sobel(grey, gx, CV_64F, 1, 0, 3, 1.0 / 8);
+  cv::Sobel(grey, gy, CV_64F, 0, 1, 3, 1.0 / 8);
+  cv::magnitude(gx, gy, slope);
+  cv::pow(slope / edge, 2, slope);
+  return 1 / (1 + slope);
+}
+
 }  // namespace
 
 cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma) {
@@ -142,18 +155,7 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
                 r = NormalisedContrast(right, params.contrastSigma);
   cv::Mat rx;
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
-  // Where image 1 shows an edge the surface may bend.
-  cv::Mat creases;
-  {
-    cv::Mat grey, gx, gy;
-    left.convertTo(grey, CV_64F);
-    cv::GaussianBlur(grey, grey, cv::Size(), 1.0);
-    cv::Sobel(grey, gx, CV_64F, 1, 0, 3, 1.0 / 8);
-    cv::Sobel(grey, gy, CV_64F, 0, 1, 3, 1.0 / 8);
-    cv::magnitude(gx, gy, creases);
-    cv::pow(creases / params.creaseEdge, 2, creases);
-    creases = 1 / (1 + creases);
-  }
+  const cv::Mat creases = CreaseWeights(left, params.creaseEdge);
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
   cv::Mat prior64, mapX(field.size(), CV_32F), mapY(field.size(), CV_32F);

@@ -11,6 +11,12 @@
 namespace q3d {
 namespace {
 
+constexpr float kRange = 8;              // pixels of offset on either side of the shape
+constexpr float kStep = 0.5f;            // spacing of the offsets
+constexpr double kWindowSigma = 3;       // pixels: the correlation's Gaussian window
+constexpr double kShapeSigma = 4;        // pixels: the smoothing that gives the field's shape
+constexpr float kMinCorrelation = 0.6f;  // below this the pixel keeps its disparity
+
 // The field blurred inside the region only (normalised by the region's own weight), so the
 // outside's missing values do not drag the shape at the outline.
 cv::Mat SmoothShape(const cv::Mat& disparity, const cv::Mat& region, double sigma) {
@@ -25,20 +31,20 @@ cv::Mat SmoothShape(const cv::Mat& disparity, const cv::Mat& region, double sigm
 }  // namespace
 
 cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, const cv::Mat& left,
-                           const cv::Mat& right, const SweepParams& params) {
-  const cv::Mat shape = SmoothShape(disparity, region, params.shapeSigma);
+                           const cv::Mat& right) {
+  const cv::Mat shape = SmoothShape(disparity, region, kShapeSigma);
   const cv::Mat l = NormalisedContrast(left), r = NormalisedContrast(right);
   cv::Mat ll;
-  cv::GaussianBlur(l.mul(l), ll, cv::Size(), params.windowSigma);
-  const int count = static_cast<int>(std::floor(2 * params.range / params.step)) + 1;
+  cv::GaussianBlur(l.mul(l), ll, cv::Size(), kWindowSigma);
+  const int count = static_cast<int>(std::floor(2 * kRange / kStep)) + 1;
   // The window correlation of each offset, for the peak and its neighbours.
   std::vector<cv::Mat> scores(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    const float offset = -params.range + params.step * static_cast<float>(i);
+    const float offset = -kRange + kStep * static_cast<float>(i);
     const cv::Mat warped = WarpByDisparity(r, shape + offset);
     cv::Mat lw, ww;
-    cv::GaussianBlur(l.mul(warped), lw, cv::Size(), params.windowSigma);
-    cv::GaussianBlur(warped.mul(warped), ww, cv::Size(), params.windowSigma);
+    cv::GaussianBlur(l.mul(warped), lw, cv::Size(), kWindowSigma);
+    cv::GaussianBlur(warped.mul(warped), ww, cv::Size(), kWindowSigma);
     cv::Mat denominator;
     cv::sqrt(ll.mul(ww), denominator);
     scores[static_cast<size_t>(i)] = lw / (denominator + 1e-6f);
@@ -53,15 +59,14 @@ cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, cons
             scores[static_cast<size_t>(best)].at<float>(y, x))
           best = i;
       const float peak = scores[static_cast<size_t>(best)].at<float>(y, x);
-      if (!(peak >= params.minCorrelation) || best == 0 || best == count - 1) continue;
+      if (!(peak >= kMinCorrelation) || best == 0 || best == count - 1) continue;
       // Parabola through the peak and its neighbours.
       const float a = scores[static_cast<size_t>(best - 1)].at<float>(y, x);
       const float c = scores[static_cast<size_t>(best + 1)].at<float>(y, x);
       const float curvature = a - 2 * peak + c;
       const float shift = curvature < 0 ? 0.5f * (a - c) / curvature : 0.0f;
-      out.at<float>(y, x) =
-          shape.at<float>(y, x) - params.range +
-          params.step * (static_cast<float>(best) + std::clamp(shift, -0.5f, 0.5f));
+      out.at<float>(y, x) = shape.at<float>(y, x) - kRange +
+                            kStep * (static_cast<float>(best) + std::clamp(shift, -0.5f, 0.5f));
     }
   return out;
 }

@@ -8,18 +8,11 @@
 
 namespace q3d {
 
-struct SweepParams {
-  float range = 8;              // pixels of offset searched on either side of the smooth shape
-  float step = 0.5f;            // spacing of the offsets
-  double windowSigma = 3;       // pixels: the correlation's Gaussian window
-  double shapeSigma = 4;        // pixels: the smoothing that gives the field's shape
-  float minCorrelation = 0.6f;  // below this the pixel keeps its disparity
-};
-
 // disparity: CV_32F with a value at every pixel of `region` (CV_8U); left, right: the
 // rectified grey images (x2 = x1 - d). Returns the swept disparities; pixels outside the
-// region, and those whose best correlation is weak or at the range's end, keep theirs.
+// region, and those whose best correlation is weak or at the range's end, keep theirs. The
+// offsets span 8 pixels on either side of the shape.
 cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, const cv::Mat& left,
-                           const cv::Mat& right, const SweepParams& params = {});
+                           const cv::Mat& right);
 
 }  // namespace q3d

@@ -169,12 +169,8 @@ TEST(FocalSearch, NoiseFreeSceneIsRecovered) {
 // two must be the same search, and each trial's score the median distance of its
 // triangulated matches.
 TEST(FocalSearch, SharedAmongThreadsOrOneAfterAnotherTheSearchIsTheSame) {
-  test::SceneOptions options;
-  options.num_points = 300;
-  options.pixel_noise_sigma = 0.5;
-  options.outlier_share = 0.2;
-  options.seed = 5;
-  const auto scene = test::MakeSyntheticScene(options);
+  const auto scene = test::MakeSyntheticScene(
+      {.num_points = 300, .pixel_noise_sigma = 0.5, .outlier_share = 0.2, .seed = 5});
   RandomSource parallel_source(11), traced_source(11);
   const FocalSearchResult parallel = LMedSFocales(scene.m1, scene.m2, parallel_source);
   FocalSearchResult traced;
