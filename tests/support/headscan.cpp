@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "project/commands_auto_match.h"
 #include "support/json_numbers.h"
 #include "support/status_assertions.h"
 
@@ -97,17 +98,22 @@ bool LoadHeadscanTruth(const std::filesystem::path& dir, HeadscanTruth& truth) {
   return truth.depth1.type() == CV_32F;
 }
 
-Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc) {
+Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc,
+                           HeadscanMatches matches) {
   if (Status loaded = doc.SetImages((dir / "image1.jpg").string(), (dir / "image2.jpg").string());
       !loaded)
     return loaded;
-  std::ifstream csv(dir / "matches.csv");
-  std::string line;
-  std::getline(csv, line);  // header
-  while (std::getline(csv, line)) {
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    if (std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf", &x1, &y1, &x2, &y2) != 4) continue;
-    if (Status added = doc.AddMatch(x1, y1, x2, y2); !added) return added;
+  if (matches == HeadscanMatches::kAutomatic) {
+    if (Status found = RunAutomaticMatching(doc, AutoMatchParams{}); !found) return found;
+  } else {
+    std::ifstream csv(dir / "matches.csv");
+    std::string line;
+    std::getline(csv, line);  // header
+    while (std::getline(csv, line)) {
+      double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+      if (std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf", &x1, &y1, &x2, &y2) != 4) continue;
+      if (Status added = doc.AddMatch(x1, y1, x2, y2); !added) return added;
+    }
   }
   RenderOptions render;
   render.seed = 7;
@@ -140,15 +146,43 @@ size_t OutlineCount(const DenseSurface& surface) {
   return loops.size();
 }
 
-DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedDots,
-                             const DenseSurface& surface) {
+std::vector<int> DotsOfMatches(const HeadscanTruth& truth, const CStereoPair& pair) {
+  Matrix matches;
+  pair.m_matches.ToMatrix(matches);
+  std::vector<int> dots;
+  for (Eigen::Index i = 0; i < matches.rows(); ++i) {
+    // Stored matches are 1-based.
+    const cv::Point2f p(static_cast<float>(matches(i, 0) - 1),
+                        static_cast<float>(matches(i, 1) - 1));
+    int nearest = -1;
+    double best = 1.5;
+    for (size_t k = 0; k < truth.dotsImage1.size(); ++k)
+      if (const double d = cv::norm(truth.dotsImage1[k] - p); d <= best) {
+        best = d;
+        nearest = static_cast<int>(k);
+      }
+    dots.push_back(nearest);
+  }
+  return dots;
+}
+
+DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedPoints,
+                             const std::vector<int>& dotOfRow, const DenseSurface& surface) {
   DenseScore score;
-  const auto n = static_cast<Eigen::Index>(truth.csvRowDot.size());
-  if (renderedDots.rows() != n || renderedDots.cols() != 3) return score;
+  if (renderedPoints.rows() != static_cast<Eigen::Index>(dotOfRow.size()) ||
+      renderedPoints.cols() != 3)
+    return score;
+  std::vector<Eigen::Index> rows;
+  for (size_t i = 0; i < dotOfRow.size(); ++i)
+    if (dotOfRow[i] >= 0 && static_cast<size_t>(dotOfRow[i]) < truth.dots3d.size())
+      rows.push_back(static_cast<Eigen::Index>(i));
+  const auto n = static_cast<Eigen::Index>(rows.size());
+  if (n < 4) return score;
   Eigen::Matrix3Xd model(3, n), real(3, n);
   for (Eigen::Index i = 0; i < n; ++i) {
-    model.col(i) = renderedDots.row(i).transpose();
-    real.col(i) = truth.dots3d.at(static_cast<size_t>(truth.csvRowDot[static_cast<size_t>(i)]));
+    const Eigen::Index row = rows[static_cast<size_t>(i)];
+    model.col(i) = renderedPoints.row(row).transpose();
+    real.col(i) = truth.dots3d[static_cast<size_t>(dotOfRow[static_cast<size_t>(row)])];
   }
   const Eigen::Matrix4d align = Eigen::umeyama(model, real, true);
 

@@ -27,9 +27,16 @@ struct HeadscanTruth {
 // Reads truth.json and depth1.tiff; false when either is missing or malformed.
 bool LoadHeadscanTruth(const std::filesystem::path& dir, HeadscanTruth& truth);
 
+enum class HeadscanMatches { kGiven, kAutomatic };
+
 // The project as a user makes it: the JPEG photographs (with their EXIF), the matches of
-// matches.csv, rendered.
-Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc);
+// matches.csv or those automatic matching finds, rendered.
+Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc,
+                           HeadscanMatches matches = HeadscanMatches::kGiven);
+
+// The dot each of the project's matches sits on in image 1 (within 1.5 pixels of its exact
+// centre), -1 for a match on none.
+std::vector<int> DotsOfMatches(const HeadscanTruth& truth, const CStereoPair& pair);
 
 // Depth errors and normals as shares of the face width and degrees.
 struct DenseScore {
@@ -44,9 +51,10 @@ struct DenseScore {
 };
 
 // The surface carried into the truth's frame by the similarity that best maps the rendered
-// matches' points (pair.m_XW, in matches.csv's order) onto their true dots.
-DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedDots,
-                             const DenseSurface& surface);
+// matches' points (pair.m_XW) onto their true dots: `dotOfRow` gives each row's dot, -1 to
+// leave it out.
+DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedPoints,
+                             const std::vector<int>& dotOfRow, const DenseSurface& surface);
 
 std::string Describe(const DenseScore& score);
 
