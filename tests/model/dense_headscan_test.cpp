@@ -43,6 +43,7 @@ void ExpectSkinLike(const test::DenseScore& score, double marginRms = 0.5) {
   EXPECT_LE(score.normalP90, 15.0);
   EXPECT_GE(score.coverage, 0.98);
   EXPECT_EQ(score.outlines, 1u) << "holes or islands";
+  EXPECT_LE(score.outlineRoughness, 0.1) << "a ragged outline";
   EXPECT_LE(score.marginRms, marginRms);
 }
 

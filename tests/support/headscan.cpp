@@ -120,8 +120,16 @@ Status MakeHeadscanProject(const std::filesystem::path& dir, CProjectDoc& doc,
   return doc.Render(render);
 }
 
-// The components of the graph of edges that one triangle alone uses.
-size_t OutlineCount(const DenseSurface& surface) {
+struct OutlineShape {
+  size_t loops = 0;      // components of the graph of edges that one triangle alone uses
+  double roughness = 0;  // % of face width
+};
+
+// Roughness: the RMS distance of each outline vertex from the middle of its two outline
+// neighbours (points: the vertices in the truth's frame), which the pixel grid's staircase
+// raises where the head turns away.
+OutlineShape ShapeOfOutline(const DenseSurface& surface, const Eigen::Matrix3Xd& points,
+                            double faceWidth) {
   std::map<std::pair<uint32_t, uint32_t>, int> uses;
   for (const auto& f : surface.faces)
     for (int k = 0; k < 3; ++k) {
@@ -134,16 +142,23 @@ size_t OutlineCount(const DenseSurface& surface) {
     while (parent[v] != v) v = parent[v] = parent[parent[v]];
     return v;
   };
-  std::set<uint32_t> onOutline;
+  std::map<uint32_t, std::vector<uint32_t>> neighbours;
   for (const auto& [edge, count] : uses) {
     if (count != 1) continue;
-    onOutline.insert(edge.first);
-    onOutline.insert(edge.second);
+    neighbours[edge.first].push_back(edge.second);
+    neighbours[edge.second].push_back(edge.first);
     parent[root(edge.first)] = root(edge.second);
   }
   std::set<uint32_t> loops;
-  for (const uint32_t v : onOutline) loops.insert(root(v));
-  return loops.size();
+  std::vector<double> offsets;
+  for (const auto& [v, around] : neighbours) {
+    loops.insert(root(v));
+    if (around.size() == 2)
+      offsets.push_back(
+          100 * (points.col(v) - 0.5 * (points.col(around[0]) + points.col(around[1]))).norm() /
+          faceWidth);
+  }
+  return {loops.size(), Rms(offsets)};
 }
 
 std::vector<int> DotsOfMatches(const HeadscanTruth& truth, const CStereoPair& pair) {
@@ -221,7 +236,9 @@ DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedP
     }
   }
   score.vertices = static_cast<size_t>(m);
-  score.outlines = OutlineCount(surface);
+  const OutlineShape outline = ShapeOfOutline(surface, points, truth.faceWidth);
+  score.outlines = outline.loops;
+  score.outlineRoughness = outline.roughness;
   score.insideRms = Rms(inside);
   score.marginRms = Rms(margin);
   for (double& e : inside) e = std::abs(e);
@@ -259,9 +276,10 @@ std::string Describe(const DenseScore& s) {
   char text[400];
   std::snprintf(text, sizeof text,
                 "inside hull RMS %.3f %% p95 %.3f %% median %.3f %%; margin RMS %.3f %%; normals "
-                "median %.1f deg p90 %.1f deg; coverage %.1f %%; %zu vertices; %zu outlines",
+                "median %.1f deg p90 %.1f deg; coverage %.1f %%; %zu vertices; %zu outlines, "
+                "roughness %.3f %%",
                 s.insideRms, s.insideP95, s.insideMedian, s.marginRms, s.normalMedian, s.normalP90,
-                100 * s.coverage, s.vertices, s.outlines);
+                100 * s.coverage, s.vertices, s.outlines, s.outlineRoughness);
   return text;
 }
 

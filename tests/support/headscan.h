@@ -48,6 +48,9 @@ struct DenseScore {
   // Closed loops of edges that only one triangle uses: 1 for a surface with one outline and
   // no hole.
   size_t outlines = 0;
+  // RMS distance of an outline vertex from the middle of its outline neighbours, % of face
+  // width: the teeth of a ragged outline.
+  double outlineRoughness = 0;
 };
 
 // The surface carried into the truth's frame by the similarity that best maps the rendered
