@@ -13,8 +13,8 @@ namespace {
 // Conjugate gradients stop here: the rounds that follow correct what one leaves.
 constexpr int kSolverIterations = 300;
 constexpr double kSolverTolerance = 1e-3;  // relative residual
-// Windowed mean squared difference of the normalised images at which a pixel's intensity
-// term has lost half its weight (unit-spread images: 2 is no correlation at all).
+// Twice one minus the window correlation at which a pixel's intensity term has lost half its
+// weight (2 is no correlation at all).
 constexpr double kRobustResidual = 0.6;
 
 // The linearised problem of one round on the pixel grid: a diagonal (the intensity term
@@ -130,16 +130,41 @@ cv::Mat CreaseWeights(const cv::Mat& left, double edge) {
   return 1 / (1 + slope);
 }
 
-}  // namespace
+// The intensity term of one round, per pixel: the window correlation's Gauss-Newton model
+// a (step)^2 + 2 b (step) + residual, where residual = 2 - 2 correlation. Image 2 is
+// normalised after it is warped onto image 1, so that both windows cover the same skin
+// however slanted it is (CV_64F).
+struct WindowTerm {
+  cv::Mat a, b, residual;
+};
 
-cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma) {
-  cv::Mat f, mean, sq, spread;
-  grey.convertTo(f, CV_32F);
-  cv::GaussianBlur(f, mean, cv::Size(), sigma);
-  cv::GaussianBlur(f.mul(f), sq, cv::Size(), sigma);
-  cv::sqrt(cv::max(sq - mean.mul(mean), 0), spread);
-  return (f - mean) / (spread + 2.0f);
+WindowTerm CorrelationTerm(const cv::Mat& l, const cv::Mat& meanL, const cv::Mat& spreadL,
+                           const cv::Mat& warped, const cv::Mat& gradient, double sigma) {
+  const auto window = [sigma](const cv::Mat& m) {
+    cv::Mat out;
+    cv::GaussianBlur(m, out, cv::Size(), sigma);
+    return out;
+  };
+  const cv::Mat meanR = window(warped), meanG = window(gradient);
+  const cv::Mat varianceR =
+      window(warped.mul(warped)) - meanR.mul(meanR) + kSpreadFloor * kSpreadFloor;
+  cv::Mat spreadR;
+  cv::sqrt(varianceR, spreadR);
+  const cv::Mat spreads = spreadL.mul(spreadR);
+  // Covariances over the window: image 1 with image 2, each with image 2's slope, the slope
+  // with itself.
+  const cv::Mat lr = window(l.mul(warped)) - meanL.mul(meanR);
+  const cv::Mat lg = window(l.mul(gradient)) - meanL.mul(meanG);
+  const cv::Mat rg = window(warped.mul(gradient)) - meanR.mul(meanG);
+  const cv::Mat gg = window(gradient.mul(gradient)) - meanG.mul(meanG);
+  WindowTerm term;
+  cv::Mat(gg / varianceR).convertTo(term.a, CV_64F);
+  cv::Mat(lg / spreads - rg / varianceR).convertTo(term.b, CV_64F);
+  cv::Mat(2 - 2 * lr / spreads).convertTo(term.residual, CV_64F);
+  return term;
 }
+
+}  // namespace
 
 void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
                          const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
@@ -151,10 +176,13 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Mat insideWeight;
   inside.convertTo(insideWeight, CV_64F, 1.0 / 255);
 
-  const cv::Mat l = NormalisedContrast(left, params.contrastSigma),
-                r = NormalisedContrast(right, params.contrastSigma);
-  cv::Mat rx;
+  cv::Mat l, r, rx, meanL, spreadL;
+  left.convertTo(l, CV_32F);
+  right.convertTo(r, CV_32F);
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
+  cv::GaussianBlur(l, meanL, cv::Size(), params.windowSigma);
+  cv::GaussianBlur(l.mul(l), spreadL, cv::Size(), params.windowSigma);
+  cv::sqrt(spreadL - meanL.mul(meanL) + kSpreadFloor * kSpreadFloor, spreadL);
   const cv::Mat creases = CreaseWeights(left, params.creaseEdge);
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
@@ -171,12 +199,8 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     cv::Mat warped, gradient;
     cv::remap(r, warped, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     cv::remap(rx, gradient, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-    const cv::Mat error = l - warped;
-    cv::Mat a = gradient.mul(gradient), b = gradient.mul(error), residual = error.mul(error);
-    for (cv::Mat* m : {&a, &b, &residual}) {
-      cv::GaussianBlur(*m, *m, cv::Size(), params.windowSigma);
-      m->convertTo(*m, CV_64F);
-    }
+    const auto [a, b, residual] =
+        CorrelationTerm(l, meanL, spreadL, warped, gradient, params.windowSigma);
     cv::Mat dataWeight;
     cv::pow(residual / kRobustResidual, 2, dataWeight);
     dataWeight = 1 / (1 + dataWeight);

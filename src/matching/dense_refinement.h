@@ -9,24 +9,24 @@
 
 namespace q3d {
 
-// Zero local mean and unit local spread over a Gaussian of `sigma` pixels (CV_32F): the two
-// photographs may differ in brightness and contrast.
-cv::Mat NormalisedContrast(const cv::Mat& grey, double sigma = 4.0);
+// Grey levels added to every window's spread when the photographs are correlated (which
+// takes out their differences in brightness and contrast): where the skin shows almost no
+// texture, its noise must not be magnified into a match.
+inline constexpr float kSpreadFloor = 2.0f;
 
 struct RegularisationParams {
   int rounds = 4;
-  // Pixels: the Gaussian over which each photograph's brightness and contrast are taken out;
-  // a narrow one keeps the skin's fine texture and drops the shading.
-  double contrastSigma = 2.0;
-  double windowSigma = 2.0;  // pixels: the intensity term's Gaussian window
-  double smoothness = 3.0;   // weight of the bending penalty against the intensity term
+  // Pixels: the Gaussian window of the intensity term's correlation; a narrow one keeps the
+  // skin's fine texture and drops the shading.
+  double windowSigma = 1.5;
+  double smoothness = 12.0;  // weight of the bending penalty against the intensity term
   // Grey levels per pixel of image 1's slope at which the bending penalty has halved: the
   // face's creases (the mouth, the sides of the nose, the eyelids) show as shading edges, and
   // the surface may fold there.
   double creaseEdge = 3.0;
   // Disparity slope (pixels per pixel) beyond which the bending penalty fades, so that the
   // steep sides of the nose keep their shape.
-  double steepSlope = 0.6;
+  double steepSlope = 0.3;
   double priorWeight = 1e-5;  // pull towards the dots' interpolation, for pixels with no data
   float maxStep = 5.0f;       // pixels a disparity may move per round
 };

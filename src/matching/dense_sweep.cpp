@@ -13,7 +13,7 @@ namespace {
 
 constexpr float kRange = 8;              // pixels of offset on either side of the shape
 constexpr float kStep = 0.5f;            // spacing of the offsets
-constexpr double kWindowSigma = 3;       // pixels: the correlation's Gaussian window
+constexpr double kWindowSigma = 2;       // pixels: the correlation's Gaussian window
 constexpr double kShapeSigma = 4;        // pixels: the smoothing that gives the field's shape
 constexpr float kMinCorrelation = 0.6f;  // below this the pixel keeps its disparity
 
@@ -33,21 +33,28 @@ cv::Mat SmoothShape(const cv::Mat& disparity, const cv::Mat& region, double sigm
 cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, const cv::Mat& left,
                            const cv::Mat& right) {
   const cv::Mat shape = SmoothShape(disparity, region, kShapeSigma);
-  const cv::Mat l = NormalisedContrast(left), r = NormalisedContrast(right);
-  cv::Mat ll;
-  cv::GaussianBlur(l.mul(l), ll, cv::Size(), kWindowSigma);
+  const auto window = [](const cv::Mat& m) {
+    cv::Mat out;
+    cv::GaussianBlur(m, out, cv::Size(), kWindowSigma);
+    return out;
+  };
+  cv::Mat l, r, spreadL;
+  left.convertTo(l, CV_32F);
+  right.convertTo(r, CV_32F);
+  const cv::Mat meanL = window(l);
+  cv::sqrt(window(l.mul(l)) - meanL.mul(meanL) + kSpreadFloor * kSpreadFloor, spreadL);
   const int count = static_cast<int>(std::floor(2 * kRange / kStep)) + 1;
-  // The window correlation of each offset, for the peak and its neighbours.
+  // The window correlation of each offset, for the peak and its neighbours. Image 2 is
+  // normalised after the warp, so that both windows cover the same skin.
   std::vector<cv::Mat> scores(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     const float offset = -kRange + kStep * static_cast<float>(i);
     const cv::Mat warped = WarpByDisparity(r, shape + offset);
-    cv::Mat lw, ww;
-    cv::GaussianBlur(l.mul(warped), lw, cv::Size(), kWindowSigma);
-    cv::GaussianBlur(warped.mul(warped), ww, cv::Size(), kWindowSigma);
-    cv::Mat denominator;
-    cv::sqrt(ll.mul(ww), denominator);
-    scores[static_cast<size_t>(i)] = lw / (denominator + 1e-6f);
+    const cv::Mat meanW = window(warped);
+    cv::Mat spreadW;
+    cv::sqrt(window(warped.mul(warped)) - meanW.mul(meanW) + kSpreadFloor * kSpreadFloor, spreadW);
+    scores[static_cast<size_t>(i)] =
+        (window(l.mul(warped)) - meanL.mul(meanW)) / spreadL.mul(spreadW);
   }
   cv::Mat out = disparity.clone();
   for (int y = 0; y < disparity.rows; ++y)

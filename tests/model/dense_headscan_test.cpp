@@ -37,9 +37,9 @@ test::DenseScore ScoreHead(const std::string& name,
 // Bounds a little above what the surface reaches now; the goal is 0.30 % RMS and 0.60 % p95
 // inside the hull, normals 4 deg median and 11 deg p90, the margin 1.0 % RMS.
 void ExpectSkinLike(const test::DenseScore& score, double marginRms = 0.5) {
-  EXPECT_LE(score.insideRms, 0.50);
-  EXPECT_LE(score.insideP95, 0.80);
-  EXPECT_LE(score.normalMedian, 7.0);
+  EXPECT_LE(score.insideRms, 0.45);
+  EXPECT_LE(score.insideP95, 0.72);
+  EXPECT_LE(score.normalMedian, 6.5);
   EXPECT_LE(score.normalP90, 15.0);
   EXPECT_GE(score.coverage, 0.98);
   EXPECT_EQ(score.outlines, 1u) << "holes or islands";
