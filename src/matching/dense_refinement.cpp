@@ -24,39 +24,45 @@ constexpr double kRobustResidual = 0.6;
 struct RoundSystem {
   cv::Mat diagonal, xx, yy, xy;
 
-  // out = system * in
+  // out = system * in. Each stencil's bending is found first, then gathered by every pixel
+  // it touches: loops without branches over padded buffers (zero beyond the grid).
   void Apply(const cv::Mat& in, cv::Mat& out) const {
-    out = diagonal.mul(in);
-    for (int y = 0; y < in.rows; ++y) {
+    const int rows = in.rows, cols = in.cols;
+    bendX.create(rows + 2, cols + 2, CV_64F);
+    bendY.create(rows + 2, cols + 2, CV_64F);
+    twist.create(rows + 2, cols + 2, CV_64F);
+    bendX.setTo(0);
+    bendY.setTo(0);
+    twist.setTo(0);
+    for (int y = 0; y < rows; ++y) {
       const double* row = in.ptr<double>(y);
-      const double* below = in.ptr<double>(std::min(y + 1, in.rows - 1));
-      const double* above = in.ptr<double>(std::max(y - 1, 0));
-      double* o = out.ptr<double>(y);
-      double* oBelow = out.ptr<double>(std::min(y + 1, in.rows - 1));
-      double* oAbove = out.ptr<double>(std::max(y - 1, 0));
       const double *wx = xx.ptr<double>(y), *wy = yy.ptr<double>(y), *wt = xy.ptr<double>(y);
-      for (int x = 0; x < in.cols; ++x) {
-        if (wx[x] != 0) {
-          const double v = wx[x] * (row[x - 1] - 2 * row[x] + row[x + 1]);
-          o[x - 1] += v;
-          o[x] -= 2 * v;
-          o[x + 1] += v;
-        }
-        if (wy[x] != 0) {
-          const double v = wy[x] * (above[x] - 2 * row[x] + below[x]);
-          oAbove[x] += v;
-          o[x] -= 2 * v;
-          oBelow[x] += v;
-        }
-        if (wt[x] != 0) {
-          // The twist counts twice in the bending energy (xx^2 + 2 xy^2 + yy^2).
-          const double v = 2 * wt[x] * (row[x] - row[x + 1] - below[x] + below[x + 1]);
-          o[x] += v;
-          o[x + 1] -= v;
-          oBelow[x] -= v;
-          oBelow[x + 1] += v;
-        }
+      double* bx = bendX.ptr<double>(y + 1) + 1;
+      for (int x = 1; x + 1 < cols; ++x) bx[x] = wx[x] * (row[x - 1] - 2 * row[x] + row[x + 1]);
+      if (y > 0 && y + 1 < rows) {
+        const double *above = in.ptr<double>(y - 1), *below = in.ptr<double>(y + 1);
+        double* by = bendY.ptr<double>(y + 1) + 1;
+        for (int x = 0; x < cols; ++x) by[x] = wy[x] * (above[x] - 2 * row[x] + below[x]);
       }
+      if (y + 1 < rows) {
+        const double* below = in.ptr<double>(y + 1);
+        double* bt = twist.ptr<double>(y + 1) + 1;
+        // The twist counts twice in the bending energy (xx^2 + 2 xy^2 + yy^2).
+        for (int x = 0; x + 1 < cols; ++x)
+          bt[x] = 2 * wt[x] * (row[x] - row[x + 1] - below[x] + below[x + 1]);
+      }
+    }
+    out.create(in.size(), CV_64F);
+    for (int y = 0; y < rows; ++y) {
+      const double *row = in.ptr<double>(y), *d = diagonal.ptr<double>(y);
+      const double* bx = bendX.ptr<double>(y + 1) + 1;
+      const double *byAbove = bendY.ptr<double>(y) + 1, *by = bendY.ptr<double>(y + 1) + 1,
+                   *byBelow = bendY.ptr<double>(y + 2) + 1;
+      const double *btAbove = twist.ptr<double>(y) + 1, *bt = twist.ptr<double>(y + 1) + 1;
+      double* o = out.ptr<double>(y);
+      for (int x = 0; x < cols; ++x)
+        o[x] = d[x] * row[x] + bx[x - 1] - 2 * bx[x] + bx[x + 1] + byAbove[x] - 2 * by[x] +
+               byBelow[x] + bt[x] - bt[x - 1] - btAbove[x] + btAbove[x - 1];
     }
   }
 
@@ -76,14 +82,17 @@ struct RoundSystem {
       }
     return d;
   }
+
+ private:
+  mutable cv::Mat bendX, bendY, twist;  // Apply's buffers, kept between calls
 };
 
-// Preconditioned conjugate gradients from zero; pixels outside the system stay zero.
+// Preconditioned conjugate gradients from zero; pixels outside the system stay zero. The
+// vectors are updated in place.
 cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs) {
   const cv::Mat inverse = system.Preconditioner();
   cv::Mat x = cv::Mat::zeros(rhs.size(), CV_64F), r = rhs.clone(), z = inverse.mul(r),
-          p = z.clone();
-  cv::Mat q;
+          p = z.clone(), q;
   double rz = r.dot(z);
   const double stop = kSolverTolerance * kSolverTolerance * rhs.dot(rhs);
   for (int it = 0; it < kSolverIterations && r.dot(r) > stop; ++it) {
@@ -91,11 +100,11 @@ cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs) {
     const double pq = p.dot(q);
     if (!(pq > 0)) break;
     const double alpha = rz / pq;
-    x += alpha * p;
-    r -= alpha * q;
-    z = inverse.mul(r);
+    cv::scaleAdd(p, alpha, x, x);
+    cv::scaleAdd(q, -alpha, r, r);
+    cv::multiply(inverse, r, z);
     const double next = r.dot(z);
-    p = z + (next / rz) * p;
+    cv::scaleAdd(p, next / rz, z, p);
     rz = next;
   }
   return x;
@@ -173,6 +182,8 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   const cv::Mat insideX = StencilInside(inside, {{-1, 0}, {0, 0}, {1, 0}});
   const cv::Mat insideY = StencilInside(inside, {{0, -1}, {0, 0}, {0, 1}});
   const cv::Mat insideXY = StencilInside(inside, {{0, 0}, {1, 0}, {0, 1}, {1, 1}});
+  const cv::Rect box = cv::boundingRect(inside);
+  if (box.empty()) return;
   cv::Mat insideWeight;
   inside.convertTo(insideWeight, CV_64F, 1.0 / 255);
 
@@ -215,21 +226,24 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     cv::pow(bend / params.steepSlope, 2, bend);
     bend = params.smoothness * creases / (1 + bend);
 
+    // The system spans the region's bounding box only; no stencil reaches beyond it.
     RoundSystem system;
-    system.diagonal = dataWeight.mul(a) + params.priorWeight * insideWeight;
-    system.xx = bend.mul(insideX);
-    system.yy = bend.mul(insideY);
-    system.xy = bend.mul(insideXY);
+    system.diagonal = cv::Mat(dataWeight.mul(a) + params.priorWeight * insideWeight)(box).clone();
+    system.xx = cv::Mat(bend.mul(insideX))(box).clone();
+    system.yy = cv::Mat(bend.mul(insideY))(box).clone();
+    system.xy = cv::Mat(bend.mul(insideXY))(box).clone();
     cv::Mat rhs;
-    system.Apply(d64, rhs);  // the bending's and the prior's gradients, and a d of the data's
-    rhs -= dataWeight.mul(a).mul(d64) + params.priorWeight * insideWeight.mul(prior64);
-    rhs = -rhs - dataWeight.mul(b);
-    rhs.setTo(0, ~inside);
+    system.Apply(d64(box).clone(), rhs);  // the bending's and the prior's gradients, and a d of
+                                          // the data's
+    rhs -=
+        cv::Mat(dataWeight.mul(a).mul(d64) + params.priorWeight * insideWeight.mul(prior64))(box);
+    rhs = -rhs - cv::Mat(dataWeight.mul(b))(box);
+    rhs.setTo(0, ~inside(box));
     const cv::Mat step = Solve(system, rhs);
-    for (int y = 0; y < field.rows; ++y)
-      for (int x = 0; x < field.cols; ++x)
-        if (inside.at<uint8_t>(y, x))
-          field.at<float>(y, x) += static_cast<float>(
+    for (int y = 0; y < box.height; ++y)
+      for (int x = 0; x < box.width; ++x)
+        if (inside.at<uint8_t>(box.y + y, box.x + x))
+          field.at<float>(box.y + y, box.x + x) += static_cast<float>(
               std::clamp(step.at<double>(y, x), -static_cast<double>(params.maxStep),
                          static_cast<double>(params.maxStep)));
   }
