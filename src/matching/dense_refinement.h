@@ -15,7 +15,7 @@ namespace q3d {
 inline constexpr float kSpreadFloor = 2.0f;
 
 struct RegularisationParams {
-  int rounds = 4;
+  int rounds = 6;
   // Pixels: the Gaussian window of the intensity term's correlation; a narrow one keeps the
   // skin's fine texture and drops the shading.
   double windowSigma = 1.5;
