@@ -63,13 +63,15 @@ TEST_F(CliDense, DenseMeshIsInThePointsMeshFrameAndPrintable) {
   EXPECT_GT(denseVertices.size(), 100u * dots_);
   EXPECT_TRUE(std::filesystem::exists(File("dense_texture.png")));
 
-  // Every dot of the points mesh lies on the dense surface.
+  // Every dot of the points mesh lies on the dense surface: within 1.5 % of the face's width
+  // of a vertex (an outermost dot, where the surface ends as the face turns away, is up to
+  // two grid steps from its nearest vertex; a wrong frame is off by far more).
   RunJson({"export", project_, "--mesh", "points", "-o", File("points.obj")});
   for (const auto& p : ObjVertices(File("points.obj"))) {
     double nearest = 1e300;
     for (const auto& q : denseVertices)
       nearest = std::min(nearest, std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]));
-    EXPECT_LT(nearest, 0.01 * faceWidth_);
+    EXPECT_LT(nearest, 0.015 * faceWidth_);
   }
 
   const Json stl = RunJson({"export", project_, "--mesh", "dense", "-o", File("dense.stl")});
