@@ -209,8 +209,8 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
         mapY.at<float>(y, x) = static_cast<float>(y);
       }
     cv::Mat warped, gradient;
-    cv::remap(r, warped, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-    cv::remap(rx, gradient, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    cv::remap(r, warped, mapX, mapY, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+    cv::remap(rx, gradient, mapX, mapY, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
     // The slope of the window's content: the mean of both photographs' converges better
     // than image 2's alone.
     gradient = 0.5f * (gradient + lx);
