@@ -28,12 +28,11 @@ struct RoundSystem {
   // it touches: loops without branches over padded buffers (zero beyond the grid).
   void Apply(const cv::Mat& in, cv::Mat& out) const {
     const int rows = in.rows, cols = in.cols;
-    bendX.create(rows + 2, cols + 2, CV_64F);
-    bendY.create(rows + 2, cols + 2, CV_64F);
-    twist.create(rows + 2, cols + 2, CV_64F);
-    bendX.setTo(0);
-    bendY.setTo(0);
-    twist.setTo(0);
+    // The cells no stencil writes (the padding, the grid's own first and last rows and
+    // columns where a stencil would leave it) stay zero from the allocation.
+    if (bendX.rows != rows + 2 || bendX.cols != cols + 2)
+      for (cv::Mat* buffer : {&bendX, &bendY, &twist})
+        *buffer = cv::Mat::zeros(rows + 2, cols + 2, CV_64F);
     for (int y = 0; y < rows; ++y) {
       const double* row = in.ptr<double>(y);
       const double *wx = xx.ptr<double>(y), *wy = yy.ptr<double>(y), *wt = xy.ptr<double>(y);
@@ -155,10 +154,8 @@ WindowTerm CorrelationTerm(const cv::Mat& l, const cv::Mat& meanL, const cv::Mat
     return out;
   };
   const cv::Mat meanR = window(warped), meanG = window(gradient);
-  const cv::Mat varianceR =
-      window(warped.mul(warped)) - meanR.mul(meanR) + kSpreadFloor * kSpreadFloor;
-  cv::Mat spreadR;
-  cv::sqrt(varianceR, spreadR);
+  const cv::Mat spreadR = WindowSpread(warped, meanR, sigma);
+  const cv::Mat varianceR = spreadR.mul(spreadR);
   const cv::Mat spreads = spreadL.mul(spreadR);
   // Covariances over the window: image 1 with image 2, each with image 2's slope, the slope
   // with itself.
@@ -174,6 +171,13 @@ WindowTerm CorrelationTerm(const cv::Mat& l, const cv::Mat& meanL, const cv::Mat
 }
 
 }  // namespace
+
+cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma) {
+  cv::Mat square, spread;
+  cv::GaussianBlur(image.mul(image), square, cv::Size(), sigma);
+  cv::sqrt(square - mean.mul(mean) + kSpreadFloor * kSpreadFloor, spread);
+  return spread;
+}
 
 void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
                          const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
@@ -193,8 +197,7 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
   cv::Sobel(l, lx, CV_32F, 1, 0, 3, 1.0 / 8);
   cv::GaussianBlur(l, meanL, cv::Size(), params.windowSigma);
-  cv::GaussianBlur(l.mul(l), spreadL, cv::Size(), params.windowSigma);
-  cv::sqrt(spreadL - meanL.mul(meanL) + kSpreadFloor * kSpreadFloor, spreadL);
+  spreadL = WindowSpread(l, meanL, params.windowSigma);
   const cv::Mat creases = CreaseWeights(left, params.creaseEdge);
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);

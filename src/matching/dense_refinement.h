@@ -14,6 +14,10 @@ namespace q3d {
 // texture, its noise must not be magnified into a match.
 inline constexpr float kSpreadFloor = 2.0f;
 
+// The spread of `image` (CV_32F) over a Gaussian window of `sigma` pixels around each pixel,
+// `mean` being its window mean, with kSpreadFloor added in quadrature.
+cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma);
+
 struct RegularisationParams {
   int rounds = 6;
   // Pixels: the Gaussian window of the intensity term's correlation; a narrow one keeps the

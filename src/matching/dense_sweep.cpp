@@ -38,11 +38,10 @@ cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, cons
     cv::GaussianBlur(m, out, cv::Size(), kWindowSigma);
     return out;
   };
-  cv::Mat l, r, spreadL;
+  cv::Mat l, r;
   left.convertTo(l, CV_32F);
   right.convertTo(r, CV_32F);
-  const cv::Mat meanL = window(l);
-  cv::sqrt(window(l.mul(l)) - meanL.mul(meanL) + kSpreadFloor * kSpreadFloor, spreadL);
+  const cv::Mat meanL = window(l), spreadL = WindowSpread(l, meanL, kWindowSigma);
   const int count = static_cast<int>(std::floor(2 * kRange / kStep)) + 1;
   // The window correlation of each offset, for the peak and its neighbours. Image 2 is
   // normalised after the warp, so that both windows cover the same skin.
@@ -51,10 +50,8 @@ cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, cons
     const float offset = -kRange + kStep * static_cast<float>(i);
     const cv::Mat warped = WarpByDisparity(r, shape + offset);
     const cv::Mat meanW = window(warped);
-    cv::Mat spreadW;
-    cv::sqrt(window(warped.mul(warped)) - meanW.mul(meanW) + kSpreadFloor * kSpreadFloor, spreadW);
-    scores[static_cast<size_t>(i)] =
-        (window(l.mul(warped)) - meanL.mul(meanW)) / spreadL.mul(spreadW);
+    scores[static_cast<size_t>(i)] = (window(l.mul(warped)) - meanL.mul(meanW)) /
+                                     spreadL.mul(WindowSpread(warped, meanW, kWindowSigma));
   }
   cv::Mat out = disparity.clone();
   for (int y = 0; y < disparity.rows; ++y)
