@@ -194,7 +194,10 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   // surface's slant brings those pixels back. The margin keeps what it matched, as the head
   // turning away there correlates poorly.
   SweepAroundSurface(disparity, extent, leftGrey, rightGrey).copyTo(disparity, hullMask & extent);
-  RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey);
+  Report(progress, 75);
+  if (!RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey, {},
+                           {progress, 75, 95}))
+    return Cancelled();
   Report(progress, 95);
   // The margin ends where the head turns away from the cameras, with a smooth outline.
   ClearSteepMargin(disparity, hullMask, kMaxMarginSlope);

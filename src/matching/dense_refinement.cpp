@@ -17,6 +17,19 @@ constexpr double kSolverTolerance = 1e-3;  // relative residual
 // weight (2 is no correlation at all).
 constexpr double kRobustResidual = 0.6;
 
+// Sum over the rows of f(y), each row's share computed on any core and added in row order,
+// so that the result does not depend on how the rows were shared out.
+template <typename RowSum>
+double SumOverRows(int rows, RowSum f) {
+  std::vector<double> sums(static_cast<size_t>(rows));
+  cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) {
+    for (int y = band.start; y < band.end; ++y) sums[static_cast<size_t>(y)] = f(y);
+  });
+  double total = 0;
+  for (const double sum : sums) total += sum;
+  return total;
+}
+
 // The linearised problem of one round on the pixel grid: a diagonal (the intensity term
 // and the prior's pull) and the bending penalty's weights per second-difference stencil:
 // along x and along y centred on a pixel, and the twist of the 2 x 2 block whose top-left
@@ -26,43 +39,20 @@ struct RoundSystem {
 
   // out = system * in. Each stencil's bending is found first, then gathered by every pixel
   // it touches: loops without branches over padded buffers (zero beyond the grid).
-  void Apply(const cv::Mat& in, cv::Mat& out) const {
+  // Also returns in . out, which conjugate gradients need next.
+  double Apply(const cv::Mat& in, cv::Mat& out) const {
     const int rows = in.rows, cols = in.cols;
     // The cells no stencil writes (the padding, the grid's own first and last rows and
     // columns where a stencil would leave it) stay zero from the allocation.
     if (bendX.rows != rows + 2 || bendX.cols != cols + 2)
       for (cv::Mat* buffer : {&bendX, &bendY, &twist})
         *buffer = cv::Mat::zeros(rows + 2, cols + 2, CV_64F);
-    for (int y = 0; y < rows; ++y) {
-      const double* row = in.ptr<double>(y);
-      const double *wx = xx.ptr<double>(y), *wy = yy.ptr<double>(y), *wt = xy.ptr<double>(y);
-      double* bx = bendX.ptr<double>(y + 1) + 1;
-      for (int x = 1; x + 1 < cols; ++x) bx[x] = wx[x] * (row[x - 1] - 2 * row[x] + row[x + 1]);
-      if (y > 0 && y + 1 < rows) {
-        const double *above = in.ptr<double>(y - 1), *below = in.ptr<double>(y + 1);
-        double* by = bendY.ptr<double>(y + 1) + 1;
-        for (int x = 0; x < cols; ++x) by[x] = wy[x] * (above[x] - 2 * row[x] + below[x]);
-      }
-      if (y + 1 < rows) {
-        const double* below = in.ptr<double>(y + 1);
-        double* bt = twist.ptr<double>(y + 1) + 1;
-        // The twist counts twice in the bending energy (xx^2 + 2 xy^2 + yy^2).
-        for (int x = 0; x + 1 < cols; ++x)
-          bt[x] = 2 * wt[x] * (row[x] - row[x + 1] - below[x] + below[x + 1]);
-      }
-    }
+    // Rows are independent within each pass: the work is shared between the cores.
+    cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) {
+      for (int y = band.start; y < band.end; ++y) Bend(in, y);
+    });
     out.create(in.size(), CV_64F);
-    for (int y = 0; y < rows; ++y) {
-      const double *row = in.ptr<double>(y), *d = diagonal.ptr<double>(y);
-      const double* bx = bendX.ptr<double>(y + 1) + 1;
-      const double *byAbove = bendY.ptr<double>(y) + 1, *by = bendY.ptr<double>(y + 1) + 1,
-                   *byBelow = bendY.ptr<double>(y + 2) + 1;
-      const double *btAbove = twist.ptr<double>(y) + 1, *bt = twist.ptr<double>(y + 1) + 1;
-      double* o = out.ptr<double>(y);
-      for (int x = 0; x < cols; ++x)
-        o[x] = d[x] * row[x] + bx[x - 1] - 2 * bx[x] + bx[x + 1] + byAbove[x] - 2 * by[x] +
-               byBelow[x] + bt[x] - bt[x - 1] - btAbove[x] + btAbove[x - 1];
-    }
+    return SumOverRows(rows, [&](int y) { return Gather(in, y, out); });
   }
 
   cv::Mat Preconditioner() const {
@@ -83,27 +73,94 @@ struct RoundSystem {
   }
 
  private:
+  // Each stencil's bending of row y: along x, along y and the twist.
+  void Bend(const cv::Mat& in, int y) const {
+    const int rows = in.rows, cols = in.cols;
+    const double* row = in.ptr<double>(y);
+    const double *wx = xx.ptr<double>(y), *wy = yy.ptr<double>(y), *wt = xy.ptr<double>(y);
+    double* bx = bendX.ptr<double>(y + 1) + 1;
+    for (int x = 1; x + 1 < cols; ++x) bx[x] = wx[x] * (row[x - 1] - 2 * row[x] + row[x + 1]);
+    if (y > 0 && y + 1 < rows) {
+      const double *above = in.ptr<double>(y - 1), *below = in.ptr<double>(y + 1);
+      double* by = bendY.ptr<double>(y + 1) + 1;
+      for (int x = 0; x < cols; ++x) by[x] = wy[x] * (above[x] - 2 * row[x] + below[x]);
+    }
+    if (y + 1 < rows) {
+      const double* below = in.ptr<double>(y + 1);
+      double* bt = twist.ptr<double>(y + 1) + 1;
+      // The twist counts twice in the bending energy (xx^2 + 2 xy^2 + yy^2).
+      for (int x = 0; x + 1 < cols; ++x)
+        bt[x] = 2 * wt[x] * (row[x] - row[x + 1] - below[x] + below[x + 1]);
+    }
+  }
+
+  // Row y of the product: the diagonal and every stencil's bending that touches the row;
+  // returns the row's share of in . out.
+  double Gather(const cv::Mat& in, int y, cv::Mat& out) const {
+    const int cols = in.cols;
+    const double *row = in.ptr<double>(y), *d = diagonal.ptr<double>(y);
+    const double* bx = bendX.ptr<double>(y + 1) + 1;
+    const double *byAbove = bendY.ptr<double>(y) + 1, *by = bendY.ptr<double>(y + 1) + 1,
+                 *byBelow = bendY.ptr<double>(y + 2) + 1;
+    const double *btAbove = twist.ptr<double>(y) + 1, *bt = twist.ptr<double>(y + 1) + 1;
+    double* o = out.ptr<double>(y);
+    double product = 0;
+    for (int x = 0; x < cols; ++x) {
+      o[x] = d[x] * row[x] + bx[x - 1] - 2 * bx[x] + bx[x + 1] + byAbove[x] - 2 * by[x] +
+             byBelow[x] + bt[x] - bt[x - 1] - btAbove[x] + btAbove[x - 1];
+      product += row[x] * o[x];
+    }
+    return product;
+  }
+
   mutable cv::Mat bendX, bendY, twist;  // Apply's buffers, kept between calls
 };
 
-// Preconditioned conjugate gradients from zero; pixels outside the system stay zero. The
-// vectors are updated in place.
-cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs) {
+// Iterations between two looks at a cancel request.
+constexpr int kCancelPoll = 25;
+
+// Preconditioned conjugate gradients from zero; pixels outside the system stay zero. Each
+// iteration passes over the vectors once besides the product: the updates and the dot
+// products they need are fused. Stops early, with an empty result, when a cancel is
+// requested.
+cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs, const Progress* progress) {
   const cv::Mat inverse = system.Preconditioner();
   cv::Mat x = cv::Mat::zeros(rhs.size(), CV_64F), r = rhs.clone(), z = inverse.mul(r),
           p = z.clone(), q;
-  double rz = r.dot(z);
-  const double stop = kSolverTolerance * kSolverTolerance * rhs.dot(rhs);
-  for (int it = 0; it < kSolverIterations && r.dot(r) > stop; ++it) {
-    system.Apply(p, q);
-    const double pq = p.dot(q);
+  const int rows = rhs.rows, cols = rhs.cols;
+  double rz = r.dot(z), rr = r.dot(r);
+  const double stop = kSolverTolerance * kSolverTolerance * rr;
+  for (int it = 0; it < kSolverIterations && rr > stop; ++it) {
+    if (it % kCancelPoll == 0 && ShouldCancel(progress)) return {};
+    const double pq = system.Apply(p, q);
     if (!(pq > 0)) break;
     const double alpha = rz / pq;
-    cv::scaleAdd(p, alpha, x, x);
-    cv::scaleAdd(q, -alpha, r, r);
-    cv::multiply(inverse, r, z);
-    const double next = r.dot(z);
-    cv::scaleAdd(p, next / rz, z, p);
+    // x += alpha p, r -= alpha q, z = M^-1 r; then r.r and r.z.
+    std::vector<double> rrRows(static_cast<size_t>(rows));
+    const double next = SumOverRows(rows, [&](int y) {
+      const double *pr = p.ptr<double>(y), *qr = q.ptr<double>(y), *m = inverse.ptr<double>(y);
+      double *xr = x.ptr<double>(y), *rrow = r.ptr<double>(y), *zr = z.ptr<double>(y);
+      double squares = 0, products = 0;
+      for (int c = 0; c < cols; ++c) {
+        xr[c] += alpha * pr[c];
+        rrow[c] -= alpha * qr[c];
+        zr[c] = m[c] * rrow[c];
+        squares += rrow[c] * rrow[c];
+        products += rrow[c] * zr[c];
+      }
+      rrRows[static_cast<size_t>(y)] = squares;
+      return products;
+    });
+    rr = 0;
+    for (const double sum : rrRows) rr += sum;
+    const double beta = next / rz;
+    cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) {
+      for (int y = band.start; y < band.end; ++y) {
+        double* pr = p.ptr<double>(y);
+        const double* zr = z.ptr<double>(y);
+        for (int c = 0; c < cols; ++c) pr[c] = zr[c] + beta * pr[c];
+      }
+    });
     rz = next;
   }
   return x;
@@ -179,15 +236,15 @@ cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma) {
   return spread;
 }
 
-void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
+bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
                          const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
-                         const RegularisationParams& params) {
+                         const RegularisationParams& params, const RoundsProgress& report) {
   const cv::Mat inside = (region != 0) & MatchedMask(disparity);
   const cv::Mat insideX = StencilInside(inside, {{-1, 0}, {0, 0}, {1, 0}});
   const cv::Mat insideY = StencilInside(inside, {{0, -1}, {0, 0}, {0, 1}});
   const cv::Mat insideXY = StencilInside(inside, {{0, 0}, {1, 0}, {0, 1}, {1, 1}});
   const cv::Rect box = cv::boundingRect(inside);
-  if (box.empty()) return;
+  if (box.empty()) return true;
   cv::Mat insideWeight;
   inside.convertTo(insideWeight, CV_64F, 1.0 / 255);
 
@@ -204,6 +261,9 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Mat prior64, mapX(field.size(), CV_32F), mapY(field.size(), CV_32F);
   prior.convertTo(prior64, CV_64F);
   for (int round = 0; round < params.rounds; ++round) {
+    if (report.progress)
+      report.progress->SetPos(report.from + (report.to - report.from) * round / params.rounds);
+    if (ShouldCancel(report.progress)) return false;
     // The intensity term, linearised around the present disparities: per pixel a quadratic
     // a (step)^2 + 2 b (step) over the window, and the window's residual for its weight.
     for (int y = 0; y < field.rows; ++y)
@@ -240,13 +300,14 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     system.yy = cv::Mat(bend.mul(insideY))(box).clone();
     system.xy = cv::Mat(bend.mul(insideXY))(box).clone();
     cv::Mat rhs;
-    system.Apply(d64(box).clone(), rhs);  // the bending's and the prior's gradients, and a d of
-                                          // the data's
+    (void)system.Apply(d64(box).clone(), rhs);  // the bending's and the prior's gradients, and a d
+                                                // of the data's
     rhs -=
         cv::Mat(dataWeight.mul(a).mul(d64) + params.priorWeight * insideWeight.mul(prior64))(box);
     rhs = -rhs - cv::Mat(dataWeight.mul(b))(box);
     rhs.setTo(0, ~inside(box));
-    const cv::Mat step = Solve(system, rhs);
+    const cv::Mat step = Solve(system, rhs, report.progress);
+    if (step.empty()) return false;
     for (int y = 0; y < box.height; ++y)
       for (int x = 0; x < box.width; ++x)
         if (inside.at<uint8_t>(box.y + y, box.x + x))
@@ -255,6 +316,7 @@ void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
                          static_cast<double>(params.maxStep)));
   }
   field.copyTo(disparity, inside);
+  return true;
 }
 
 void FillFromSurroundings(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& prior) {

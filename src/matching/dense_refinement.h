@@ -7,6 +7,8 @@
 // without a trustworthy match take the smooth continuation of their surroundings.
 #include <opencv2/core.hpp>
 
+#include "base/progress.h"
+
 namespace q3d {
 
 // Grey levels added to every window's spread when the photographs are correlated (which
@@ -35,13 +37,22 @@ struct RegularisationParams {
   float maxStep = 5.0f;       // pixels a disparity may move per round
 };
 
+// The stretch of a progress bar that the rounds move through, one step per round.
+struct RoundsProgress {
+  Progress* progress = nullptr;
+  int from = 0, to = 100;
+};
+
 // disparity: CV_32F in rectified image 1, a value at every pixel of `region` (CV_8U,
 // non-zero inside); `reliable` (CV_8U) marks the pixels whose match may be trusted, the
 // others follow their surroundings. prior: the dots' disparity field. left, right: the
-// rectified grey images (x2 = x1 - d).
-void RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
-                         const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
-                         const RegularisationParams& params = {});
+// rectified grey images (x2 = x1 - d). Returns false, with `disparity` as it was, when a
+// cancel is requested part-way.
+[[nodiscard]] bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region,
+                                       const cv::Mat& reliable, const cv::Mat& prior,
+                                       const cv::Mat& left, const cv::Mat& right,
+                                       const RegularisationParams& params = {},
+                                       const RoundsProgress& report = {});
 
 // Gives every pixel of `region` that has no disparity one continued from its matched
 // surroundings: the difference from `prior` spread outwards at growing scales.

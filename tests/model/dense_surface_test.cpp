@@ -167,9 +167,11 @@ class CancelAfter : public Progress {
  public:
   explicit CancelAfter(int after) : after_(after) {}
   int reports = 0;
+  std::vector<int> positions;
 
  protected:
   void OnPosChanged(bool) override {
+    positions.push_back(Pos());
     if (++reports >= after_) RequestCancel();
   }
 
@@ -194,6 +196,11 @@ TEST(DenseSurface, ACancelAtAnyStageEndsCancelledAndChangesNothing) {
   DenseSurface complete;
   ASSERT_TRUE(test::Succeeded(BuildDenseSurface(doc.m_stereoPair, {}, &never, complete)));
   ASSERT_GE(never.reports, 3);
+  // The refinement, the longest stage, moves the bar round by round.
+  EXPECT_TRUE(std::is_sorted(never.positions.begin(), never.positions.end()));
+  EXPECT_GE(std::count_if(never.positions.begin(), never.positions.end(),
+                          [](int pos) { return pos > 75 && pos < 95; }),
+            3);
   for (int after = 1; after <= never.reports; ++after) {
     CancelAfter progress(after);
     MeshBuilder dense = mesh;
