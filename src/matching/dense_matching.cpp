@@ -184,7 +184,7 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   if (ShouldCancel(progress)) return Cancelled();
   // What the photographs do not both show, or show too faintly to match, continues its
   // surroundings; the refinement then aligns the photographs everywhere else.
-  const cv::Mat reliable = MatchedMask(disparity);
+  cv::Mat reliable = MatchedMask(disparity);
   const int outlineRadius = std::max(2, marginLevel / 3);
   cv::Mat extent = SurfaceExtent(reliable, hullMask, regionMask, outlineRadius);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
@@ -192,8 +192,12 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   // Semi-global matching's fronto-parallel windows go astray on steep skin beside the nose,
   // by more pixels than the refinement reaches: a sweep with windows that follow the
   // surface's slant brings those pixels back. The margin keeps what it matched, as the head
-  // turning away there correlates poorly.
-  SweepAroundSurface(disparity, extent, leftGrey, rightGrey).copyTo(disparity, hullMask & extent);
+  // turning away there correlates poorly. The left-right check above fails on much of that
+  // steep skin: where the slanted windows found a match, the refinement trusts it too.
+  const SweptDisparity swept = SweepAroundSurface(disparity, extent, leftGrey, rightGrey);
+  const cv::Mat sweptInside = hullMask & extent;
+  swept.disparity.copyTo(disparity, sweptInside);
+  reliable |= swept.matched & sweptInside;
   Report(progress, 75);
   if (!RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey, {},
                            {progress, 75, 95}))

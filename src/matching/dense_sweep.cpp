@@ -30,8 +30,8 @@ cv::Mat SmoothShape(const cv::Mat& disparity, const cv::Mat& region, double sigm
 
 }  // namespace
 
-cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, const cv::Mat& left,
-                           const cv::Mat& right) {
+SweptDisparity SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region,
+                                  const cv::Mat& left, const cv::Mat& right) {
   const cv::Mat shape = SmoothShape(disparity, region, kShapeSigma);
   const auto window = [](const cv::Mat& m) {
     cv::Mat out;
@@ -53,7 +53,7 @@ cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, cons
     scores[static_cast<size_t>(i)] = (window(l.mul(warped)) - meanL.mul(meanW)) /
                                      spreadL.mul(WindowSpread(warped, meanW, kWindowSigma));
   }
-  cv::Mat out = disparity.clone();
+  SweptDisparity out{disparity.clone(), cv::Mat::zeros(disparity.size(), CV_8U)};
   for (int y = 0; y < disparity.rows; ++y)
     for (int x = 0; x < disparity.cols; ++x) {
       if (!region.at<uint8_t>(y, x)) continue;
@@ -69,8 +69,10 @@ cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, cons
       const float c = scores[static_cast<size_t>(best + 1)].at<float>(y, x);
       const float curvature = a - 2 * peak + c;
       const float shift = curvature < 0 ? 0.5f * (a - c) / curvature : 0.0f;
-      out.at<float>(y, x) = shape.at<float>(y, x) - kRange +
-                            kStep * (static_cast<float>(best) + std::clamp(shift, -0.5f, 0.5f));
+      out.disparity.at<float>(y, x) =
+          shape.at<float>(y, x) - kRange +
+          kStep * (static_cast<float>(best) + std::clamp(shift, -0.5f, 0.5f));
+      out.matched.at<uint8_t>(y, x) = 255;
     }
   return out;
 }

@@ -8,11 +8,16 @@
 
 namespace q3d {
 
+struct SweptDisparity {
+  cv::Mat disparity;  // CV_32F
+  cv::Mat matched;    // CV_8U, 255 where the sweep found a match
+};
+
 // disparity: CV_32F with a value at every pixel of `region` (CV_8U); left, right: the
 // rectified grey images (x2 = x1 - d). Returns the swept disparities; pixels outside the
-// region, and those whose best correlation is weak or at the range's end, keep theirs. The
-// offsets span 8 pixels on either side of the shape.
-cv::Mat SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region, const cv::Mat& left,
-                           const cv::Mat& right);
+// region, and those whose best correlation is weak or at the range's end, keep theirs and
+// count as not matched. The offsets span 8 pixels on either side of the shape.
+SweptDisparity SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region,
+                                  const cv::Mat& left, const cv::Mat& right);
 
 }  // namespace q3d

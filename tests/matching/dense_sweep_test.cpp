@@ -53,17 +53,20 @@ TEST(DenseSweep, BringsBackAPatchThatStrayedAndKeepsWhatWasRight) {
   start.setTo(std::nanf(""), region == 0);
   cv::add(start, 5.5f, start, strayed);
 
-  const cv::Mat swept = SweepAroundSurface(start, region, left, right);
+  const SweptDisparity result = SweepAroundSurface(start, region, left, right);
+  const cv::Mat& swept = result.disparity;
   std::vector<double> strayedErrors;
   double keptSq = 0;
-  int keptCount = 0;
+  int keptCount = 0, matchedCount = 0;
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x) {
       if (!region.at<uint8_t>(y, x)) {
         EXPECT_TRUE(std::isnan(swept.at<float>(y, x)))
             << "outside the region at " << x << ", " << y;
+        EXPECT_EQ(result.matched.at<uint8_t>(y, x), 0) << "matched outside the region";
         continue;
       }
+      matchedCount += result.matched.at<uint8_t>(y, x) != 0;
       const double e = swept.at<float>(y, x) - truth.at<float>(y, x);
       if (strayed.at<uint8_t>(y, x)) {
         strayedErrors.push_back(std::abs(e));
@@ -77,6 +80,8 @@ TEST(DenseSweep, BringsBackAPatchThatStrayedAndKeepsWhatWasRight) {
   EXPECT_LT(strayedErrors[strayedErrors.size() / 2], 0.5) << "the patch 5.5 px off stays off";
   EXPECT_LT(strayedErrors[strayedErrors.size() * 9 / 10], 1.0) << "the patch's rim stays off";
   EXPECT_LT(std::sqrt(keptSq / keptCount), 0.3) << "the right disparities were disturbed";
+  // The textured pair correlates everywhere: nearly every pixel of the region is matched.
+  EXPECT_GT(matchedCount, 0.9 * cv::countNonZero(region));
 }
 
 }  // namespace

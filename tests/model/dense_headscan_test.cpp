@@ -37,8 +37,8 @@ test::DenseScore ScoreHead(const std::string& name,
 // Bounds a little above what the surface reaches now; the goal is 0.30 % RMS and 0.60 % p95
 // inside the hull, normals 4 deg median and 11 deg p90, the margin 1.0 % RMS.
 void ExpectSkinLike(const test::DenseScore& score) {
-  EXPECT_LE(score.insideRms, 0.42);
-  EXPECT_LE(score.insideP95, 0.66);
+  EXPECT_LE(score.insideRms, 0.40);
+  EXPECT_LE(score.insideP95, 0.64);
   EXPECT_LE(score.normalMedian, 5.9);
   EXPECT_LE(score.normalP90, 14.5);
   EXPECT_GE(score.coverage, 0.98);
