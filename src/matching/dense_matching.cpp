@@ -198,7 +198,6 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   const cv::Mat sweptInside = hullMask & extent;
   swept.disparity.copyTo(disparity, sweptInside);
   reliable |= swept.matched & sweptInside;
-  Report(progress, 75);
   if (!RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey, {},
                            {progress, 75, 95}))
     return Cancelled();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "matching/dense_filters.h"
+#include "matching/disparity_prior.h"
 
 namespace q3d {
 namespace {
@@ -17,16 +18,17 @@ constexpr double kSolverTolerance = 1e-3;  // relative residual
 // weight (2 is no correlation at all).
 constexpr double kRobustResidual = 0.6;
 
-// Sum over the rows of f(y), each row's share computed on any core and added in row order,
-// so that the result does not depend on how the rows were shared out.
+// Sum over the rows of f(y) (a double or a cv::Vec2d), each row's share computed on any core
+// and added in row order, so that the result does not depend on how the rows were shared out.
 template <typename RowSum>
-double SumOverRows(int rows, RowSum f) {
-  std::vector<double> sums(static_cast<size_t>(rows));
+auto SumOverRows(int rows, RowSum f) {
+  using Sum = decltype(f(0));
+  std::vector<Sum> sums(static_cast<size_t>(rows));
   cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) {
     for (int y = band.start; y < band.end; ++y) sums[static_cast<size_t>(y)] = f(y);
   });
-  double total = 0;
-  for (const double sum : sums) total += sum;
+  Sum total{};
+  for (const Sum& sum : sums) total += sum;
   return total;
 }
 
@@ -136,8 +138,7 @@ cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs, const Progress* pro
     if (!(pq > 0)) break;
     const double alpha = rz / pq;
     // x += alpha p, r -= alpha q, z = M^-1 r; then r.r and r.z.
-    std::vector<double> rrRows(static_cast<size_t>(rows));
-    const double next = SumOverRows(rows, [&](int y) {
+    const cv::Vec2d sums = SumOverRows(rows, [&](int y) {
       const double *pr = p.ptr<double>(y), *qr = q.ptr<double>(y), *m = inverse.ptr<double>(y);
       double *xr = x.ptr<double>(y), *rrow = r.ptr<double>(y), *zr = z.ptr<double>(y);
       double squares = 0, products = 0;
@@ -148,12 +149,10 @@ cv::Mat Solve(const RoundSystem& system, const cv::Mat& rhs, const Progress* pro
         squares += rrow[c] * rrow[c];
         products += rrow[c] * zr[c];
       }
-      rrRows[static_cast<size_t>(y)] = squares;
-      return products;
+      return cv::Vec2d(squares, products);
     });
-    rr = 0;
-    for (const double sum : rrRows) rr += sum;
-    const double beta = next / rz;
+    rr = sums[0];
+    const double next = sums[1], beta = next / rz;
     cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) {
       for (int y = band.start; y < band.end; ++y) {
         double* pr = p.ptr<double>(y);
@@ -205,11 +204,7 @@ struct WindowTerm {
 
 WindowTerm CorrelationTerm(const cv::Mat& l, const cv::Mat& meanL, const cv::Mat& spreadL,
                            const cv::Mat& warped, const cv::Mat& gradient, double sigma) {
-  const auto window = [sigma](const cv::Mat& m) {
-    cv::Mat out;
-    cv::GaussianBlur(m, out, cv::Size(), sigma);
-    return out;
-  };
+  const auto window = [sigma](const cv::Mat& m) { return WindowMean(m, sigma); };
   const cv::Mat meanR = window(warped), meanG = window(gradient);
   const cv::Mat spreadR = WindowSpread(warped, meanR, sigma);
   const cv::Mat varianceR = spreadR.mul(spreadR);
@@ -229,10 +224,16 @@ WindowTerm CorrelationTerm(const cv::Mat& l, const cv::Mat& meanL, const cv::Mat
 
 }  // namespace
 
+cv::Mat WindowMean(const cv::Mat& image, double sigma) {
+  cv::Mat mean;
+  cv::GaussianBlur(image, mean, cv::Size(), sigma);
+  return mean;
+}
+
 cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma) {
-  cv::Mat square, spread;
-  cv::GaussianBlur(image.mul(image), square, cv::Size(), sigma);
-  cv::sqrt(square - mean.mul(mean) + kSpreadFloor * kSpreadFloor, spread);
+  cv::Mat spread;
+  cv::sqrt(WindowMean(image.mul(image), sigma) - mean.mul(mean) + kSpreadFloor * kSpreadFloor,
+           spread);
   return spread;
 }
 
@@ -253,12 +254,12 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   right.convertTo(r, CV_32F);
   cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
   cv::Sobel(l, lx, CV_32F, 1, 0, 3, 1.0 / 8);
-  cv::GaussianBlur(l, meanL, cv::Size(), params.windowSigma);
+  meanL = WindowMean(l, params.windowSigma);
   spreadL = WindowSpread(l, meanL, params.windowSigma);
   const cv::Mat creases = CreaseWeights(left, params.creaseEdge);
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
-  cv::Mat prior64, mapX(field.size(), CV_32F), mapY(field.size(), CV_32F);
+  cv::Mat prior64;
   prior.convertTo(prior64, CV_64F);
   for (int round = 0; round < params.rounds; ++round) {
     if (report.progress)
@@ -266,17 +267,10 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     if (ShouldCancel(report.progress)) return false;
     // The intensity term, linearised around the present disparities: per pixel a quadratic
     // a (step)^2 + 2 b (step) over the window, and the window's residual for its weight.
-    for (int y = 0; y < field.rows; ++y)
-      for (int x = 0; x < field.cols; ++x) {
-        mapX.at<float>(y, x) = static_cast<float>(x) - field.at<float>(y, x);
-        mapY.at<float>(y, x) = static_cast<float>(y);
-      }
-    cv::Mat warped, gradient;
-    cv::remap(r, warped, mapX, mapY, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
-    cv::remap(rx, gradient, mapX, mapY, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+    const cv::Mat warped = WarpByDisparity(r, field);
     // The slope of the window's content: the mean of both photographs' converges better
     // than image 2's alone.
-    gradient = 0.5f * (gradient + lx);
+    const cv::Mat gradient = 0.5f * (WarpByDisparity(rx, field) + lx);
     const auto [a, b, residual] =
         CorrelationTerm(l, meanL, spreadL, warped, gradient, params.windowSigma);
     cv::Mat dataWeight;
@@ -300,8 +294,8 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     system.yy = cv::Mat(bend.mul(insideY))(box).clone();
     system.xy = cv::Mat(bend.mul(insideXY))(box).clone();
     cv::Mat rhs;
-    (void)system.Apply(d64(box).clone(), rhs);  // the bending's and the prior's gradients, and a d
-                                                // of the data's
+    // The bending's and the prior's gradients, and a d of the data's.
+    (void)system.Apply(d64(box).clone(), rhs);
     rhs -=
         cv::Mat(dataWeight.mul(a).mul(d64) + params.priorWeight * insideWeight.mul(prior64))(box);
     rhs = -rhs - cv::Mat(dataWeight.mul(b))(box);

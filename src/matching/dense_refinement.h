@@ -16,6 +16,9 @@ namespace q3d {
 // texture, its noise must not be magnified into a match.
 inline constexpr float kSpreadFloor = 2.0f;
 
+// The mean of `image` (CV_32F) over a Gaussian window of `sigma` pixels around each pixel.
+cv::Mat WindowMean(const cv::Mat& image, double sigma);
+
 // The spread of `image` (CV_32F) over a Gaussian window of `sigma` pixels around each pixel,
 // `mean` being its window mean, with kSpreadFloor added in quadrature.
 cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma);

@@ -33,11 +33,7 @@ cv::Mat SmoothShape(const cv::Mat& disparity, const cv::Mat& region, double sigm
 SweptDisparity SweepAroundSurface(const cv::Mat& disparity, const cv::Mat& region,
                                   const cv::Mat& left, const cv::Mat& right) {
   const cv::Mat shape = SmoothShape(disparity, region, kShapeSigma);
-  const auto window = [](const cv::Mat& m) {
-    cv::Mat out;
-    cv::GaussianBlur(m, out, cv::Size(), kWindowSigma);
-    return out;
-  };
+  const auto window = [](const cv::Mat& m) { return WindowMean(m, kWindowSigma); };
   cv::Mat l, r;
   left.convertTo(l, CV_32F);
   right.convertTo(r, CV_32F);
