@@ -17,6 +17,8 @@ constexpr double kSolverTolerance = 1e-3;  // relative residual
 // Twice one minus the window correlation at which a pixel's intensity term has lost half its
 // weight (2 is no correlation at all).
 constexpr double kRobustResidual = 0.6;
+// The share of the slope along the rows that fades the bending across them.
+constexpr double kSlopeAlongRowsShare = 0.3;
 
 // Sum over the rows of f(y) (a double or a cv::Vec2d), each row's share computed on any core
 // and added in row order, so that the result does not depend on how the rows were shared out.
@@ -279,19 +281,27 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     dataWeight.setTo(0, ~(reliable != 0) | ~inside);
 
     // Bending is allowed where the present disparities are steep, and at the creases.
-    cv::Mat d64, dx, dy, bend;
+    // Across the rows it fades mostly with the slope across them: the flanks of the nose are
+    // steep along the rows yet run smoothly down the face, and rows left there to their own
+    // data show as streaks.
+    cv::Mat d64, dx, dy;
     field.convertTo(d64, CV_64F);
     cv::Sobel(d64, dx, CV_64F, 1, 0, 3, 1.0 / 8);
     cv::Sobel(d64, dy, CV_64F, 0, 1, 3, 1.0 / 8);
-    cv::magnitude(dx, dy, bend);
-    cv::pow(bend / params.steepSlope, 2, bend);
-    bend = params.smoothness * creases / (1 + bend);
+    // A stencil's bending fades with the slope in its own direction and a share of the other's.
+    const auto fading = [&](const cv::Mat& own, const cv::Mat& other, double otherShare) {
+      cv::Mat slope;
+      cv::magnitude(own, otherShare * other, slope);
+      cv::pow(slope / params.steepSlope, 2, slope);
+      return cv::Mat(params.smoothness * creases / (1 + slope));
+    };
+    const cv::Mat bend = fading(dx, dy, 1.0), bendAcrossRows = fading(dy, dx, kSlopeAlongRowsShare);
 
     // The system spans the region's bounding box only; no stencil reaches beyond it.
     RoundSystem system;
     system.diagonal = cv::Mat(dataWeight.mul(a) + params.priorWeight * insideWeight)(box).clone();
     system.xx = cv::Mat(bend.mul(insideX))(box).clone();
-    system.yy = cv::Mat(bend.mul(insideY))(box).clone();
+    system.yy = cv::Mat(bendAcrossRows.mul(insideY))(box).clone();
     system.xy = cv::Mat(bend.mul(insideXY))(box).clone();
     cv::Mat rhs;
     // The bending's and the prior's gradients, and a d of the data's.
