@@ -11,6 +11,7 @@
 #include "matching/dense_refinement.h"
 #include "matching/dense_sweep.h"
 #include "matching/disparity_prior.h"
+#include "matching/dot_footprint.h"
 #include "stereo/stereo_pair.h"
 
 namespace q3d {
@@ -25,6 +26,8 @@ constexpr float kMaxMarginSlope = 0.5f;
 constexpr double kPriorSmoothing = 1e-4;
 // Pixels of the margin's outline that the surface gives up.
 constexpr int kLooseOutline = 2;
+// Pixels beyond a dot's rim that the refinement's correlation windows still see it from.
+constexpr double kDotWindowReach = 2.5;
 
 void Report(Progress* progress, int pos) {
   if (progress) progress->SetPos(pos);
@@ -198,6 +201,10 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   const cv::Mat sweptInside = hullMask & extent;
   swept.disparity.copyTo(disparity, sweptInside);
   reliable |= swept.matched & sweptInside;
+  // Windows on a dot's rim follow the dot's outline, not the skin: the skin around carries them.
+  std::vector<cv::Point2f> dotCentres;
+  for (const DisparityGuide& guide : guides) dotCentres.push_back(guide.position);
+  reliable.setTo(0, DotFootprints(leftGrey, dotCentres, kDotWindowReach));
   if (!RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey, {},
                            {progress, 75, 95}))
     return Cancelled();

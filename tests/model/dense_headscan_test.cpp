@@ -39,8 +39,9 @@ test::DenseScore ScoreHead(const std::string& name,
 void ExpectSkinLike(const test::DenseScore& score) {
   EXPECT_LE(score.insideRms, 0.40);
   EXPECT_LE(score.insideP95, 0.64);
-  EXPECT_LE(score.normalMedian, 5.9);
-  EXPECT_LE(score.normalP90, 14.5);
+  EXPECT_LE(score.normalMedian, 5.5);
+  EXPECT_LE(score.normalP90, 13.5);
+  EXPECT_LT(score.normalOnDotRims, score.normalBetweenDots) << "the dots show in the surface";
   EXPECT_GE(score.coverage, 0.98);
   EXPECT_EQ(score.outlines, 1u) << "holes or islands";
   EXPECT_LE(score.outlineRoughness, 0.1) << "a ragged outline";

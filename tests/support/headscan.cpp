@@ -216,7 +216,12 @@ DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedP
   cv::convexHull(truth.dotsImage1, hull);
   const double cx = truth.depth1.cols / 2, cy = truth.depth1.rows / 2;
   std::vector<cv::Point2d> projected(static_cast<size_t>(m));
-  std::vector<double> inside, margin, angles;
+  std::vector<double> inside, margin, angles, rims, between;
+  cv::Mat dotDistance, notDot(truth.depth1.size(), CV_8U, cv::Scalar(255));
+  for (const cv::Point2f& dot : truth.dotsImage1)
+    if (const cv::Point c(cvRound(dot.x), cvRound(dot.y)); c.inside(cv::Rect({}, notDot.size())))
+      notDot.at<uint8_t>(c) = 0;
+  cv::distanceTransform(notDot, dotDistance, cv::DIST_L2, cv::DIST_MASK_PRECISE);
   for (Eigen::Index v = 0; v < m; ++v) {
     const Eigen::Vector3d p = points.col(v);
     const double u = -truth.f1 * p.x() / p.z() + cx, w = -truth.f1 * p.y() / p.z() + cy;
@@ -233,6 +238,10 @@ DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedP
     if (inHull && real && normals.col(v).norm() > 0) {
       const double cosine = std::abs(real->dot(normals.col(v).normalized()));
       angles.push_back(std::acos(std::min(1.0, cosine)) * 180 / M_PI);
+      const float fromDot =
+          dotDistance.at<float>(static_cast<int>(std::lround(w)), static_cast<int>(std::lround(u)));
+      if (fromDot >= 2 && fromDot < 4) rims.push_back(angles.back());
+      if (fromDot >= 6 && fromDot < 14) between.push_back(angles.back());
     }
   }
   score.vertices = static_cast<size_t>(m);
@@ -246,6 +255,12 @@ DenseScore ScoreDenseSurface(const HeadscanTruth& truth, const Matrix& renderedP
   score.insideMedian = Percentile(inside, 0.5);
   score.normalMedian = Percentile(angles, 0.5);
   score.normalP90 = Percentile(angles, 0.9);
+  const auto mean = [](const std::vector<double>& v) {
+    return v.empty() ? NAN
+                     : std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+  };
+  score.normalOnDotRims = mean(rims);
+  score.normalBetweenDots = mean(between);
 
   // Coverage: the projected triangles drawn over the head's pixels inside the hull.
   cv::Mat covered(truth.depth1.size(), CV_8U, cv::Scalar(0)), face = covered.clone();
@@ -276,10 +291,12 @@ std::string Describe(const DenseScore& s) {
   char text[400];
   std::snprintf(text, sizeof text,
                 "inside hull RMS %.3f %% p95 %.3f %% median %.3f %%; margin RMS %.3f %%; normals "
-                "median %.1f deg p90 %.1f deg; coverage %.1f %%; %zu vertices; %zu outlines, "
+                "median %.1f deg p90 %.1f deg (dots' rims %.1f, between dots %.1f); coverage %.1f "
+                "%%; %zu vertices; %zu outlines, "
                 "roughness %.3f %%",
                 s.insideRms, s.insideP95, s.insideMedian, s.marginRms, s.normalMedian, s.normalP90,
-                100 * s.coverage, s.vertices, s.outlines, s.outlineRoughness);
+                s.normalOnDotRims, s.normalBetweenDots, 100 * s.coverage, s.vertices, s.outlines,
+                s.outlineRoughness);
   return text;
 }
 

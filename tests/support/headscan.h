@@ -43,6 +43,10 @@ struct DenseScore {
   double insideRms = 0, insideP95 = 0, insideMedian = 0;  // % of face width
   double marginRms = 0;                                   // % of face width
   double normalMedian = 0, normalP90 = 0;                 // degrees
+  // Mean normal angles (degrees) on the dots' rims (2-4 pixels from a dot's centre in image
+  // 1) and on the skin between them (6-14 pixels): a dot that leaves a dimple or a bump in
+  // the surface shows as worse normals on its rim.
+  double normalOnDotRims = 0, normalBetweenDots = 0;
   double coverage = 0;  // share of the head's pixels inside the hull that the mesh covers
   size_t vertices = 0;
   // Closed loops of edges that only one triangle uses: 1 for a surface with one outline and
