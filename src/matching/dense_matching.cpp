@@ -204,8 +204,8 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   // Windows on a dot's rim follow the dot's outline, not the skin: the skin around carries them.
   std::vector<cv::Point2f> dotCentres;
   for (const DisparityGuide& guide : guides) dotCentres.push_back(guide.position);
-  reliable.setTo(0, DotFootprints(leftGrey, dotCentres, kDotWindowReach));
-  if (!RegulariseDisparity(disparity, extent, reliable, prior, leftGrey, rightGrey, {},
+  const cv::Mat dots = DotFootprints(leftGrey, dotCentres, kDotWindowReach);
+  if (!RegulariseDisparity(disparity, extent, reliable, dots, prior, leftGrey, rightGrey, {},
                            {progress, 75, 95}))
     return Cancelled();
   Report(progress, 95);

@@ -240,8 +240,9 @@ cv::Mat WindowSpread(const cv::Mat& image, const cv::Mat& mean, double sigma) {
 }
 
 bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Mat& reliable,
-                         const cv::Mat& prior, const cv::Mat& left, const cv::Mat& right,
-                         const RegularisationParams& params, const RoundsProgress& report) {
+                         const cv::Mat& dots, const cv::Mat& prior, const cv::Mat& left,
+                         const cv::Mat& right, const RegularisationParams& params,
+                         const RoundsProgress& report) {
   const cv::Mat inside = (region != 0) & MatchedMask(disparity);
   const cv::Mat insideX = StencilInside(inside, {{-1, 0}, {0, 0}, {1, 0}});
   const cv::Mat insideY = StencilInside(inside, {{0, -1}, {0, 0}, {0, 1}});
@@ -258,7 +259,8 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Sobel(l, lx, CV_32F, 1, 0, 3, 1.0 / 8);
   meanL = WindowMean(l, params.windowSigma);
   spreadL = WindowSpread(l, meanL, params.windowSigma);
-  const cv::Mat creases = CreaseWeights(left, params.creaseEdge);
+  cv::Mat creases = CreaseWeights(left, params.creaseEdge);
+  if (!dots.empty()) creases.setTo(1, dots);
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
   cv::Mat prior64;
@@ -279,6 +281,7 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     cv::pow(residual / kRobustResidual, 2, dataWeight);
     dataWeight = 1 / (1 + dataWeight);
     dataWeight.setTo(0, ~(reliable != 0) | ~inside);
+    if (!dots.empty()) dataWeight.setTo(0, dots);
 
     // Bending is allowed where the present disparities are steep, and at the creases.
     // Across the rows it fades mostly with the slope across them: the flanks of the nose are

@@ -66,7 +66,7 @@ TEST(DenseRefinement, KeepsTheRowsTogetherWhereTheSurfaceIsSteepAlongThem) {
   cv::Mat disparity = truth.clone();
   disparity.setTo(std::nanf(""), region == 0);
 
-  ASSERT_TRUE(RegulariseDisparity(disparity, region, region, truth, left, right));
+  ASSERT_TRUE(RegulariseDisparity(disparity, region, region, {}, truth, left, right));
   const cv::Mat error = disparity - truth;
   const double across = BendingOfError(error, 0, 1), along = BendingOfError(error, 1, 0);
   const double rms = std::sqrt(cv::mean(error.mul(error), region)[0]);
