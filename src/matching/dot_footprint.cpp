@@ -15,32 +15,25 @@ constexpr int kAngles = 16;
 // Grey levels by which a dot's centre must be darker than the skin around it.
 constexpr double kMinContrast = 10;
 
-double Bilinear(const cv::Mat& grey, double x, double y) {
-  const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
-  const double fx = x - x0, fy = y - y0;
-  const auto at = [&](int px, int py) {
-    return static_cast<double>(
-        grey.at<uint8_t>(std::clamp(py, 0, grey.rows - 1), std::clamp(px, 0, grey.cols - 1)));
-  };
-  return (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0)) +
-         fy * ((1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1));
-}
-
 struct DotShape {
   double radius = -1;  // at half the dot's contrast; negative when no dark dot is there
   double skin = 0;     // grey level of the skin around
 };
 
 DotShape ShapeAround(const cv::Mat& grey, const cv::Point2d& centre) {
-  std::vector<double> profile(kProfileRadius + 1);
-  for (int r = 0; r <= kProfileRadius; ++r) {
-    double sum = 0;
-    for (int k = 0; k < kAngles; ++k) {
+  // The grey levels on kAngles rays from the centre, one column per pixel of radius, sampled
+  // bilinearly and averaged over the rays.
+  cv::Mat mapX(kAngles, kProfileRadius + 1, CV_32F), mapY(mapX.size(), CV_32F), rays;
+  for (int k = 0; k < kAngles; ++k)
+    for (int r = 0; r <= kProfileRadius; ++r) {
       const double angle = 2 * CV_PI * k / kAngles;
-      sum += Bilinear(grey, centre.x + r * std::cos(angle), centre.y + r * std::sin(angle));
+      mapX.at<float>(k, r) = static_cast<float>(centre.x + r * std::cos(angle));
+      mapY.at<float>(k, r) = static_cast<float>(centre.y + r * std::sin(angle));
     }
-    profile[static_cast<size_t>(r)] = sum / kAngles;
-  }
+  cv::remap(grey, rays, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  cv::Mat mean;
+  cv::reduce(rays, mean, 0, cv::REDUCE_AVG, CV_64F);
+  const std::vector<double> profile(mean.begin<double>(), mean.end<double>());
   std::vector<double> rings(profile.end() - kBackgroundRings, profile.end());
   std::nth_element(rings.begin(), rings.begin() + kBackgroundRings / 2, rings.end());
   DotShape shape;
