@@ -9,6 +9,8 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "support/textured_pair.h"
+
 namespace q3d {
 namespace {
 
@@ -25,26 +27,10 @@ cv::Mat TrueDisparity() {
   return d;
 }
 
-// Image 2: blurred noise, as skin's fine texture; image 1 sees it through the disparities.
-void MakePair(const cv::Mat& disparity, cv::Mat& left, cv::Mat& right) {
-  cv::Mat noise(kHeight, kWidth + 80, CV_32F);
-  cv::RNG random(5);
-  random.fill(noise, cv::RNG::UNIFORM, 0, 255);
-  cv::GaussianBlur(noise, noise, cv::Size(), 1.2);
-  noise.convertTo(right, CV_8U, 2.0, -128);
-  cv::Mat mapX(disparity.size(), CV_32F), mapY(disparity.size(), CV_32F);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      mapX.at<float>(y, x) = static_cast<float>(x) - disparity.at<float>(y, x);
-      mapY.at<float>(y, x) = static_cast<float>(y);
-    }
-  cv::remap(right, left, mapX, mapY, cv::INTER_CUBIC, cv::BORDER_REFLECT);
-}
-
 TEST(DenseSweep, BringsBackAPatchThatStrayedAndKeepsWhatWasRight) {
   const cv::Mat truth = TrueDisparity();
   cv::Mat left, right;
-  MakePair(truth, left, right);
+  test::MakeTexturedPair(truth, kWidth + 80, 0, 5, left, right);
   cv::Mat region(truth.size(), CV_8U, cv::Scalar(0));
   region(cv::Rect(12, 12, kWidth - 24, kHeight - 24)).setTo(255);
   cv::Mat strayed(truth.size(), CV_8U, cv::Scalar(0));
