@@ -102,12 +102,13 @@ cv::Mat WarpToRectified(const cv::Mat& levelImage, const cv::Matx33d& H, int lev
   // Rectified pixel -> full-resolution pixel -> pixel of the pyramid level (a level pixel
   // is centred on full-resolution pixel 2^level times its index).
   const cv::Matx33d toLevel = Scale(1.0 / (1 << level)) * H.inv();
-  // Cubic: linear sampling blurs each pixel by an amount that varies with its sub-pixel
+  // Lanczos: linear sampling blurs each pixel by an amount that varies with its sub-pixel
   // position, and the matching reads the skin's fine texture, blurred differently in the two
-  // photographs, as a shift.
+  // photographs, as a shift; cubic sampling still softens that texture, which is what the
+  // matching lives on.
   cv::Mat out;
   cv::warpPerspective(levelImage, out, cv::Mat(toLevel), size,
-                      cv::INTER_CUBIC | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT);
+                      cv::INTER_LANCZOS4 | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT);
   return out;
 }
 
