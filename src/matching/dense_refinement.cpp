@@ -255,8 +255,11 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   cv::Mat l, r, rx, lx, meanL, spreadL;
   left.convertTo(l, CV_32F);
   right.convertTo(r, CV_32F);
-  cv::Sobel(r, rx, CV_32F, 1, 0, 3, 1.0 / 8);
-  cv::Sobel(l, lx, CV_32F, 1, 0, 3, 1.0 / 8);
+  // Central differences along the rows, not smoothed across them: the alignment settles where
+  // this slope says the windows agree, and a smoothed slope misplaces the skin's finest
+  // texture, which the alignment lives on.
+  cv::Sobel(r, rx, CV_32F, 1, 0, 1, 0.5);
+  cv::Sobel(l, lx, CV_32F, 1, 0, 1, 0.5);
   meanL = WindowMean(l, params.windowSigma);
   spreadL = WindowSpread(l, meanL, params.windowSigma);
   cv::Mat creases = CreaseWeights(left, params.creaseEdge);
