@@ -37,10 +37,10 @@ test::DenseScore ScoreHead(const std::string& name,
 // Bounds a little above what the surface reaches now; the goal is 0.30 % RMS and 0.60 % p95
 // inside the hull, normals 4 deg median and 11 deg p90, the margin 1.0 % RMS.
 void ExpectSkinLike(const test::DenseScore& score) {
-  EXPECT_LE(score.insideRms, 0.40);
-  EXPECT_LE(score.insideP95, 0.64);
-  EXPECT_LE(score.normalMedian, 5.5);
-  EXPECT_LE(score.normalP90, 13.5);
+  EXPECT_LE(score.insideRms, 0.38);
+  EXPECT_LE(score.insideP95, 0.60);
+  EXPECT_LE(score.normalMedian, 5.3);
+  EXPECT_LE(score.normalP90, 13.0);
   EXPECT_LT(score.normalOnDotRims, score.normalBetweenDots) << "the dots show in the surface";
   EXPECT_GE(score.coverage, 0.98);
   EXPECT_EQ(score.outlines, 1u) << "holes or islands";
