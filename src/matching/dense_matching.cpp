@@ -24,6 +24,8 @@ constexpr int kResidualRange = 16;
 constexpr float kMaxMarginSlope = 0.5f;
 // Bending allowed to the interpolation of the dots' disparities, whose matches are noisy.
 constexpr double kPriorSmoothing = 1e-4;
+// Pixels (of the matched level) over which the margin's outline is smoothed at the most.
+constexpr int kMaxOutlineRadius = 24;
 // Pixels of the margin's outline that the surface gives up.
 constexpr int kLooseOutline = 2;
 // Pixels beyond a dot's rim that the refinement's correlation windows still see it from.
@@ -188,7 +190,9 @@ Status MatchDense(const CStereoPair& pair, const DenseMatchParams& params, Progr
   // What the photographs do not both show, or show too faintly to match, continues its
   // surroundings; the refinement then aligns the photographs everywhere else.
   cv::Mat reliable = MatchedMask(disparity);
-  const int outlineRadius = std::max(2, marginLevel / 3);
+  // The outline is smoothed at the margin's own width, so that teeth and notches narrower
+  // than the margin go; within a bound, as the smoothing's work grows with its square.
+  const int outlineRadius = std::clamp(marginLevel, 2, kMaxOutlineRadius);
   cv::Mat extent = SurfaceExtent(reliable, hullMask, regionMask, outlineRadius);
   disparity.setTo(std::numeric_limits<float>::quiet_NaN(), extent == 0);
   FillFromSurroundings(disparity, extent, prior);
