@@ -263,7 +263,12 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
   meanL = WindowMean(l, params.windowSigma);
   spreadL = WindowSpread(l, meanL, params.windowSigma);
   cv::Mat creases = CreaseWeights(left, params.creaseEdge);
-  if (!dots.empty()) creases.setTo(1, dots);
+  // Pixels whose intensity term is not heard: untrusted, outside, or on a dot.
+  cv::Mat noData = (reliable == 0) | (inside == 0);
+  if (!dots.empty()) {
+    creases.setTo(1, dots);
+    noData |= dots;
+  }
   cv::Mat field = disparity.clone();
   field.setTo(0, ~inside);
   cv::Mat prior64;
@@ -283,8 +288,7 @@ bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region, const cv::Ma
     cv::Mat dataWeight;
     cv::pow(residual / kRobustResidual, 2, dataWeight);
     dataWeight = 1 / (1 + dataWeight);
-    dataWeight.setTo(0, ~(reliable != 0) | ~inside);
-    if (!dots.empty()) dataWeight.setTo(0, dots);
+    dataWeight.setTo(0, noData);
 
     // Bending is allowed where the present disparities are steep, and at the creases.
     // Across the rows it fades mostly with the slope across them: the flanks of the nose are

@@ -50,9 +50,9 @@ struct RoundsProgress {
 // non-zero inside); `reliable` (CV_8U) marks the pixels whose match may be trusted, the
 // others follow their surroundings. `dots` (CV_8U, or empty) marks the painted dots'
 // footprints: they follow their surroundings too, and their outlines are no creases of the
-// face. prior: the dots' disparity field. left, right: the
-// rectified grey images (x2 = x1 - d). Returns false, with `disparity` as it was, when a
-// cancel is requested part-way.
+// face. prior: the dots' disparity field. left, right: the rectified grey images
+// (x2 = x1 - d). Returns false, with `disparity` as it was, when a cancel is requested
+// part-way.
 [[nodiscard]] bool RegulariseDisparity(cv::Mat& disparity, const cv::Mat& region,
                                        const cv::Mat& reliable, const cv::Mat& dots,
                                        const cv::Mat& prior, const cv::Mat& left,
